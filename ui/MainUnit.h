@@ -1,0 +1,10 @@
+// The main window: the owner of the open document.
+#pragma once
+
+#include <QMainWindow>
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TMainForm(QWidget* parent = nullptr);
+};
