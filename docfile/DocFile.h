@@ -3,6 +3,10 @@
 // little-endian, with no header. Plain C++ over bytes and files.
 #pragma once
 
+#include <sys/types.h>
+
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -10,6 +14,9 @@
 
 #include "model/FontDesc.h"
 #include "model/FormulaTree.h"
+
+// Font face names are limited to this many ANSI bytes.
+inline constexpr std::size_t kMaxFaceNameBytes = 31;
 
 // The font block as a document stores it.
 struct TStoredFont {
@@ -45,13 +52,34 @@ inline constexpr int kMaxNestingDepth = 1000;
 inline constexpr const char* kCannotCreate = "Die Datei konnte nicht erzeugt werden!";
 inline constexpr const char* kCannotOpen = "Die Datei konnte nicht geöffnet werden!";
 inline constexpr const char* kReadBeyondEnd = "Read beyond end of file.";
+inline constexpr const char* kTooDeep =
+    "Die Datei ist zu tief verschachtelt (mehr als 1000 Ebenen).";
+inline constexpr const char* kTooLarge = "Die Datei ist zu groß (mehr als 256 MiB).";
+inline constexpr const char* kOutOfMemory =
+    "Die Datei konnte nicht gelesen werden: nicht genug Arbeitsspeicher.";
+
+// Larger files are refused before anything is allocated for them.
+inline constexpr std::uint64_t kMaxDocumentFileBytes = 256ull << 20;
+
+// The ten layout fields in the order of the record image and of the CLI's JSON.
+inline constexpr std::array<std::int32_t TFormulaEntry::*, 10> kLayoutFields = {
+    &TFormulaEntry::BottomInset, &TFormulaEntry::RightInset,  &TFormulaEntry::LeftInset,
+    &TFormulaEntry::TopInset,    &TFormulaEntry::BoxWidth,    &TFormulaEntry::BoxHeight,
+    &TFormulaEntry::FirstWidth,  &TFormulaEntry::SecondWidth, &TFormulaEntry::FirstHeight,
+    &TFormulaEntry::SecondHeight};
+
+// The system's input/output error text for an errno value, full stop included.
+std::string IoErrorText(int errnum);
 
 // Serialises a document; `root` may be nullptr (written as presence word 0).
+// A face name longer than 31 bytes is cut to 31.
 std::vector<std::uint8_t> EncodeDocument(const TFormulaLine* root, const TStoredFont& font,
                                          std::uint32_t background, double margin);
+std::vector<std::uint8_t> EncodeDocument(const TDocument& document);
 
 // Parses a whole file's bytes. On success `out` owns a new tree bound to
-// `cursor`; on failure nothing is allocated that outlives the call, `out` is
+// `cursor` (a tree `out` held before is released: the document owns it); on
+// failure nothing is allocated that outlives the call, `out` and `*cursor` are
 // untouched and `error` holds the message to show.
 bool DecodeDocument(std::span<const std::uint8_t> bytes, TEntryCursor* cursor, TDocument& out,
                     std::string& error);
@@ -60,7 +88,14 @@ bool DecodeDocument(std::span<const std::uint8_t> bytes, TEntryCursor* cursor, T
 // content reached the disk. `error` gets the message to show.
 bool WriteDocumentFile(const std::string& path, std::span<const std::uint8_t> bytes,
                        std::string& error);
-bool ReadDocumentFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
+// Reads the whole file; `bytes` is only replaced on success.
+bool ReadDocumentFile(const std::string& path, std::vector<std::uint8_t>& bytes,
+                      std::string& error);
+
+// The write(2) that WriteDocumentFile uses; tests replace it to make writes fail.
+using TFileWriteFunction = ssize_t (*)(int fd, const void* data, std::size_t size);
+void SetFileWriteFunction(TFileWriteFunction write);
+void ResetFileWriteFunction();
 
 // The margin as the editor takes it over: into 0..1000, halves to even.
 std::int32_t MarginFromStored(double stored);

@@ -1,0 +1,139 @@
+// The reader: builds a fresh tree and hands it over only when the whole
+// document has been read, so a damaged file never leaves half a formula.
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "docfile/ByteStream.h"
+#include "docfile/DocFile.h"
+
+namespace {
+
+// The smallest entry block: the record image and two empty texts.
+constexpr std::size_t kMinEntryBytes = 64 + 4 + 4;
+
+class TDocumentDecoder {
+ public:
+  TDocumentDecoder(std::span<const std::uint8_t> bytes, TEntryCursor* cursor)
+      : in_(bytes), cursor_(cursor) {}
+  ~TDocumentDecoder() { freetheline(root_); }
+  TDocumentDecoder(const TDocumentDecoder&) = delete;
+  TDocumentDecoder& operator=(const TDocumentDecoder&) = delete;
+
+  const std::string& Error() const { return error_; }
+  TFormulaLine* ReleaseRoot() { return std::exchange(root_, nullptr); }
+
+  bool ReadDocument(TDocument& document) {
+    return ReadLine(root_, 0) && ReadFont(document.Font) &&
+           ReadColorAndMargin(document.Background, document.Margin);
+  }
+
+ private:
+  // The new sequence goes into `slot` at once, so that whatever has been
+  // read is always one tree that a single freetheline releases.
+  bool ReadLine(TFormulaLine*& slot, int depth) {
+    std::uint32_t presence = 0;
+    if (!in_.U32(presence)) return Fail(kReadBeyondEnd);
+    if (presence == 0) return true;
+    if (depth > kMaxNestingDepth) return Fail(kTooDeep);
+    std::int32_t count = 0;
+    if (!in_.I32(count)) return Fail(kReadBeyondEnd);
+    slot = CreateLine(cursor_);
+    // A count the rest of the file cannot hold is refused before anything
+    // grows, so a forged count costs neither memory nor time.
+    if (count > 0 && static_cast<std::size_t>(count) > in_.Remaining() / kMinEntryBytes) {
+      return Fail(kReadBeyondEnd);
+    }
+    for (std::int32_t i = 0; i < count; ++i) {
+      if (!ReadEntry(*slot, depth)) return false;
+    }
+    return true;
+  }
+
+  bool ReadFont(TStoredFont& font) {
+    std::uint8_t nameBytes = 0;
+    if (!in_.U8(font.Charset) || !in_.U32(font.Color) || !in_.U8(nameBytes) ||
+        !in_.Bytes(nameBytes, font.Name) || !in_.U8(font.Pitch) || !in_.I32(font.PixelsPerInch) ||
+        !in_.I32(font.Size) || !in_.U8(font.Style)) {
+      return Fail(kReadBeyondEnd);
+    }
+    if (font.Name.size() > kMaxFaceNameBytes) font.Name.resize(kMaxFaceNameBytes);
+    return true;
+  }
+
+  bool ReadColorAndMargin(std::uint32_t& background, double& margin) {
+    if (!in_.U32(background) || !in_.F64(margin)) return Fail(kReadBeyondEnd);
+    return true;
+  }
+
+  bool ReadEntry(TFormulaLine& line, int depth) {
+    TFormulaEntry* entry = AsEntry(line.Append());
+    if (entry == nullptr) return Fail(kOutOfMemory);
+    if (!ReadRecordImage(*entry) || !ReadText(entry->Text1) || !ReadText(entry->Text2)) {
+      return false;
+    }
+    // Only the value 1 announces sub-sequences; the entry stays where it is
+    // while they are read, since they live in storage of their own.
+    if (entry->IsFunction != 1) return true;
+    return ReadLine(entry->First, depth + 1) && ReadLine(entry->Second, depth + 1);
+  }
+
+  // Texts and sub-sequences come from the blocks that follow, not from the slots.
+  bool ReadRecordImage(TFormulaEntry& entry) {
+    std::uint32_t slots[4];
+    if (in_.Remaining() < 64) return Fail(kReadBeyondEnd);
+    in_.U32(entry.IsFunction);
+    in_.U32(entry.Kind);
+    for (std::uint32_t& slot : slots) in_.U32(slot);
+    for (const auto field : kLayoutFields) in_.I32(entry.*field);
+    return true;
+  }
+
+  bool ReadText(std::u16string*& slot) {
+    std::int32_t length = 0;
+    if (!in_.I32(length)) return Fail(kReadBeyondEnd);
+    if (length <= 0) return true;
+    auto text = std::make_unique<std::u16string>();
+    if (!in_.Utf16(static_cast<std::size_t>(length), *text)) return Fail(kReadBeyondEnd);
+    slot = text.release();
+    return true;
+  }
+
+  bool Fail(const char* message) {
+    error_ = message;
+    return false;
+  }
+
+  TByteReader in_;
+  TEntryCursor* cursor_;
+  TFormulaLine* root_ = nullptr;  // owned until handed over
+  std::string error_;
+};
+
+}  // namespace
+
+bool DecodeDocument(std::span<const std::uint8_t> bytes, TEntryCursor* cursor, TDocument& out,
+                    std::string& error) {
+  const TEntryCursor cursorBefore = *cursor;
+  TDocument document;
+  bool read = false;
+  {
+    TDocumentDecoder decoder(bytes, cursor);
+    try {
+      read = decoder.ReadDocument(document);
+      if (!read) error = decoder.Error();
+    } catch (const std::bad_alloc&) {
+      error = kOutOfMemory;
+    }
+    if (read) document.Root = decoder.ReleaseRoot();
+  }
+  if (!read) {
+    // Releasing the partial tree moved the cursor into it; the open
+    // document's own tree is still the one it belongs to.
+    *cursor = cursorBefore;
+    return false;
+  }
+  out.Release();
+  out = document;
+  return true;
+}

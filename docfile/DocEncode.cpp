@@ -1,0 +1,87 @@
+// The writer: the whole document into memory, so that the file gets it in
+// one write.
+#include <algorithm>
+
+#include "docfile/ByteStream.h"
+#include "docfile/DocFile.h"
+
+namespace {
+
+class TDocumentEncoder {
+ public:
+  explicit TDocumentEncoder(std::vector<std::uint8_t>& out) : out_(out) {}
+
+  // Reads entries by index, so the shared cursor of the open tree stays where it is.
+  void WriteLine(const TFormulaLine* line) {
+    if (line == nullptr) {
+      out_.U32(0);
+      return;
+    }
+    out_.U32(1);
+    out_.U32(line->Count());
+    for (std::uint32_t i = 0; i < line->Count(); ++i) WriteEntry(*EntryAt(*line, i));
+  }
+
+  void WriteFont(const TStoredFont& font) {
+    const std::size_t nameBytes = std::min(font.Name.size(), kMaxFaceNameBytes);
+    out_.U8(font.Charset);
+    out_.U32(font.Color);
+    out_.U8(static_cast<std::uint8_t>(nameBytes));
+    out_.Bytes(font.Name.data(), nameBytes);
+    out_.U8(font.Pitch);
+    out_.I32(font.PixelsPerInch);
+    out_.I32(font.Size);
+    out_.U8(font.Style);
+  }
+
+  void WriteColorAndMargin(std::uint32_t background, double margin) {
+    out_.U32(background);
+    out_.F64(margin);
+  }
+
+ private:
+  void WriteEntry(const TFormulaEntry& entry) {
+    WriteRecordImage(entry);
+    WriteText(entry.Text1);
+    WriteText(entry.Text2);
+    if (entry.IsFunction == 1) {
+      WriteLine(entry.First);
+      WriteLine(entry.Second);
+    }
+  }
+
+  // The four pointer slots only say whether something is there.
+  void WriteRecordImage(const TFormulaEntry& entry) {
+    out_.U32(entry.IsFunction);
+    out_.U32(entry.Kind);
+    out_.U32(TextOf(entry.Text1).empty() ? 0 : 1);
+    out_.U32(TextOf(entry.Text2).empty() ? 0 : 1);
+    out_.U32(entry.First != nullptr ? 1 : 0);
+    out_.U32(entry.Second != nullptr ? 1 : 0);
+    for (const auto field : kLayoutFields) out_.I32(entry.*field);
+  }
+
+  void WriteText(const std::u16string* text) {
+    const std::u16string_view units = TextOf(text);
+    out_.U32(static_cast<std::uint32_t>(units.size()));
+    out_.Utf16(units);
+  }
+
+  TByteWriter out_;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeDocument(const TFormulaLine* root, const TStoredFont& font,
+                                         std::uint32_t background, double margin) {
+  std::vector<std::uint8_t> bytes;
+  TDocumentEncoder encoder(bytes);
+  encoder.WriteLine(root);
+  encoder.WriteFont(font);
+  encoder.WriteColorAndMargin(background, margin);
+  return bytes;
+}
+
+std::vector<std::uint8_t> EncodeDocument(const TDocument& document) {
+  return EncodeDocument(document.Root, document.Font, document.Background, document.Margin);
+}

@@ -1,0 +1,62 @@
+#include "docfile/DocFile.h"
+
+#include <cerrno>
+#include <cmath>
+
+TFontDesc FontFromStored(const TStoredFont& stored) {
+  TFontDesc font;
+  font.Name = stored.Name.substr(0, kMaxFaceNameBytes);
+  font.Charset = stored.Charset;
+  font.Color = stored.Color;
+  font.Pitch = stored.Pitch;
+  // The point size is kept, not the pixel height: a document saved on a
+  // screen of another resolution opens in the same point size.
+  font.Height = HeightFromPointSize(stored.Size, kScreenPixelsPerInch);
+  font.Style = stored.Style;
+  return font;
+}
+
+TStoredFont StoredFromFont(const TFontDesc& font) {
+  TStoredFont stored;
+  stored.Charset = font.Charset;
+  stored.Color = font.Color;
+  stored.Name = font.Name.substr(0, kMaxFaceNameBytes);
+  stored.Pitch = font.Pitch;
+  stored.PixelsPerInch = kScreenPixelsPerInch;
+  stored.Size = PointSizeFromHeight(font.Height, kScreenPixelsPerInch);
+  stored.Style = font.Style;
+  return stored;
+}
+
+void TDocument::Release() {
+  freetheline(Root);
+  Root = nullptr;
+}
+
+std::int32_t MarginFromStored(double stored) {
+  if (std::isnan(stored) || stored <= 0) return 0;
+  if (stored >= 1000) return 1000;
+  return RoundHalfEven(stored);
+}
+
+std::string IoErrorText(int errnum) {
+  switch (errnum) {
+    case ENOENT:
+      return "File not found.";
+    case ENOTDIR:
+    case ENAMETOOLONG:
+      return "Invalid filename.";
+    case EMFILE:
+    case ENFILE:
+      return "Too many open files.";
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return "File access denied.";
+    case ENOSPC:
+    case EDQUOT:
+      return "Disk full.";
+    default:
+      return "I/O error " + std::to_string(errnum) + ".";
+  }
+}
