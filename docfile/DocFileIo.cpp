@@ -120,7 +120,7 @@ bool Fail(std::string& error, const std::string& message) {
 // rewritten in place: a write-protected document stays protected.
 bool CheckTarget(const std::string& target, struct stat& st, bool& exists, std::string& error) {
   exists = ::stat(target.c_str(), &st) == 0;
-  if (!exists) return true;
+  if (!exists) return errno == ENOENT || Fail(error, kCannotCreate);
   if (S_ISDIR(st.st_mode) || ::access(target.c_str(), W_OK) != 0) {
     return Fail(error, kCannotCreate);
   }
@@ -163,7 +163,7 @@ bool WriteDocumentFile(const std::string& path, std::span<const std::uint8_t> by
 
   if (!FillTemp(fd.Get(), bytes, exists ? &st : nullptr, error)) return false;
   if (!fd.Close()) return Fail(error, IoErrorText(errno));
-  if (::rename(temp.Path().c_str(), target.c_str()) != 0) return Fail(error, IoErrorText(errno));
+  if (::rename(temp.Path().c_str(), target.c_str()) != 0) return Fail(error, kCannotCreate);
   temp.Keep();
   SyncDirectory(target);
   return true;

@@ -1,0 +1,289 @@
+// The reader on files that no writer of ours makes: old, odd, damaged and hostile ones.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "docfile/DocFile.h"
+#include "tests/docfile/DocTestSupport.h"
+
+namespace {
+
+struct TDecoded {
+  bool ok = false;
+  std::string error;
+  TDocument doc;
+  TEntryCursor cursor = nullptr;
+  TDecoded() = default;
+  TDecoded(const TDecoded&) = delete;
+  ~TDecoded() { doc.Release(); }
+};
+
+void Decode(const std::vector<std::uint8_t>& bytes, TDecoded& out) {
+  out.ok = DecodeDocument(bytes, &out.cursor, out.doc, out.error);
+}
+
+struct TOddFileCase {
+  const char* description;
+  std::vector<std::uint8_t> bytes;
+  std::string expectedTree;  // DescribeLine of the root
+};
+
+class OddFileTest : public ::testing::TestWithParam<TOddFileCase> {};
+
+TEST_P(OddFileTest, ReadsAsTheFormatSays) {
+  TDecoded read;
+  Decode(GetParam().bytes, read);
+  ASSERT_TRUE(read.ok) << read.error;
+  EXPECT_EQ(DescribeLine(read.doc.Root), GetParam().expectedTree);
+  EXPECT_EQ(read.doc.Font, TStoredFont{}) << "the font block was not found where it belongs";
+}
+
+const std::string kBlankLayout = " 0 0 0 0 0 0 0 0 0 0";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OddFileTest,
+    ::testing::Values(
+        TOddFileCase{"root presence word 0 opens as no formula", TBytes().U32(0).Tail().Get(), "-"},
+        TOddFileCase{"any non-zero presence word means present",
+                     TBytes().U32(7).U32(0).Tail().Get(), "[]"},
+        TOddFileCase{"a negative count means no entries", TBytes().U32(1).U32(-5).Tail().Get(),
+                     "[]"},
+        TOddFileCase{"a negative text length means the empty text",
+                     TBytes().U32(1).U32(1).Image(0, 0).U32(-2).U32(0).Tail().Get(),
+                     "[(0 0 '' ''" + kBlankLayout + ")]"},
+        TOddFileCase{"IsFunction 2 has no sub-sequence blocks",
+                     TBytes()
+                         .U32(1)
+                         .U32(2)
+                         .Image(2, 5)
+                         .U32(0)
+                         .U32(0)
+                         .Image(0, 0)
+                         .U32(1)
+                         .U8(0x78)
+                         .U8(0)
+                         .U32(0)
+                         .Tail()
+                         .Get(),
+                     "[(2 5 '' ''" + kBlankLayout + ")(0 0 '120,' ''" + kBlankLayout + ")]"},
+        TOddFileCase{"a function kind out of range is taken as stored",
+                     TBytes().U32(1).U32(1).Image(1, 99).U32(0).U32(0).U32(0).U32(0).Tail().Get(),
+                     "[(1 99 '' ''" + kBlankLayout + " - -)]"},
+        TOddFileCase{"the pointer slots are ignored",
+                     TBytes()
+                         .U32(1)
+                         .U32(1)
+                         .U32(0)
+                         .U32(0)
+                         .U32(5)
+                         .U32(5)
+                         .U32(5)
+                         .U32(5)
+                         .Zeros(40)
+                         .U32(0)
+                         .U32(0)
+                         .Tail()
+                         .Get(),
+                     "[(0 0 '' ''" + kBlankLayout + ")]"},
+        TOddFileCase{"bytes after the margin are accepted",
+                     TBytes().U32(1).U32(0).Tail().U32(0xDEADBEEF).Get(), "[]"}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+// A file with a 40-byte face name: the rest of the name is skipped, not
+// taken for the pitch and size.
+TEST(DocReaderTest, LongFaceNameIsCutAndItsRestSkipped) {
+  std::vector<std::uint8_t> bytes = TBytes().U32(0).U8(0).U32(kWindowTextColor).U8(40).Get();
+  bytes.insert(bytes.end(), 40, 'n');
+  bytes = TBytes().Raw(bytes).U8(2).U32(120).U32(12).U8(fsItalic).U32(kWhite).Zeros(8).Get();
+  TDecoded read;
+  Decode(bytes, read);
+  ASSERT_TRUE(read.ok) << read.error;
+  EXPECT_EQ(read.doc.Font.Name, std::string(31, 'n'));
+  EXPECT_EQ(read.doc.Font.Pitch, 2);
+  EXPECT_EQ(read.doc.Font.PixelsPerInch, 120);
+  EXPECT_EQ(read.doc.Font.Size, 12);
+  EXPECT_EQ(read.doc.Font.Style, fsItalic);
+}
+
+struct TMarginCase {
+  const char* description;
+  double stored;
+  std::int32_t shown;
+};
+
+class MarginTest : public ::testing::TestWithParam<TMarginCase> {};
+
+TEST_P(MarginTest, OpensInRangeWithHalvesToEven) {
+  EXPECT_EQ(MarginFromStored(GetParam().stored), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MarginTest,
+    ::testing::Values(
+        TMarginCase{"20.5 goes down to the even 20", 20.5, 20},
+        TMarginCase{"21.5 goes up to the even 22", 21.5, 22},
+        TMarginCase{"a fraction below the half rounds down", 7.49, 7},
+        TMarginCase{"1500 is brought to 1000", 1500, 1000},
+        TMarginCase{"999.5 goes to 1000", 999.5, 1000}, TMarginCase{"negative is 0", -3, 0},
+        TMarginCase{"not a number is 0", std::nan(""), 0},
+        TMarginCase{"infinity is 1000", std::numeric_limits<double>::infinity(), 1000},
+        TMarginCase{"minus infinity is 0", -std::numeric_limits<double>::infinity(), 0}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+TEST(DocFontTest, PointSizeIsKeptAcrossResolutions) {
+  TStoredFont stored;
+  stored.PixelsPerInch = 120;
+  stored.Size = 12;
+  stored.Style = fsBold | fsUnderline;
+  const TFontDesc font = FontFromStored(stored);
+  EXPECT_EQ(font.Height, -16);  // 12 pt at 96 ppi
+  EXPECT_EQ(font.Style, fsBold | fsUnderline);
+
+  const TStoredFont back = StoredFromFont(font);
+  EXPECT_EQ(back.PixelsPerInch, 96);
+  EXPECT_EQ(back.Size, 12);
+  EXPECT_EQ(StoredFromFont(TFontDesc{}), TStoredFont{}) << "the initial font is 10 pt at 96 ppi";
+}
+
+// A chain of fractions, each holding the next in its numerator.
+std::vector<std::uint8_t> NestedDocument(int depth) {
+  TBytes bytes;
+  bytes.U32(1).U32(1);
+  for (int level = 0; level < depth; ++level) bytes.Image(1, fkBruch).U32(0).U32(0).U32(1).U32(1);
+  bytes.Image(0, 0).U32(0).U32(0);
+  for (int level = 0; level < depth; ++level) bytes.U32(0);  // each Second absent
+  return bytes.Tail().Get();
+}
+
+TEST(DocReaderTest, NestingIsLimitedTo1000Levels) {
+  TDecoded deepest;
+  Decode(NestedDocument(kMaxNestingDepth), deepest);
+  EXPECT_TRUE(deepest.ok) << deepest.error;
+
+  TDecoded tooDeep;
+  Decode(NestedDocument(kMaxNestingDepth + 1), tooDeep);
+  EXPECT_FALSE(tooDeep.ok);
+  EXPECT_EQ(tooDeep.error, kTooDeep);
+  EXPECT_EQ(tooDeep.doc.Root, nullptr);
+}
+
+struct THostileCase {
+  const char* description;
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+};
+
+class HostileFileTest : public ::testing::TestWithParam<THostileCase> {};
+
+TEST_P(HostileFileTest, IsRefusedWithoutTouchingTheTarget) {
+  TDecoded read;
+  TStoredFont before;
+  before.Name = "Before";
+  read.doc.Font = before;
+  read.doc.Margin = 33;
+  Decode(GetParam().bytes, read);
+  EXPECT_FALSE(read.ok);
+  EXPECT_EQ(read.error, GetParam().error);
+  EXPECT_EQ(read.doc.Root, nullptr);
+  EXPECT_EQ(read.doc.Font, before);
+  EXPECT_EQ(read.doc.Margin, 33);
+}
+
+std::vector<std::uint8_t> Padded(TBytes bytes, std::size_t size) {
+  return bytes.Zeros(size - bytes.Get().size()).Get();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostileFileTest,
+    ::testing::Values(
+        THostileCase{"a count of two billion in a 100-byte file",
+                     Padded(TBytes().U32(1).U32(2000000000), 100), kReadBeyondEnd},
+        THostileCase{"a count one more than the file can hold",
+                     TBytes().U32(1).U32(2).Image(0, 0).U32(0).U32(0).Tail().Get(), kReadBeyondEnd},
+        THostileCase{"a text length of 2^31 - 1",
+                     Padded(TBytes().U32(1).U32(1).Image(0, 0).U32(0x7FFFFFFF), 200),
+                     kReadBeyondEnd},
+        THostileCase{"a text one unit longer than the rest of the file",
+                     TBytes().U32(1).U32(1).Image(0, 0).U32(42).Zeros(82).Get(), kReadBeyondEnd},
+        THostileCase{
+            "a sub-sequence count beyond the file",
+            TBytes().U32(1).U32(1).Image(1, 0).U32(0).U32(0).U32(1).U32(0x10000).Tail().Get(),
+            kReadBeyondEnd},
+        THostileCase{"a file ending inside the margin",
+                     [] {
+                       std::vector<std::uint8_t> b = TBytes().U32(1).U32(0).Tail().Get();
+                       b.pop_back();
+                       return b;
+                     }(),
+                     kReadBeyondEnd},
+        THostileCase{"a file ending inside the colour",
+                     TBytes()
+                         .U32(0)
+                         .Raw([] {
+                           std::vector<std::uint8_t> t = TBytes::TailBytes();
+                           t.resize(t.size() - 10);
+                           return t;
+                         }())
+                         .Get(),
+                     kReadBeyondEnd},
+        THostileCase{"an empty file", {}, kReadBeyondEnd}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+TEST(DocReaderTest, EveryTruncationIsAnErrorAndLeavesTheTargetAlone) {
+  TEntryCursor cursor = nullptr;
+  TFormulaLine* sample = CreateLine(&cursor);
+  BuildSampleFormula(sample);
+  const std::vector<std::uint8_t> bytes = EncodeDocument(sample, TStoredFont{}, 0x00102030, 17.0);
+
+  TDocument target;
+  target.Root = sample;
+  target.Margin = 5;
+  TEntryCursor* const open = &cursor;
+  const TEntryCursor cursorBefore = cursor;
+  for (std::size_t size = 0; size < bytes.size(); ++size) {
+    std::string error;
+    const std::span<const std::uint8_t> head(bytes.data(), size);
+    ASSERT_FALSE(DecodeDocument(head, open, target, error)) << "length " << size;
+    EXPECT_EQ(error, kReadBeyondEnd) << "length " << size;
+    ASSERT_EQ(target.Root, sample);
+    EXPECT_EQ(target.Margin, 5);
+    EXPECT_EQ(target.Background, kWhite);
+    EXPECT_EQ(cursor, cursorBefore) << "the cursor points into a released tree";
+  }
+  std::string error;
+  ASSERT_TRUE(DecodeDocument(bytes, open, target, error)) << error;
+  EXPECT_NE(target.Root, sample) << "the old tree is released, ASan tells if not";
+  target.Release();
+}
+
+// Fails every block allocation after the first `gAllowed` ones.
+int gAllowed = 0;
+void* CountedAllocate(std::size_t bytes) {
+  return gAllowed-- > 0 ? std::calloc(1, bytes) : nullptr;
+}
+
+TEST(DocReaderTest, MemoryRunningOutMidwayIsAnErrorWithoutLeaks) {
+  TEntryCursor cursor = nullptr;
+  TFormulaLine* sample = CreateLine(&cursor);
+  BuildSampleFormula(sample);
+  const std::vector<std::uint8_t> bytes = EncodeDocument(sample, TStoredFont{}, kWhite, 20.0);
+  freetheline(sample);
+
+  std::vector<std::string> reported;
+  SetAllocFailureReporter([&](const std::string& m) { reported.push_back(m); });
+  for (int allowed = 0; allowed < 4; ++allowed) {
+    gAllowed = allowed;
+    SetBlockAllocator(CountedAllocate, std::free);
+    TDecoded read;
+    Decode(bytes, read);
+    ResetBlockAllocator();
+    EXPECT_FALSE(read.ok) << allowed << " allocations allowed";
+    EXPECT_EQ(read.error, kOutOfMemory);
+  }
+  SetAllocFailureReporter([](const std::string&) {});
+  EXPECT_EQ(reported.size(), 4u);
+}
+
+}  // namespace
