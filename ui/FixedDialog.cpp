@@ -1,0 +1,73 @@
+#include "ui/FixedDialog.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <limits>
+
+QFont TFixedDialog::InterfaceFont() {
+  QFont font("DejaVu Sans Condensed");
+  font.setPointSize(8);
+  return font;
+}
+
+TFixedDialog::TFixedDialog(const QString& caption, QSize clientSize) : QDialog(nullptr) {
+  setWindowTitle(caption);
+  setFont(InterfaceFont());
+  setFixedSize(clientSize);
+  // No resize grip and no help button: the dialogs have a fixed dialog border.
+  setSizeGripEnabled(false);
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+}
+
+void TFixedDialog::keyPressEvent(QKeyEvent* event) {
+  // QDialog would reject() on Escape and so close the dialog; here Escape is
+  // the dialog's cancel action, which never closes it.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    EscapePressed();
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void TFixedDialog::closeEvent(QCloseEvent* event) {
+  // The close box ends the dialog like its OK button: every change stays.
+  done(QDialog::Accepted);
+  event->accept();
+}
+
+void TFixedDialog::showEvent(QShowEvent* event) {
+  if (const QScreen* shown = screen(); shown != nullptr) {
+    const QRect area = shown->availableGeometry();
+    move(area.center() - QPoint(width() / 2, height() / 2));
+  }
+  QDialog::showEvent(event);
+}
+
+QPushButton* MakeButton(QWidget* parent, const QString& caption, const QRect& geometry,
+                        TButtonPicture picture) {
+  auto* button = new QPushButton(caption, parent);
+  button->setGeometry(geometry);
+  button->setIcon(ButtonIcon(picture, kPanelPictureSize));
+  button->setIconSize(QSize(kPanelPictureSize, kPanelPictureSize));
+  return button;
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, QPoint position) {
+  auto* label = new QLabel(text, parent);
+  label->move(position);
+  label->adjustSize();
+  return label;
+}
+
+QLineEdit* MakeEdit(QWidget* parent, const QRect& geometry) {
+  auto* edit = new QLineEdit(parent);
+  edit->setGeometry(geometry);
+  edit->setMaxLength(std::numeric_limits<int>::max());
+  return edit;
+}

@@ -1,0 +1,10 @@
+#include "ui/IntegralEFUnit.h"
+
+namespace {
+
+const TParamLayout kLayout = BoundsLayout("Integral-Funktion bearbeiten",
+                                          "Integral von (z.B. 1):", "Integral bis (z.B. 10):");
+
+}  // namespace
+
+TIntegralEForm::TIntegralEForm(const TEditorContext& context) : TParamDialog(context, kLayout) {}

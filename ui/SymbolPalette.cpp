@@ -1,0 +1,103 @@
+#include "ui/SymbolPalette.h"
+
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollArea>
+
+#include "render/QtFont.h"
+
+namespace SymbolPalette {
+
+// The system colour "application workspace", by palette index.
+constexpr std::uint32_t kWorkspaceColor = 0x8000000Cu;
+
+namespace {
+
+QString SymbolText(int cell) { return QString(QChar(kFirstSymbol + cell)); }
+
+void PaintCell(QPainter& painter, int cell, const QColor& textColor) {
+  const int left = (cell % kColumns) * kPitch;
+  const int top = (cell / kColumns) * kPitch;
+  // A 1-pixel pen outlines the 23 × 23 frame on its outermost pixels.
+  painter.setPen(Qt::black);
+  painter.drawRect(left, top, kCellSize - 1, kCellSize - 1);
+  painter.setPen(textColor);
+  const int baseline = top + kTextOffset + painter.fontMetrics().ascent();
+  painter.drawText(left + kTextOffset, baseline, SymbolText(cell));
+}
+
+}  // namespace
+
+TFontDesc PaletteFont(const TFontDesc& documentFont) {
+  TFontDesc font = documentFont;
+  font.Height = HeightFromPointSize(kPointSize, kScreenPixelsPerInch);
+  return font;
+}
+
+void Paint(QPainter& painter, const TFontDesc* documentFont) {
+  const TFontDesc font = PaletteFont(documentFont != nullptr ? *documentFont : TFontDesc());
+  painter.setFont(QFontFromDesc(font, -font.Height));
+  painter.setBrush(Qt::white);
+  // The character stands on an opaque white ground, like the cell itself.
+  painter.setBackground(Qt::white);
+  painter.setBackgroundMode(Qt::OpaqueMode);
+  const QColor textColor = ColorFromValue(font.Color);
+  for (int cell = 0; cell < kCells; ++cell) PaintCell(painter, cell, textColor);
+}
+
+int CellAt(int x, int y) {
+  if (x < 0 || y < 0) return -1;
+  const int column = x / kPitch;
+  const int cell = (y / kPitch) * kColumns + column;
+  return column < kColumns && cell < kCells ? cell : -1;
+}
+
+void InsertSymbol(QLineEdit& field, int cell) {
+  const int start = field.hasSelectedText() ? field.selectionStart() : field.cursorPosition();
+  QString text = field.text();
+  text.insert(start, SymbolText(cell));
+  field.setText(text);
+  field.setCursorPosition(start + 1);
+}
+
+void ClickAt(QLineEdit& field, int x, int y) {
+  if (const int cell = CellAt(x, y); cell >= 0) InsertSymbol(field, cell);
+}
+
+}  // namespace SymbolPalette
+
+TPaletteBox::TPaletteBox(QWidget* parent) : QWidget(parent) { setFocusPolicy(Qt::NoFocus); }
+
+void TPaletteBox::paintEvent(QPaintEvent*) {
+  if (!OnPaint) return;
+  QPainter painter(this);
+  OnPaint(painter);
+}
+
+void TPaletteBox::mousePressEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  if (OnMouseDown) OnMouseDown(event->button(), event->modifiers(), at.x(), at.y());
+  event->accept();
+}
+
+TPaletteArea CreatePaletteArea(QWidget* parent, const QRect& geometry) {
+  TPaletteArea area;
+  area.ScrollBox1 = new QScrollArea(parent);
+  area.ScrollBox1->setGeometry(geometry);
+  area.ScrollBox1->setFocusPolicy(Qt::NoFocus);
+  area.ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // The gaps between the cells show the area's own colour, the workspace's.
+  QPalette colours = area.ScrollBox1->viewport()->palette();
+  colours.setColor(QPalette::Window, ColorFromValue(SymbolPalette::kWorkspaceColor));
+  area.ScrollBox1->viewport()->setPalette(colours);
+  area.ScrollBox1->viewport()->setBackgroundRole(QPalette::Window);
+  area.ScrollBox1->viewport()->setAutoFillBackground(true);
+
+  area.PaintBox1 = new TPaletteBox;
+  area.PaintBox1->setFixedHeight(SymbolPalette::kSurfaceHeight);
+  area.ScrollBox1->setWidgetResizable(true);
+  area.ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  area.ScrollBox1->setWidget(area.PaintBox1);
+  return area;
+}
