@@ -112,28 +112,36 @@ class TDocumentDecoder {
 
 }  // namespace
 
-bool DecodeDocument(std::span<const std::uint8_t> bytes, TEntryCursor* cursor, TDocument& out,
-                    std::string& error) {
+bool CommitDocument(TEntryCursor* cursor, TDocument& out, std::string& error,
+                    const std::function<bool(TDocument& fresh, std::string& error)>& build) {
   const TEntryCursor cursorBefore = *cursor;
-  TDocument document;
-  bool read = false;
-  {
-    TDocumentDecoder decoder(bytes, cursor);
-    try {
-      read = decoder.ReadDocument(document);
-      if (!read) error = decoder.Error();
-    } catch (const std::bad_alloc&) {
-      error = kOutOfMemory;
-    }
-    if (read) document.Root = decoder.ReleaseRoot();
+  TDocument fresh;
+  bool built = false;
+  try {
+    built = build(fresh, error);
+  } catch (const std::bad_alloc&) {
+    error = kOutOfMemory;
   }
-  if (!read) {
-    // Releasing the partial tree moved the cursor into it; the open
-    // document's own tree is still the one it belongs to.
+  if (!built) {
+    // Releasing the partial tree left the cursor in it; the open document's
+    // own tree is still the one it belongs to.
     *cursor = cursorBefore;
     return false;
   }
   out.Release();
-  out = document;
+  out = fresh;
   return true;
+}
+
+bool DecodeDocument(std::span<const std::uint8_t> bytes, TEntryCursor* cursor, TDocument& out,
+                    std::string& error) {
+  return CommitDocument(cursor, out, error, [&](TDocument& fresh, std::string& message) {
+    TDocumentDecoder decoder(bytes, cursor);
+    if (!decoder.ReadDocument(fresh)) {
+      message = decoder.Error();
+      return false;
+    }
+    fresh.Root = decoder.ReleaseRoot();
+    return true;
+  });
 }

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -83,6 +84,13 @@ std::vector<std::uint8_t> EncodeDocument(const TDocument& document);
 // untouched and `error` holds the message to show.
 bool DecodeDocument(std::span<const std::uint8_t> bytes, TEntryCursor* cursor, TDocument& out,
                     std::string& error);
+
+// Runs `build` on a fresh document and hands the result to `out` only when
+// it succeeds; otherwise `out` and `*cursor` stay as they were. `build`
+// releases whatever it made when it fails, and sets `error`. For readers of
+// documents from any source.
+bool CommitDocument(TEntryCursor* cursor, TDocument& out, std::string& error,
+                    const std::function<bool(TDocument& fresh, std::string& error)>& build);
 
 // Writes atomically: the previous file stays intact unless the whole new
 // content reached the disk. `error` gets the message to show.

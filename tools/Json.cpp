@@ -1,0 +1,465 @@
+#include "tools/Json.h"
+
+#include <cstdint>
+
+namespace {
+
+bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+void AppendUtf8(char32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | cp >> 6));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | cp >> 12));
+    out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | cp >> 18));
+    out.push_back(static_cast<char>(0x80 | (cp >> 12 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+void AppendUtf16(char32_t cp, std::u16string& out) {
+  if (cp < 0x10000) {
+    out.push_back(static_cast<char16_t>(cp));
+  } else {
+    out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+  }
+}
+
+class TJsonParser {
+ public:
+  TJsonParser(std::string_view text, int maxDepth) : text_(text), maxDepth_(maxDepth) {}
+
+  bool ParseDocument(TJsonValue& value) {
+    SkipSpace();
+    if (!ParseValue(value, 1)) return false;
+    SkipSpace();
+    return AtEnd() || Fail("unerwarteter Text nach dem Ende");
+  }
+
+  std::string Error() const {
+    int line = 1;
+    int column = 1;
+    for (std::size_t i = 0; i < errorPos_ && i < text_.size(); ++i) {
+      if (text_[i] == '\n') {
+        ++line;
+        column = 1;
+      } else {
+        ++column;
+      }
+    }
+    return "JSON-Fehler in Zeile " + std::to_string(line) + ", Spalte " + std::to_string(column) +
+           ": " + error_;
+  }
+
+ private:
+  bool AtEnd() const { return pos_ >= text_.size(); }
+  char Peek() const { return AtEnd() ? '\0' : text_[pos_]; }
+
+  bool Fail(const std::string& message) {
+    error_ = message;
+    errorPos_ = pos_;
+    return false;
+  }
+
+  void SkipSpace() {
+    while (!AtEnd() && (Peek() == ' ' || Peek() == '\t' || Peek() == '\n' || Peek() == '\r')) {
+      ++pos_;
+    }
+  }
+
+  bool ParseValue(TJsonValue& value, int depth) {
+    switch (Peek()) {
+      case '{':
+        return ParseContainer(value, depth, TJsonValue::TType::Object);
+      case '[':
+        return ParseContainer(value, depth, TJsonValue::TType::Array);
+      case '"':
+        value.Type = TJsonValue::TType::String;
+        return ParseString(value.String);
+      case 't':
+        return ParseLiteral("true", value, TJsonValue::TType::Bool, true);
+      case 'f':
+        return ParseLiteral("false", value, TJsonValue::TType::Bool, false);
+      case 'n':
+        return ParseLiteral("null", value, TJsonValue::TType::Null, false);
+      case '\0':
+        if (AtEnd()) return Fail("unerwartetes Ende der Eingabe");
+        return Fail("unbekannter Wert");
+      default:
+        return ParseNumber(value);
+    }
+  }
+
+  bool ParseLiteral(std::string_view word, TJsonValue& value, TJsonValue::TType type, bool flag) {
+    if (text_.substr(pos_, word.size()) != word) return Fail("unbekannter Wert");
+    pos_ += word.size();
+    value.Type = type;
+    value.Bool = flag;
+    return true;
+  }
+
+  bool ParseContainer(TJsonValue& value, int depth, TJsonValue::TType type) {
+    if (depth > maxDepth_) {
+      return Fail("zu tief verschachtelt (mehr als " + std::to_string(maxDepth_) + " Ebenen)");
+    }
+    const bool isObject = type == TJsonValue::TType::Object;
+    const char close = isObject ? '}' : ']';
+    value.Type = type;
+    ++pos_;
+    SkipSpace();
+    if (Peek() == close) {
+      ++pos_;
+      return true;
+    }
+    for (;;) {
+      if (!(isObject ? ParseMember(value, depth) : ParseItem(value, depth))) return false;
+      SkipSpace();
+      if (Peek() == close) {
+        ++pos_;
+        return true;
+      }
+      if (Peek() != ',') return Fail(std::string("erwartet ',' oder '") + close + "'");
+      ++pos_;
+      SkipSpace();
+    }
+  }
+
+  bool ParseItem(TJsonValue& array, int depth) {
+    array.Items.emplace_back();
+    return ParseValue(array.Items.back(), depth + 1);
+  }
+
+  bool ParseMember(TJsonValue& object, int depth) {
+    std::u16string key;
+    if (Peek() != '"') return Fail("erwartet einen Schlüssel in Anführungszeichen");
+    const std::size_t keyPos = pos_;
+    if (!ParseString(key)) return false;
+    std::string name = Utf8FromUtf16(key);
+    for (const auto& member : object.Members) {
+      if (member.first == name) {
+        pos_ = keyPos;
+        return Fail("doppelter Schlüssel \"" + name + "\"");
+      }
+    }
+    SkipSpace();
+    if (Peek() != ':') return Fail("erwartet ':'");
+    ++pos_;
+    SkipSpace();
+    object.Members.emplace_back(std::move(name), TJsonValue());
+    return ParseValue(object.Members.back().second, depth + 1);
+  }
+
+  bool ParseString(std::u16string& out) {
+    ++pos_;  // the opening quote
+    while (!AtEnd()) {
+      const auto c = static_cast<unsigned char>(text_[pos_]);
+      if (c == '"') {
+        ++pos_;
+        return true;
+      }
+      if (c < 0x20) return Fail("Steuerzeichen in einer Zeichenkette");
+      if (c == '\\') {
+        if (!ParseEscape(out)) return false;
+      } else if (c < 0x80) {
+        out.push_back(c);
+        ++pos_;
+      } else if (!ParseUtf8(out)) {
+        return false;
+      }
+    }
+    return Fail("Zeichenkette ohne Ende");
+  }
+
+  // \uXXXX gives exactly that code unit: a lone surrogate stays one.
+  bool ParseEscape(std::u16string& out) {
+    ++pos_;
+    const char c = Peek();
+    ++pos_;
+    switch (c) {
+      case '"':
+      case '\\':
+      case '/':
+        out.push_back(static_cast<char16_t>(c));
+        return true;
+      case 'b':
+        out.push_back(u'\b');
+        return true;
+      case 'f':
+        out.push_back(u'\f');
+        return true;
+      case 'n':
+        out.push_back(u'\n');
+        return true;
+      case 'r':
+        out.push_back(u'\r');
+        return true;
+      case 't':
+        out.push_back(u'\t');
+        return true;
+      case 'u':
+        return ParseHexUnit(out);
+      default:
+        --pos_;
+        return Fail("unbekannte Escape-Folge");
+    }
+  }
+
+  bool ParseHexUnit(std::u16string& out) {
+    if (text_.size() - pos_ < 4) return Fail("\\u braucht vier Hexadezimalziffern");
+    char16_t unit = 0;
+    for (int i = 0; i < 4; ++i) {
+      const char h = text_[pos_ + i];
+      const int digit = h >= '0' && h <= '9'   ? h - '0'
+                        : h >= 'a' && h <= 'f' ? h - 'a' + 10
+                        : h >= 'A' && h <= 'F' ? h - 'A' + 10
+                                               : -1;
+      if (digit < 0) return Fail("\\u braucht vier Hexadezimalziffern");
+      unit = static_cast<char16_t>(unit << 4 | digit);
+    }
+    pos_ += 4;
+    out.push_back(unit);
+    return true;
+  }
+
+  // One well-formed UTF-8 sequence; overlong forms and encoded surrogates are refused.
+  bool ParseUtf8(std::u16string& out) {
+    const auto lead = static_cast<unsigned char>(text_[pos_]);
+    const int length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    if (length == 0 || lead > 0xF4 || text_.size() - pos_ < std::size_t(length)) {
+      return Fail("ungültiges UTF-8");
+    }
+    char32_t cp = lead & (0x7F >> length);
+    for (int i = 1; i < length; ++i) {
+      const auto next = static_cast<unsigned char>(text_[pos_ + i]);
+      if ((next & 0xC0) != 0x80) return Fail("ungültiges UTF-8");
+      cp = cp << 6 | (next & 0x3F);
+    }
+    static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kSmallest[length] || cp > 0x10FFFF || IsHighSurrogate(cp) || IsLowSurrogate(cp)) {
+      return Fail("ungültiges UTF-8");
+    }
+    AppendUtf16(cp, out);
+    pos_ += length;
+    return true;
+  }
+
+  bool SkipDigits() {
+    const std::size_t start = pos_;
+    while (Peek() >= '0' && Peek() <= '9') ++pos_;
+    return pos_ > start;
+  }
+
+  // The JSON number grammar, exactly: no leading zeros, no bare dot, no plus sign.
+  bool ParseNumber(TJsonValue& value) {
+    const std::size_t start = pos_;
+    if (Peek() == '-') ++pos_;
+    if (Peek() == '0') {
+      ++pos_;
+    } else if (!SkipDigits()) {
+      pos_ = start;
+      return Fail("unbekannter Wert");
+    }
+    if (Peek() == '.') {
+      ++pos_;
+      if (!SkipDigits()) return Fail("Ziffern nach dem Dezimalpunkt fehlen");
+    }
+    if (Peek() == 'e' || Peek() == 'E') {
+      ++pos_;
+      if (Peek() == '+' || Peek() == '-') ++pos_;
+      if (!SkipDigits()) return Fail("Ziffern im Exponenten fehlen");
+    }
+    value.Type = TJsonValue::TType::Number;
+    value.Number = std::string(text_.substr(start, pos_ - start));
+    return true;
+  }
+
+  std::string_view text_;
+  int maxDepth_;
+  std::size_t pos_ = 0;
+  std::string error_;
+  std::size_t errorPos_ = 0;
+};
+
+// Calls visit(character, lone) for each character; a surrogate without its
+// partner comes as itself with lone = true.
+template <class TVisit>
+void ForEachCharacter(std::u16string_view text, TVisit visit) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+      visit(0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00), false);
+      ++i;
+    } else {
+      visit(unit, IsHighSurrogate(unit) || IsLowSurrogate(unit));
+    }
+  }
+}
+
+void WriteEscape(char32_t unit, std::string& out) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  out += "\\u";
+  for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[unit >> shift & 0xF]);
+}
+
+void WriteAscii(char c, std::string& out) {
+  if (c == '"' || c == '\\') {
+    out.push_back('\\');
+    out.push_back(c);
+  } else if (c == '\n') {
+    out += "\\n";
+  } else if (c == '\t') {
+    out += "\\t";
+  } else if (static_cast<unsigned char>(c) < 0x20) {
+    WriteEscape(static_cast<unsigned char>(c), out);
+  } else {
+    out.push_back(c);
+  }
+}
+
+void WriteString(std::u16string_view text, std::string& out) {
+  out.push_back('"');
+  ForEachCharacter(text, [&out](char32_t c, bool lone) {
+    if (lone) {
+      WriteEscape(c, out);
+    } else if (c < 0x80) {
+      WriteAscii(static_cast<char>(c), out);
+    } else {
+      AppendUtf8(c, out);
+    }
+  });
+  out.push_back('"');
+}
+
+// Keys are UTF-8 already: only the ASCII part needs escapes.
+void WriteKey(std::string_view key, std::string& out) {
+  out.push_back('"');
+  for (const char c : key) {
+    if (static_cast<unsigned char>(c) < 0x80) {
+      WriteAscii(c, out);
+    } else {
+      out.push_back(c);
+    }
+  }
+  out.push_back('"');
+}
+
+bool IsScalar(const TJsonValue& value) {
+  return value.Type != TJsonValue::TType::Array && value.Type != TJsonValue::TType::Object;
+}
+
+void WriteValue(const TJsonValue& value, int indent, std::string& out);
+
+// Arrays of plain values stay on one line; everything else gets a line per item.
+void WriteArray(const TJsonValue& value, int indent, std::string& out) {
+  bool flat = true;
+  for (const TJsonValue& item : value.Items) flat = flat && IsScalar(item);
+  out.push_back('[');
+  for (std::size_t i = 0; i < value.Items.size(); ++i) {
+    if (i > 0) out.push_back(',');
+    if (flat) {
+      if (i > 0) out.push_back(' ');
+    } else {
+      out += "\n" + std::string(indent + 2, ' ');
+    }
+    WriteValue(value.Items[i], indent + 2, out);
+  }
+  if (!flat && !value.Items.empty()) out += "\n" + std::string(indent, ' ');
+  out.push_back(']');
+}
+
+void WriteObject(const TJsonValue& value, int indent, std::string& out) {
+  out.push_back('{');
+  for (std::size_t i = 0; i < value.Members.size(); ++i) {
+    out += i > 0 ? ",\n" : "\n";
+    out += std::string(indent + 2, ' ');
+    WriteKey(value.Members[i].first, out);
+    out += ": ";
+    WriteValue(value.Members[i].second, indent + 2, out);
+  }
+  if (!value.Members.empty()) out += "\n" + std::string(indent, ' ');
+  out.push_back('}');
+}
+
+void WriteValue(const TJsonValue& value, int indent, std::string& out) {
+  switch (value.Type) {
+    case TJsonValue::TType::Null:
+      out += "null";
+      break;
+    case TJsonValue::TType::Bool:
+      out += value.Bool ? "true" : "false";
+      break;
+    case TJsonValue::TType::Number:
+      out += value.Number;
+      break;
+    case TJsonValue::TType::String:
+      WriteString(value.String, out);
+      break;
+    case TJsonValue::TType::Array:
+      WriteArray(value, indent, out);
+      break;
+    case TJsonValue::TType::Object:
+      WriteObject(value, indent, out);
+      break;
+  }
+}
+
+}  // namespace
+
+TJsonValue TJsonValue::MakeNumber(std::string text) {
+  TJsonValue value;
+  value.Type = TType::Number;
+  value.Number = std::move(text);
+  return value;
+}
+
+TJsonValue TJsonValue::MakeString(std::u16string text) {
+  TJsonValue value;
+  value.Type = TType::String;
+  value.String = std::move(text);
+  return value;
+}
+
+TJsonValue TJsonValue::MakeArray() {
+  TJsonValue value;
+  value.Type = TType::Array;
+  return value;
+}
+
+TJsonValue TJsonValue::MakeObject() {
+  TJsonValue value;
+  value.Type = TType::Object;
+  return value;
+}
+
+bool ParseJson(std::string_view text, int maxDepth, TJsonValue& value, std::string& error) {
+  TJsonParser parser(text, maxDepth);
+  TJsonValue parsed;
+  if (!parser.ParseDocument(parsed)) {
+    error = parser.Error();
+    return false;
+  }
+  value = std::move(parsed);
+  return true;
+}
+
+std::string WriteJson(const TJsonValue& value) {
+  std::string out;
+  WriteValue(value, 0, out);
+  out.push_back('\n');
+  return out;
+}
+
+std::string Utf8FromUtf16(std::u16string_view text) {
+  std::string out;
+  ForEachCharacter(text, [&out](char32_t c, bool lone) { AppendUtf8(lone ? 0xFFFD : c, out); });
+  return out;
+}
