@@ -15,7 +15,9 @@ class TByteWriter {
 
   void U8(std::uint8_t value) { out_.push_back(value); }
   void U32(std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) out_.push_back(std::uint8_t(value >> shift));
+    const std::uint8_t bytes[4] = {std::uint8_t(value), std::uint8_t(value >> 8),
+                                   std::uint8_t(value >> 16), std::uint8_t(value >> 24)};
+    Bytes(bytes, sizeof bytes);
   }
   void I32(std::int32_t value) { U32(static_cast<std::uint32_t>(value)); }
   void F64(double value) {

@@ -93,6 +93,8 @@ struct TCreateFailureCase {
   std::string name;
 };
 
+void PrintTo(const TCreateFailureCase& c, std::ostream* os) { *os << c.description; }
+
 class CreateFailureTest : public DocFileIoTest,
                           public ::testing::WithParamInterface<TCreateFailureCase> {};
 
@@ -152,6 +154,8 @@ struct TWriteFailureCase {
   TFileWriteFunction write;
   std::string error;
 };
+
+void PrintTo(const TWriteFailureCase& c, std::ostream* os) { *os << c.description; }
 
 class WriteFailureTest : public DocFileIoTest,
                          public ::testing::WithParamInterface<TWriteFailureCase> {};
@@ -214,6 +218,8 @@ struct TOpenFailureCase {
   std::function<std::string(const TTempDir&)> prepare;  // returns the path to open
   std::string error;
 };
+
+void PrintTo(const TOpenFailureCase& c, std::ostream* os) { *os << c.description; }
 
 class OpenFailureTest : public DocFileIoTest,
                         public ::testing::WithParamInterface<TOpenFailureCase> {};

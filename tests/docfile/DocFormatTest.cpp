@@ -69,6 +69,8 @@ struct TShapeCase {
   std::size_t formulaBytes;  // the root sequence block alone
 };
 
+void PrintTo(const TShapeCase& c, std::ostream* os) { *os << c.description; }
+
 class DocShapeTest : public DocFormatTest, public ::testing::WithParamInterface<TShapeCase> {};
 
 TEST_P(DocShapeTest, HasTheSizeOfItsBlocksAndReadsBackTheSame) {

@@ -30,6 +30,8 @@ struct TOddFileCase {
   std::string expectedTree;  // DescribeLine of the root
 };
 
+void PrintTo(const TOddFileCase& c, std::ostream* os) { *os << c.description; }
+
 class OddFileTest : public ::testing::TestWithParam<TOddFileCase> {};
 
 TEST_P(OddFileTest, ReadsAsTheFormatSays) {
@@ -113,6 +115,8 @@ struct TMarginCase {
   std::int32_t shown;
 };
 
+void PrintTo(const TMarginCase& c, std::ostream* os) { *os << c.description; }
+
 class MarginTest : public ::testing::TestWithParam<TMarginCase> {};
 
 TEST_P(MarginTest, OpensInRangeWithHalvesToEven) {
@@ -174,6 +178,8 @@ struct THostileCase {
   std::vector<std::uint8_t> bytes;
   std::string error;
 };
+
+void PrintTo(const THostileCase& c, std::ostream* os) { *os << c.description; }
 
 class HostileFileTest : public ::testing::TestWithParam<THostileCase> {};
 

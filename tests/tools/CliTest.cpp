@@ -1,0 +1,231 @@
+// quillmora-cli as a user runs it: the built binary, its output and exit status.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "docfile/DocFile.h"
+
+namespace fs = std::filesystem;
+
+extern char** environ;
+
+namespace {
+
+struct TRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  CliTest() {
+    std::string pattern = (fs::temp_directory_path() / "qm-cli-XXXXXX").string();
+    dir_ = ::mkdtemp(pattern.data());
+  }
+  ~CliTest() override { fs::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+  void Write(const std::string& name, const std::string& content) const {
+    std::ofstream(Path(name), std::ios::binary) << content;
+  }
+
+  TRun Run(std::vector<std::string> args) const {
+    args.insert(args.begin(), QM_CLI_PATH);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const std::string outPath = Path("stdout.txt");
+    const std::string errPath = Path("stderr.txt");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    pid_t pid = 0;
+    TRun run;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+      int status = 0;
+      ::waitpid(pid, &status, 0);
+      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.out = Slurp(outPath);
+    run.err = Slurp(errPath);
+    return run;
+  }
+
+  // dump's JSON of a document; fails the test when dump does.
+  std::string Dump(const std::string& doc, bool layout = false) const {
+    const TRun run = layout ? Run({"dump", "--layout", doc}) : Run({"dump", doc});
+    EXPECT_EQ(run.status, 0) << run.err;
+    return run.out;
+  }
+
+ private:
+  fs::path dir_;
+};
+
+TEST_F(CliTest, SampleDumpBuildDumpIsTheSameDocument) {
+  ASSERT_EQ(Run({"sample", Path("s.qmt")}).status, 0);
+  const std::string json = Dump(Path("s.qmt"));
+  Write("s.json", json);
+  const TRun build = Run({"build", Path("s.json"), Path("b.qmt")});
+  ASSERT_EQ(build.status, 0) << build.err;
+  EXPECT_EQ(Dump(Path("b.qmt")), json);
+  EXPECT_EQ(Slurp(Path("b.qmt")), Slurp(Path("s.qmt")));
+  EXPECT_NE(json.find("\"Text1\": \"12 * 3 / 2 *\""), std::string::npos);
+  EXPECT_NE(json.find("\"Margin\": 20\n"), std::string::npos);
+}
+
+TEST_F(CliTest, LoneSurrogatesAndLayoutFieldsSurviveBuildAndDump) {
+  Write("odd.json", R"({"Formula": [{"IsFunction": 0, "Kind": 0,
+      "Text1": "\udc00a\ud800", "Text2": "\ud83d\ude00",
+      "Layout": [-1, 2, -3, 4, -5, 6, -7, 8, -9, 2147483647]}],
+      "Font": {"Name": "Cour\u20ac", "Size": 12, "PixelsPerInch": 120}, "Margin": 21.5})");
+  ASSERT_EQ(Run({"build", Path("odd.json"), Path("odd.qmt")}).status, 0);
+  const std::string json = Dump(Path("odd.qmt"));
+  EXPECT_NE(json.find(R"("Text1": "\uDC00a\uD800")"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"Text2\": \"\U0001F600\""), std::string::npos) << json;
+  EXPECT_NE(json.find("[-1, 2, -3, 4, -5, 6, -7, 8, -9, 2147483647]"), std::string::npos);
+  EXPECT_NE(json.find("\"Name\": \"Cour\u20AC\""), std::string::npos);
+  Write("odd2.json", json);
+  ASSERT_EQ(Run({"build", Path("odd2.json"), Path("odd2.qmt")}).status, 0);
+  EXPECT_EQ(Slurp(Path("odd2.qmt")), Slurp(Path("odd.qmt")));
+}
+
+// The width field of the PNG header.
+std::pair<std::uint32_t, std::uint32_t> PngSize(const std::string& png) {
+  const auto be32 = [&png](std::size_t at) {
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(png[at + i]);
+    return v;
+  };
+  if (png.size() < 24 || png.compare(1, 3, "PNG") != 0) return {0, 0};
+  return {be32(16), be32(20)};
+}
+
+TEST_F(CliTest, RenderGivesThePictureThatLayoutDumpMeasures) {
+  ASSERT_EQ(Run({"sample", Path("s.qmt")}).status, 0);
+  std::string json = Dump(Path("s.qmt"));
+  json.replace(json.find("\"Margin\": 20"), 12, "\"Margin\": 50");
+  Write("wide.json", json);
+  ASSERT_EQ(Run({"build", Path("wide.json"), Path("wide.qmt")}).status, 0);
+
+  const TRun render =
+      Run({"render", Path("s.qmt"), Path("s.png"), Path("wide.qmt"), Path("wide.png")});
+  ASSERT_EQ(render.status, 0) << render.err;
+  const auto [w, h] = PngSize(Slurp(Path("s.png")));
+  const auto [wideW, wideH] = PngSize(Slurp(Path("wide.png")));
+  const std::string layout = Dump(Path("s.qmt"), true);
+  EXPECT_NE(layout.find("\"Width\": " + std::to_string(w) + ","), std::string::npos) << layout;
+  EXPECT_NE(layout.find("\"Height\": " + std::to_string(h) + "\n"), std::string::npos);
+  EXPECT_GT(w, 200u);
+  EXPECT_EQ(wideW, w + 60) << "the margin is on both sides";
+  EXPECT_EQ(wideH, h + 60);
+  // The painted layout replaces the stored zeros.
+  EXPECT_EQ(Dump(Path("s.qmt")).find("\"Picture\""), std::string::npos);
+  EXPECT_NE(layout.find("\"Layout\": [0, 0, 0, 0, 0, 0, 0, 0, 0, 0]"),
+            layout.find("\"Layout\": ["));
+
+  if (const char* artefacts = std::getenv("QM_TEST_ARTEFACTS")) {
+    fs::copy_file(Path("s.png"), fs::path(artefacts) / "cli_render_sample.png",
+                  fs::copy_options::overwrite_existing);
+  }
+}
+
+TEST_F(CliTest, RenderGoesOnPastABadDocumentAndReportsIt) {
+  ASSERT_EQ(Run({"sample", Path("s.qmt")}).status, 0);
+  Write("cut.qmt", Slurp(Path("s.qmt")).substr(0, 100));
+  const TRun run = Run({"render", Path("cut.qmt"), Path("cut.png"), Path("s.qmt"), Path("s.png")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("cut.qmt: Read beyond end of file."), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(Path("cut.png")));
+  EXPECT_TRUE(fs::exists(Path("s.png")));
+}
+
+struct TFailureCase {
+  const char* description;
+  std::vector<std::string> args;  // "@name" stands for a file in the test folder
+  int status;
+  std::string message;
+};
+
+void PrintTo(const TFailureCase& c, std::ostream* os) { *os << c.description; }
+
+class CliFailureTest : public CliTest, public ::testing::WithParamInterface<TFailureCase> {};
+
+TEST_P(CliFailureTest, ExitsWithItsStatusAndSaysWhy) {
+  Write("cut.qmt", std::string("\x01\0\0\0\x05", 5));
+  Write("bad.json", R"({"Formula": [{"Kind": "zwei"}]})");
+  std::vector<std::string> args = GetParam().args;
+  for (std::string& arg : args) {
+    if (arg.starts_with("@")) arg = Path(arg.substr(1));
+  }
+  const TRun run = Run(args);
+  EXPECT_EQ(run.status, GetParam().status) << run.err;
+  EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
+  if (GetParam().status == 2) {
+    EXPECT_NE(run.err.find("Aufruf: quillmora-cli"), std::string::npos);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliFailureTest,
+    ::testing::Values(
+        TFailureCase{"no command", {}, 2, "kein Befehl"},
+        TFailureCase{"an unknown command", {"show", "@x.qmt"}, 2, "unbekannter Befehl show"},
+        TFailureCase{"dump without a file", {"dump"}, 2, "Zahl von Argumenten"},
+        TFailureCase{"an unknown option", {"dump", "--scale", "@x.qmt"}, 2, "--scale"},
+        TFailureCase{"render with an odd count", {"render", "@a.qmt"}, 2, "Zahl von Argumenten"},
+        TFailureCase{"a flag given a value", {"dump", "--layout=1", "@x.qmt"}, 2, "erlaubt"},
+        TFailureCase{"a document that does not exist",
+                     {"dump", "@none.qmt"},
+                     1,
+                     "Die Datei konnte nicht geöffnet werden!"},
+        TFailureCase{"a folder given as document",
+                     {"dump", "@"},
+                     1,
+                     "Die Datei konnte nicht geöffnet werden!"},
+        TFailureCase{"a damaged document", {"dump", "@cut.qmt"}, 1, "Read beyond end of file."},
+        TFailureCase{
+            "JSON with a wrong type", {"build", "@bad.json", "@x.qmt"}, 1, "Formula[0].Kind"},
+        TFailureCase{"a target folder that does not exist",
+                     {"sample", "@none/x.qmt"},
+                     1,
+                     "Die Datei konnte nicht erzeugt werden!"}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+TEST_F(CliTest, DoubleDashLetsAFileNameStartWithDashes) {
+  const std::string name = "--layout.qmt";
+  const fs::path previous = fs::current_path();
+  fs::current_path(Path(""));
+  const TRun sample = Run({"sample", "--", name});
+  const TRun dump = Run({"dump", "--", name});
+  fs::current_path(previous);
+  EXPECT_EQ(sample.status, 0) << sample.err;
+  EXPECT_EQ(dump.status, 0) << dump.err;
+}
+
+TEST_F(CliTest, HelpGoesToStandardOutput) {
+  const TRun run = Run({"--help"});
+  EXPECT_EQ(run.status, 0);
+  for (const char* command : {"dump", "build", "render", "sample"}) {
+    EXPECT_NE(run.out.find(std::string("  ") + command + " "), std::string::npos) << command;
+  }
+}
+
+}  // namespace
