@@ -117,11 +117,12 @@ bool Fail(std::string& error, const std::string& message) {
 }
 
 // The target must be a file we may write, as it would have to be when
-// rewritten in place: a write-protected document stays protected.
+// rewritten in place: a write-protected document stays protected, and a
+// folder, pipe or device is never replaced by a file.
 bool CheckTarget(const std::string& target, struct stat& st, bool& exists, std::string& error) {
   exists = ::stat(target.c_str(), &st) == 0;
   if (!exists) return errno == ENOENT || Fail(error, kCannotCreate);
-  if (S_ISDIR(st.st_mode) || ::access(target.c_str(), W_OK) != 0) {
+  if (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0) {
     return Fail(error, kCannotCreate);
   }
   return true;

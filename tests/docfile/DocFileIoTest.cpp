@@ -100,16 +100,18 @@ class CreateFailureTest : public DocFileIoTest,
 
 TEST_P(CreateFailureTest, SaysTheFileCouldNotBeCreated) {
   ASSERT_TRUE(fs::create_directory(dir / "folder"));
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
   std::string error;
   EXPECT_FALSE(WriteDocumentFile(dir / GetParam().name, kOld, error));
   EXPECT_EQ(error, kCannotCreate);
-  EXPECT_EQ(dir.FileCount(), 1u);
+  EXPECT_EQ(dir.FileCount(), 2u) << "the temporary file was left behind";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CreateFailureTest,
     ::testing::Values(TCreateFailureCase{"the folder does not exist", "missing/a.qmt"},
                       TCreateFailureCase{"the name is a folder", "folder"},
+                      TCreateFailureCase{"the name is a named pipe", "pipe"},
                       TCreateFailureCase{"a file name longer than the system allows",
                                          "folder/" + std::string(300, 'x')}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
