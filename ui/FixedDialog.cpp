@@ -42,9 +42,12 @@ void TFixedDialog::closeEvent(QCloseEvent* event) {
 }
 
 void TFixedDialog::showEvent(QShowEvent* event) {
+  // The whole window, frame included, goes to the middle of the screen.
   if (const QScreen* shown = screen(); shown != nullptr) {
     const QRect area = shown->availableGeometry();
-    move(area.center() - QPoint(width() / 2, height() / 2));
+    const QSize frame = frameGeometry().size();
+    move(area.topLeft() +
+         QPoint((area.width() - frame.width()) / 2, (area.height() - frame.height()) / 2));
   }
   QDialog::showEvent(event);
 }
