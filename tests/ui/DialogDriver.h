@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QPointer>
 #include <QStringList>
 #include <QTest>
@@ -27,6 +28,12 @@ namespace DialogDriver {
 inline QStringList& Problems() {
   static QStringList problems;
   return problems;
+}
+
+// Saves a picture for a look by eye into the folder the test run names.
+inline void SaveArtefact(const QImage& image, const QString& name) {
+  const QByteArray folder = qgetenv("QM_TEST_ARTEFACTS");
+  if (!folder.isEmpty()) image.save(QString::fromLocal8Bit(folder) + "/" + name + ".png");
 }
 
 // Closes every open modal dialog, innermost first, so that a test that lost

@@ -69,11 +69,6 @@ QRect ContentsRect(const QPushButton& button) {
   return button.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &button);
 }
 
-void SaveArtefact(const QImage& image, const QString& name) {
-  const QByteArray folder = qgetenv("QM_TEST_ARTEFACTS");
-  if (!folder.isEmpty()) image.save(QString::fromLocal8Bit(folder) + "/" + name + ".png");
-}
-
 }  // namespace
 
 class DialogPicturesTest : public QObject {

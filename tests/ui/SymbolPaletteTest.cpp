@@ -18,11 +18,6 @@ QPoint CellCentre(int row, int column) {
 
 QString Symbol(int codePoint) { return QString(QChar(codePoint)); }
 
-void SaveArtefact(const QImage& image, const QString& name) {
-  const QByteArray folder = qgetenv("QM_TEST_ARTEFACTS");
-  if (!folder.isEmpty()) image.save(QString::fromLocal8Bit(folder) + "/" + name + ".png");
-}
-
 QRgb Workspace() { return ColorFromValue(0x8000000Cu).rgb(); }
 QRgb Black() { return QColor(Qt::black).rgb(); }
 QRgb White() { return QColor(Qt::white).rgb(); }
