@@ -50,6 +50,10 @@ class TCanvas {
 
   // The colour at (x, y), or kNoColor outside the bitmap.
   virtual std::uint32_t Pixel(std::int32_t x, std::int32_t y) const = 0;
+  // What Pixel() reads back where the bitmap was filled with `color`. A system
+  // colour comes back as the RGB value it stands for, so comparisons with a
+  // fill colour go through this.
+  virtual std::uint32_t PixelValueOf(std::uint32_t color) const { return color; }
   // Keeps the pixels at the top-left, fills new area with the brush colour.
   virtual void Resize(std::int32_t width, std::int32_t height) = 0;
   virtual std::int32_t Width() const = 0;

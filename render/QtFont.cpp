@@ -74,8 +74,8 @@ TFontDesc DescFromQFont(const QFont& qfont, std::uint32_t color, std::int32_t he
   font.Color = color;
   font.Height = height;
   font.Pitch = qfont.fixedPitch() ? 2 : 0;
-  font.Style = static_cast<std::uint8_t>((qfont.bold() ? fsBold : 0) | (qfont.italic() ? fsItalic : 0) |
-                                         (qfont.underline() ? fsUnderline : 0) |
-                                         (qfont.strikeOut() ? fsStrikeOut : 0));
+  font.Style = static_cast<std::uint8_t>(
+      (qfont.bold() ? fsBold : 0) | (qfont.italic() ? fsItalic : 0) |
+      (qfont.underline() ? fsUnderline : 0) | (qfont.strikeOut() ? fsStrikeOut : 0));
   return font;
 }

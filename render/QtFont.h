@@ -3,7 +3,6 @@
 
 #include <QColor>
 #include <QFont>
-
 #include <cstdint>
 
 #include "model/FontDesc.h"

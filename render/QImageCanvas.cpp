@@ -1,0 +1,237 @@
+#include "render/QImageCanvas.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QString>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "render/QtFont.h"
+
+namespace {
+
+// Fonts of many sizes come and go while formulas are edited; beyond this
+// many the cache starts afresh rather than grow without end.
+constexpr std::size_t kMaxCachedFonts = 512;
+constexpr int kReferencePixelSize = 100;
+
+QString ToQString(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The pixel size that the platform's default font has on a 96 dpi bitmap.
+int DefaultPixelSize() {
+  const QFont font = QGuiApplication::font();
+  if (font.pixelSize() > 0) return font.pixelSize();
+  return std::max(1, RoundHalfAway(font.pointSizeF() * kScreenPixelsPerInch / 72.0));
+}
+
+}  // namespace
+
+TQImageCanvas::TQImageCanvas(std::int32_t width, std::int32_t height)
+    : painter_(std::make_unique<QPainter>()) {
+  Resize(width, height);
+  Realise();
+}
+
+TQImageCanvas::~TQImageCanvas() { EndPainting(); }
+
+const QImage& TQImageCanvas::Image() const {
+  EndPainting();
+  return image_;
+}
+
+void TQImageCanvas::EndPainting() const {
+  if (painter_->isActive()) painter_->end();
+}
+
+QPainter* TQImageCanvas::ActivePainter() {
+  if (image_.isNull()) return nullptr;
+  if (!painter_->isActive()) {
+    painter_->begin(&image_);
+    painterFontStale_ = true;
+  }
+  return painter_.get();
+}
+
+// --- fonts ---------------------------------------------------------------
+
+int TQImageCanvas::CellHeightAt(const TFontDesc& font, int pixelSize) const {
+  return QFontMetrics(QFontFromDesc(font, pixelSize)).height();
+}
+
+// Qt sizes a font by its character height; the cell height (ascent plus
+// descent) is larger by a factor of the face. Start from that factor and walk
+// to the closest cell height; heights grow with the pixel size.
+int TQImageCanvas::SearchCellHeight(const TFontDesc& font, std::int32_t cellHeight) {
+  const int reference = std::max(1, CellHeightAt(font, kReferencePixelSize));
+  const double estimate = static_cast<double>(cellHeight) * kReferencePixelSize / reference;
+  int best = static_cast<int>(std::clamp(std::lround(estimate), 1L, long{kMaxPixelSize}));
+  auto distance = [&](int size) {
+    return std::llabs(static_cast<long long>(CellHeightAt(font, size)) - cellHeight);
+  };
+  long long bestDistance = distance(best);
+  for (int step : {-1, 1}) {
+    for (int next = best + step; next >= 1 && next <= kMaxPixelSize; next += step) {
+      const long long d = distance(next);
+      if (d >= bestDistance) break;
+      best = next;
+      bestDistance = d;
+    }
+  }
+  return best;
+}
+
+int TQImageCanvas::PixelSizeFor(const TFontDesc& font) {
+  if (font.Height == 0) return DefaultPixelSize();
+  if (font.Height < 0)
+    return static_cast<int>(std::min<std::int64_t>(-std::int64_t{font.Height}, kMaxPixelSize));
+  const TFontKey key{font.Name, font.Style, font.Pitch, font.Height};
+  auto found = pixelSizes_.find(key);
+  if (found != pixelSizes_.end()) return found->second;
+  if (pixelSizes_.size() >= kMaxCachedFonts) pixelSizes_.clear();
+  const int size = SearchCellHeight(font, font.Height);
+  pixelSizes_.emplace(key, size);
+  return size;
+}
+
+void TQImageCanvas::Realise() {
+  const TFontKey key{font_.Name, font_.Style, font_.Pitch, font_.Height};
+  auto found = fonts_.find(key);
+  if (found == fonts_.end()) {
+    if (fonts_.size() >= kMaxCachedFonts) fonts_.clear();
+    const QFont qfont = QFontFromDesc(font_, PixelSizeFor(font_));
+    found = fonts_.emplace(key, TRealisedFont{qfont, QFontMetrics(qfont)}).first;
+  }
+  if (realised_ != &found->second) painterFontStale_ = true;
+  realised_ = &found->second;
+}
+
+void TQImageCanvas::SetFont(const TFontDesc& font) {
+  font_ = font;
+  Realise();
+}
+
+void TQImageCanvas::SetFontHeight(std::int32_t height) {
+  font_.Height = height;
+  Realise();
+}
+
+std::int32_t TQImageCanvas::FontPointSize() const {
+  return PointSizeFromHeight(font_.Height, kScreenPixelsPerInch);
+}
+
+void TQImageCanvas::SetFontPointSize(std::int32_t points) {
+  SetFontHeight(HeightFromPointSize(points, kScreenPixelsPerInch));
+}
+
+// --- text ------------------------------------------------------------------
+
+TSize TQImageCanvas::TextExtent(std::u16string_view text) {
+  const QFontMetrics& metrics = realised_->Metrics;
+  return {metrics.horizontalAdvance(ToQString(text)), metrics.height()};
+}
+
+void TQImageCanvas::TextOut(std::int32_t x, std::int32_t y, std::u16string_view text) {
+  QPainter* painter = ActivePainter();
+  if (painter == nullptr || text.empty()) return;
+  const QString qtext = ToQString(text);
+  const QFontMetrics& metrics = realised_->Metrics;
+  if (!transparentText_) {
+    painter->fillRect(QRect(x, y, metrics.horizontalAdvance(qtext), metrics.height()),
+                      ColorFromValue(brushColor_));
+  }
+  if (painterFontStale_) {
+    painter->setFont(realised_->Font);
+    painterFontStale_ = false;
+  }
+  painter->setPen(ColorFromValue(font_.Color));
+  painter->drawText(x, y + metrics.ascent(), qtext);
+}
+
+// --- lines and areas -------------------------------------------------------
+
+void TQImageCanvas::MoveTo(std::int32_t x, std::int32_t y) { penPos_ = QPoint(x, y); }
+
+void TQImageCanvas::LineTo(std::int32_t x, std::int32_t y) {
+  const QPoint from = penPos_;
+  const QPoint to(x, y);
+  penPos_ = to;
+  QPainter* painter = ActivePainter();
+  if (painter == nullptr || from == to) return;
+  if (from.x() == to.x() || from.y() == to.y()) {
+    DrawAxisLine(*painter, from, to);
+  } else {
+    DrawSlantedLine(*painter, from, to);
+  }
+}
+
+// A straight line is a rectangle: from the start up to, not including, the
+// end, as wide as the pen, growing right of or below the line's axis. That
+// makes a 2-pixel bar cover exactly columns x and x + 1.
+void TQImageCanvas::DrawAxisLine(QPainter& painter, QPoint from, QPoint to) {
+  const int width = std::max(penWidth_, 1);
+  const QPoint step(to.x() > from.x()   ? 1
+                    : to.x() < from.x() ? -1
+                                        : 0,
+                    to.y() > from.y()   ? 1
+                    : to.y() < from.y() ? -1
+                                        : 0);
+  const QPoint last = to - step;
+  const int left = std::min(from.x(), last.x());
+  const int top = std::min(from.y(), last.y());
+  const int right = std::max(from.x(), last.x()) + (step.x() == 0 ? width - 1 : 0);
+  const int bottom = std::max(from.y(), last.y()) + (step.y() == 0 ? width - 1 : 0);
+  painter.fillRect(QRect(QPoint(left, top), QPoint(right, bottom)), ColorFromValue(penColor_));
+}
+
+// QPainter's aliased lines light both end points. For the 1-pixel pen the end
+// point gets its previous colour back, so a line covers its start but not its
+// end, whichever way it runs. Wider slanted lines use a flat cap, which ends
+// them at the end point's edge.
+void TQImageCanvas::DrawSlantedLine(QPainter& painter, QPoint from, QPoint to) {
+  const bool thin = penWidth_ <= 1;
+  const bool endInside = image_.rect().contains(to);
+  const QRgb endPixel = endInside ? image_.pixel(to) : 0;
+  painter.setPen(QPen(ColorFromValue(penColor_), thin ? 1 : penWidth_, Qt::SolidLine,
+                      thin ? Qt::SquareCap : Qt::FlatCap));
+  painter.drawLine(from, to);
+  if (thin && endInside) painter.fillRect(QRect(to, QSize(1, 1)), QColor::fromRgb(endPixel));
+}
+
+void TQImageCanvas::FillRect(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) {
+  QPainter* painter = ActivePainter();
+  if (painter == nullptr) return;
+  const QRect area(QPoint(std::min(x1, x2), std::min(y1, y2)),
+                   QPoint(std::max(x1, x2) - 1, std::max(y1, y2) - 1));
+  painter->fillRect(area, ColorFromValue(brushColor_));
+}
+
+// --- pixels and size -------------------------------------------------------
+
+std::uint32_t TQImageCanvas::Pixel(std::int32_t x, std::int32_t y) const {
+  if (!image_.rect().contains(x, y)) return kNoColor;
+  return ValueFromColor(QColor::fromRgb(image_.pixel(x, y)));
+}
+
+std::uint32_t TQImageCanvas::PixelValueOf(std::uint32_t color) const {
+  return ValueFromColor(ColorFromValue(color));
+}
+
+void TQImageCanvas::Resize(std::int32_t width, std::int32_t height) {
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (width == image_.width() && height == image_.height()) return;
+  EndPainting();
+  QImage resized;
+  if (width > 0 && height > 0) resized = QImage(width, height, QImage::Format_RGB32);
+  if (!resized.isNull()) {
+    resized.fill(ColorFromValue(brushColor_));
+    if (!image_.isNull()) {
+      QPainter copier(&resized);
+      copier.drawImage(0, 0, image_);
+    }
+  }
+  image_ = std::move(resized);
+}
