@@ -1,0 +1,44 @@
+#include "render/Paint.h"
+
+#include <algorithm>
+
+#include "render/Layout.h"
+
+namespace {
+
+// The margin field offers no more; a document could carry any value.
+constexpr std::int32_t kMaxMargin = 1000;
+
+}  // namespace
+
+// The formula is drawn into the bitmap at its old size and the bitmap takes
+// the new size only afterwards, so a grown picture lacks what fell outside;
+// the next paint, at the new size, completes it.
+TSize PaintFormula(TCanvas& canvas, const TPaintInput& input) {
+  canvas.SetPenColor(input.Background);
+  canvas.SetBrushColor(input.Background);
+  canvas.FillRect(0, 0, canvas.Width(), canvas.Height());
+  const std::int32_t margin = std::clamp(input.Margin, 0, kMaxMargin);
+
+  TLayoutState state(canvas);
+  state.CurX = margin;
+  state.CurY = margin;
+  state.BaseFont = input.Font;
+  state.Background = input.Background;
+  canvas.SetFont(input.Font);
+  canvas.SetTransparentText();
+
+  TSize size;
+  DrawTheLine(state, input.Root, size.cx, size.cy, false);
+  size.cx = Sum(size.cx, 2 * margin);
+  size.cy = Sum(size.cy, 2 * margin);
+  canvas.Resize(size.cx, size.cy);
+  return size;
+}
+
+TSize PaintComplete(TCanvas& canvas, const TPaintInput& input) {
+  const TSize before{canvas.Width(), canvas.Height()};
+  const TSize size = PaintFormula(canvas, input);
+  if (size == before) return size;
+  return PaintFormula(canvas, input);
+}
