@@ -1,0 +1,98 @@
+// The whole picture on the fixed-metrics canvas: background, margin, size.
+#include <gtest/gtest.h>
+
+#include "render/Paint.h"
+#include "tests/render/FixedMetrics.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+
+constexpr std::uint32_t kPaper = 0x00E0F0FF;
+
+class PaintTest : public ::testing::Test {
+ protected:
+  PaintTest() { input_.Root = tree_.Root(); }
+
+  void BuildWorkedExample() {
+    AppendTermEntry(tree_.Root(), u"1 + ");
+    AddStacked(tree_.Root(), fkBruch, u"1", u"3");
+  }
+
+  TFormulaTree tree_;
+  TPaintInput input_;
+  TTestCanvas canvas_;
+};
+
+TEST_F(PaintTest, FirstPaintOnlySizesTheEmptyBitmapTheSecondDrawsAll) {
+  BuildWorkedExample();
+  input_.Background = kPaper;
+
+  EXPECT_EQ(PaintFormula(canvas_, input_), (TSize{100, 82}));
+  EXPECT_EQ(canvas_.Width(), 100);
+  EXPECT_EQ(canvas_.Height(), 82);
+  EXPECT_EQ(canvas_.Fills().front(), (TFillOp{0, 0, 0, 0, kPaper})) << "the old, empty bitmap";
+  EXPECT_EQ(canvas_.Pixel(99, 81), kPaper) << "new area takes the background";
+
+  canvas_.ClearOps();
+  EXPECT_EQ(PaintFormula(canvas_, input_), (TSize{100, 82}));
+  EXPECT_THAT(canvas_.Ops(),
+              ElementsAre(TDrawOp{TFillOp{0, 0, 100, 82, kPaper}}, TDrawOp{Text(25, 33, u"1 + ")},
+                          TDrawOp{Text(67, 20, u"1")}, TDrawOp{Text(67, 46, u"3")},
+                          TDrawOp{Line(62, 41, 80, 41)}));
+  EXPECT_TRUE(canvas_.TransparentText());
+}
+
+TEST_F(PaintTest, CompletePaintRepeatsOnlyWhenTheSizeChanged) {
+  BuildWorkedExample();
+  EXPECT_EQ(PaintComplete(canvas_, input_), (TSize{100, 82}));
+  EXPECT_EQ(canvas_.Fills().size(), 2u) << "grown: a second run";
+
+  canvas_.ClearOps();
+  EXPECT_EQ(PaintComplete(canvas_, input_), (TSize{100, 82}));
+  EXPECT_EQ(canvas_.Fills().size(), 1u) << "same size: one run";
+}
+
+struct TMarginCase {
+  const char* description;
+  std::int32_t margin;
+  TSize expected;
+};
+
+TEST_F(PaintTest, MarginSurroundsTheFormula) {
+  BuildWorkedExample();
+  const TMarginCase cases[] = {
+      {"no margin: the formula alone", 0, {60, 42}},
+      {"the start-up margin", 20, {100, 82}},
+      {"the largest margin the field offers", 1000, {2060, 2042}},
+      {"a negative margin from a file counts as none", -30, {60, 42}},
+      {"a huge margin from a file is held at the largest", 1 << 30, {2060, 2042}},
+  };
+  for (const TMarginCase& c : cases) {
+    input_.Margin = c.margin;
+    EXPECT_EQ(PaintComplete(canvas_, input_), c.expected) << c.description;
+  }
+}
+
+TEST_F(PaintTest, EmptyFormulaIsMarginsInTheBackground) {
+  input_.Background = kPaper;
+  EXPECT_EQ(PaintComplete(canvas_, input_), (TSize{40, 40}));
+  EXPECT_EQ(canvas_.Pixel(0, 0), kPaper);
+  EXPECT_EQ(canvas_.Pixel(39, 39), kPaper);
+  EXPECT_EQ(canvas_.Pixel(40, 39), kNoColor);
+  EXPECT_TRUE(canvas_.Texts().empty());
+  EXPECT_TRUE(canvas_.Lines().empty());
+
+  input_.Root = nullptr;
+  EXPECT_EQ(PaintComplete(canvas_, input_), (TSize{40, 40})) << "no formula at all";
+}
+
+TEST_F(PaintTest, FormulaIsDrawnInItsFontColour) {
+  BuildWorkedExample();
+  input_.Font.Color = 0x000000FF;
+  PaintComplete(canvas_, input_);
+  for (const TTextOp& text : canvas_.Texts()) EXPECT_EQ(text.Color, 0x000000FFu);
+  for (const TLineOp& line : canvas_.Lines()) EXPECT_EQ(line.Color, 0x000000FFu);
+}
+
+}  // namespace
