@@ -1,0 +1,22 @@
+// The commands of quillmora-cli. Each returns the exit status.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+enum TExitStatus : int {
+  kExitOk = 0,
+  kExitFailed = 1,  // a document or file could not be read or written
+  kExitUsage = 2,
+};
+
+struct TInvocation {
+  std::vector<std::string> Arguments;          // without the command and its options
+  std::map<std::string, std::string> Options;  // given options with their values ("" for flags)
+};
+
+int RunDump(const TInvocation& call);
+int RunBuild(const TInvocation& call);
+int RunRender(const TInvocation& call);
+int RunSample(const TInvocation& call);

@@ -1,0 +1,161 @@
+// quillmora-cli: the editor's documents from the command line. One table
+// names every command with its options and arguments; a new command or
+// option is a new row.
+#include <array>
+#include <iostream>
+#include <span>
+#include <string_view>
+
+#include "tools/CliCommands.h"
+
+namespace {
+
+struct TOption {
+  std::string_view Name;
+  std::string_view Help;
+  bool TakesValue = false;  // "--name VALUE" or "--name=VALUE"
+};
+
+struct TCommand {
+  std::string_view Name;
+  std::string_view Arguments;  // as the usage shows them
+  std::string_view Help;
+  std::span<const TOption> Options;
+  bool (*ArgumentsFit)(std::size_t count);
+  int (*Run)(const TInvocation& call);
+};
+
+constexpr TOption kDumpOptions[] = {
+    {"--layout", "erst malen wie der Editor, dann die Layout-Felder und die Bildgröße zeigen"}};
+
+constexpr bool One(std::size_t count) { return count == 1; }
+constexpr bool Two(std::size_t count) { return count == 2; }
+constexpr bool Pairs(std::size_t count) { return count >= 2 && count % 2 == 0; }
+
+constexpr std::array kCommands = {
+    TCommand{"dump", "[--layout] DOC.qmt", "zeigt das Dokument als JSON, so wie es gespeichert ist",
+             kDumpOptions, One, RunDump},
+    TCommand{"build",
+             "DOC.json DOC.qmt",
+             "schreibt das Dokument, das die JSON-Datei beschreibt",
+             {},
+             Two,
+             RunBuild},
+    TCommand{"render",
+             "DOC.qmt BILD.png [DOC2.qmt BILD2.png ...]",
+             "malt jedes Dokument wie der Editor und speichert das Bild als PNG",
+             {},
+             Pairs,
+             RunRender},
+    TCommand{"sample",
+             "DOC.qmt",
+             "schreibt die Beispielformel des Programmstarts mit Schrift, Farbe und Rand eines "
+             "neuen Dokuments",
+             {},
+             One,
+             RunSample},
+};
+
+void PrintUsage(std::ostream& out) {
+  out << "Aufruf: quillmora-cli BEFEHL ARGUMENTE\n\nBefehle:\n";
+  for (const TCommand& command : kCommands) {
+    out << "  " << command.Name << ' ' << command.Arguments << "\n      " << command.Help << '\n';
+    for (const TOption& option : command.Options) {
+      out << "      " << option.Name << ": " << option.Help << '\n';
+    }
+  }
+  out << "\nJSON: {\"Formula\": [EINTRAG, ...] oder null, \"Font\": {\"Charset\", \"Color\", "
+         "\"Name\", \"Pitch\", \"PixelsPerInch\", \"Size\", \"Style\"}, \"Background\", "
+         "\"Margin\"}\n"
+         "EINTRAG: {\"IsFunction\", \"Kind\", \"Text1\", \"Text2\", \"First\", \"Second\", "
+         "\"Layout\": [zehn ganze Zahlen]}\n"
+         "Ein Rand, der keine Zahl ist, steht als \"NaN\", \"Infinity\" oder \"-Infinity\".\n"
+         "\nExit-Status: 0 Erfolg; 1 ein Dokument, eine JSON-Datei oder ein Bild konnte nicht "
+         "gelesen oder geschrieben werden (auch bei ungültigem JSON-Inhalt); 2 falscher Aufruf.\n";
+}
+
+int UsageError(const std::string& message) {
+  std::cerr << "quillmora-cli: " << message << "\n\n";
+  PrintUsage(std::cerr);
+  return kExitUsage;
+}
+
+const TCommand* FindCommand(std::string_view name) {
+  for (const TCommand& command : kCommands) {
+    if (command.Name == name) return &command;
+  }
+  return nullptr;
+}
+
+const TOption* FindOption(const TCommand& command, std::string_view name) {
+  for (const TOption& option : command.Options) {
+    if (option.Name == name) return &option;
+  }
+  return nullptr;
+}
+
+// Takes the option at args[i], with its value when it has one.
+bool TakeOption(const TCommand& command, std::span<char*> args, std::size_t& i, TInvocation& call,
+                std::string& error) {
+  const std::string_view arg = args[i];
+  const std::size_t equals = arg.find('=');
+  const std::string_view name = arg.substr(0, equals);
+  const TOption* option = FindOption(command, name);
+  if (option == nullptr) {
+    error = "unbekannte Option " + std::string(name) + " für " + std::string(command.Name);
+    return false;
+  }
+  std::string value;
+  if (equals != std::string_view::npos) {
+    value = arg.substr(equals + 1);
+  } else if (option->TakesValue && i + 1 < args.size()) {
+    value = args[++i];
+  }
+  if (option->TakesValue == value.empty()) {
+    error = "Option " + std::string(name) + (option->TakesValue ? " braucht" : " erlaubt") +
+            " einen Wert";
+    return false;
+  }
+  call.Options[std::string(name)] = value;
+  return true;
+}
+
+// Options may stand anywhere among the arguments; "--" ends them, so that a
+// file name may start with dashes.
+bool SplitArguments(const TCommand& command, std::span<char*> args, TInvocation& call,
+                    std::string& error) {
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+    } else if (!optionsEnded && arg.starts_with("--")) {
+      if (!TakeOption(command, args, i, call, error)) return false;
+    } else {
+      call.Arguments.emplace_back(arg);
+    }
+  }
+  if (!command.ArgumentsFit(call.Arguments.size())) {
+    error = "falsche Zahl von Argumenten für " + std::string(command.Name);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  const std::span<char*> args(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
+  if (args.empty()) return UsageError("kein Befehl angegeben");
+  const std::string_view name = args[0];
+  if (name == "--help" || name == "-h" || name == "help") {
+    PrintUsage(std::cout);
+    return kExitOk;
+  }
+  const TCommand* command = FindCommand(name);
+  if (command == nullptr) return UsageError("unbekannter Befehl " + std::string(name));
+  TInvocation call;
+  std::string error;
+  if (!SplitArguments(*command, args.subspan(1), call, error)) return UsageError(error);
+  return command->Run(call);
+}
