@@ -260,19 +260,4 @@ INSTANTIATE_TEST_SUITE_P(
                                        kTooLarge}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
-TEST(IoErrorTextTest, NamesTheSystemErrors) {
-  const std::vector<std::pair<int, std::string>> cases = {{ENOENT, "File not found."},
-                                                          {ENOTDIR, "Invalid filename."},
-                                                          {ENAMETOOLONG, "Invalid filename."},
-                                                          {EMFILE, "Too many open files."},
-                                                          {ENFILE, "Too many open files."},
-                                                          {EACCES, "File access denied."},
-                                                          {EPERM, "File access denied."},
-                                                          {EROFS, "File access denied."},
-                                                          {ENOSPC, "Disk full."},
-                                                          {EDQUOT, "Disk full."},
-                                                          {EIO, "I/O error 5."}};
-  for (const auto& [errnum, text] : cases) EXPECT_EQ(IoErrorText(errnum), text) << errnum;
-}
-
 }  // namespace
