@@ -83,13 +83,16 @@ void MeasureFunction(TLayoutState& state, TFormulaEntry& entry, std::int32_t& ro
   rowHeight = std::max(rowHeight, entry.BoxHeight);
 }
 
-// Pass 1: the row is as high as its highest entry.
+// Pass 1: the row is as high as its highest entry. Every term is as high as
+// the formula font's cell, which is the canvas font whenever a term is met.
 std::int32_t FindRowHeight(TLayoutState& state, const TFormulaLine& line) {
   std::int32_t height = 0;
+  bool termSeen = false;
   for (std::uint32_t i = 0; i < line.Count(); ++i) {
     TFormulaEntry& entry = *EntryAt(line, i);
-    if (entry.IsFunction == 0) {
+    if (entry.IsFunction == 0 && !termSeen) {
       height = std::max(height, state.Canvas.TextExtent(kCellProbe).cy);
+      termSeen = true;
     } else if (entry.IsFunction == 1) {
       MeasureFunction(state, entry, height);
     }

@@ -56,7 +56,8 @@ TSize TTestCanvas::TextExtent(std::u16string_view text) {
 }
 
 void TTestCanvas::TextOut(std::int32_t x, std::int32_t y, std::u16string_view text) {
-  ops_.push_back(TTextOp{x, y, std::u16string(text), font_.Height, FontPointSize(), font_.Color});
+  ops_.emplace_back(std::in_place_type<TTextOp>, TTextOp{x, y, std::u16string(text), font_.Height,
+                                                         FontPointSize(), font_.Color});
 }
 
 std::int32_t TTestCanvas::FontPointSize() const {
@@ -73,12 +74,12 @@ void TTestCanvas::MoveTo(std::int32_t x, std::int32_t y) {
 }
 
 void TTestCanvas::LineTo(std::int32_t x, std::int32_t y) {
-  ops_.push_back(TLineOp{penX_, penY_, x, y, penWidth_, penColor_});
+  ops_.emplace_back(std::in_place_type<TLineOp>, TLineOp{penX_, penY_, x, y, penWidth_, penColor_});
   MoveTo(x, y);
 }
 
 void TTestCanvas::FillRect(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) {
-  ops_.push_back(TFillOp{x1, y1, x2, y2, brushColor_});
+  ops_.emplace_back(std::in_place_type<TFillOp>, TFillOp{x1, y1, x2, y2, brushColor_});
   fillColor_ = brushColor_;
 }
 
