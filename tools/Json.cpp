@@ -358,6 +358,11 @@ bool IsScalar(const TJsonValue& value) {
 
 void WriteValue(const TJsonValue& value, int indent, std::string& out);
 
+void NewLine(int indent, std::string& out) {
+  out.push_back('\n');
+  out.append(static_cast<std::size_t>(indent), ' ');
+}
+
 // Arrays of plain values stay on one line; everything else gets a line per item.
 void WriteArray(const TJsonValue& value, int indent, std::string& out) {
   bool flat = true;
@@ -368,24 +373,24 @@ void WriteArray(const TJsonValue& value, int indent, std::string& out) {
     if (flat) {
       if (i > 0) out.push_back(' ');
     } else {
-      out += "\n" + std::string(indent + 2, ' ');
+      NewLine(indent + 2, out);
     }
     WriteValue(value.Items[i], indent + 2, out);
   }
-  if (!flat && !value.Items.empty()) out += "\n" + std::string(indent, ' ');
+  if (!flat && !value.Items.empty()) NewLine(indent, out);
   out.push_back(']');
 }
 
 void WriteObject(const TJsonValue& value, int indent, std::string& out) {
   out.push_back('{');
   for (std::size_t i = 0; i < value.Members.size(); ++i) {
-    out += i > 0 ? ",\n" : "\n";
-    out += std::string(indent + 2, ' ');
+    if (i > 0) out.push_back(',');
+    NewLine(indent + 2, out);
     WriteKey(value.Members[i].first, out);
     out += ": ";
     WriteValue(value.Members[i].second, indent + 2, out);
   }
-  if (!value.Members.empty()) out += "\n" + std::string(indent, ' ');
+  if (!value.Members.empty()) NewLine(indent, out);
   out.push_back('}');
 }
 
