@@ -100,7 +100,10 @@ void TQImageCanvas::Realise() {
   const TFontKey key{font_.Name, font_.Style, font_.Pitch, font_.Height};
   auto found = fonts_.find(key);
   if (found == fonts_.end()) {
-    if (fonts_.size() >= kMaxCachedFonts) fonts_.clear();
+    if (fonts_.size() >= kMaxCachedFonts) {
+      fonts_.clear();
+      realised_ = nullptr;  // a new font may come to lie where the old one did
+    }
     const QFont qfont = QFontFromDesc(font_, PixelSizeFor(font_));
     found = fonts_.emplace(key, TRealisedFont{qfont, QFontMetrics(qfont)}).first;
   }
@@ -137,17 +140,12 @@ void TQImageCanvas::TextOut(std::int32_t x, std::int32_t y, std::u16string_view 
   QPainter* painter = ActivePainter();
   if (painter == nullptr || text.empty()) return;
   const QString qtext = ToQString(text);
-  const QFontMetrics& metrics = realised_->Metrics;
-  if (!transparentText_) {
-    painter->fillRect(QRect(x, y, metrics.horizontalAdvance(qtext), metrics.height()),
-                      ColorFromValue(brushColor_));
-  }
   if (painterFontStale_) {
     painter->setFont(realised_->Font);
     painterFontStale_ = false;
   }
   painter->setPen(ColorFromValue(font_.Color));
-  painter->drawText(x, y + metrics.ascent(), qtext);
+  painter->drawText(x, y + realised_->Metrics.ascent(), qtext);
 }
 
 // --- lines and areas -------------------------------------------------------

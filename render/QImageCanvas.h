@@ -33,7 +33,8 @@ class TQImageCanvas : public TCanvas {
 
   TSize TextExtent(std::u16string_view text) override;
   void TextOut(std::int32_t x, std::int32_t y, std::u16string_view text) override;
-  void SetTransparentText() override { transparentText_ = true; }
+  // Text never fills its cell here: it is always drawn transparent.
+  void SetTransparentText() override {}
 
   void SetFont(const TFontDesc& font) override;
   const TFontDesc& Font() const override { return font_; }
@@ -86,5 +87,4 @@ class TQImageCanvas : public TCanvas {
   std::int32_t penWidth_ = 1;
   std::uint32_t brushColor_ = kWhite;
   QPoint penPos_;
-  bool transparentText_ = false;
 };

@@ -158,9 +158,8 @@ TEST_F(QImageCanvasTest, UnallocatableSizeLeavesANullImageThatIgnoresDrawing) {
   EXPECT_EQ(canvas_.Pixel(0, 0), kWhite) << "drawable again once it has a size";
 }
 
-// Text never erases what lies under it, once the paint asks for that.
-TEST_F(QImageCanvasTest, TransparentTextLeavesTheLineUnderIt) {
-  canvas_.SetTransparentText();
+// Text never erases what lies under it.
+TEST_F(QImageCanvasTest, TextLeavesTheLineUnderIt) {
   canvas_.MoveTo(0, 10);
   canvas_.LineTo(40, 10);
   canvas_.TextOut(2, 2, u"   ");  // a cell across the line without a glyph
