@@ -110,6 +110,48 @@ inline void EditSequence(QAbstractButton* button, std::function<void(TEditForm*)
 
 void Outline(const TFormulaLine* line, int depth, QString& out);
 
+// A sum or an integral with its bounds and " x + 5 " over "5".
+inline std::function<void(TParamDialog*)> BoundedXPlus5Over5(const char* lower, const char* upper) {
+  return [lower, upper](TParamDialog* dialog) {
+    QTest::keyClicks(dialog->Edit1, lower);
+    QTest::keyClicks(dialog->Edit2, upper);
+    EditSequence(dialog->EditBtn, [](TEditForm* body) { AddTerm(body, " x + 5 "); });
+    EditSequence(dialog->BitBtnXP1, [](TEditForm* lowerPart) { AddTerm(lowerPart, "5"); });
+  };
+}
+
+inline void BuildPowerBase(TEditForm* base) {
+  AddTerm(base, "( 4x ) * ");
+  AddFunction(base, fkBruch, [](TParamDialog* fraction) {
+    EditSequence(fraction->EditBtn, [](TEditForm* numerator) { AddTerm(numerator, " 2 + 5 "); });
+    EditSequence(fraction->BitBtnXP1,
+                 [](TEditForm* denominator) { AddTerm(denominator, " 3 + 5 "); });
+  });
+}
+
+inline void BuildFirstIntegral(TParamDialog* integral) {
+  QTest::keyClicks(integral->Edit1, "1");
+  QTest::keyClicks(integral->Edit2, "10");
+  EditSequence(integral->EditBtn, [](TEditForm* body) {
+    AddFunction(body, fkPotenz, [](TParamDialog* power) {
+      EditSequence(power->EditBtn, [](TEditForm* exponent) {
+        AddTerm(exponent, "1 + ");
+        AddFunction(exponent, fkSumme, BoundedXPlus5Over5("x=1", "3"));
+      });
+      EditSequence(power->BitBtnXP1, BuildPowerBase);
+    });
+  });
+}
+
+// Appends the start-up formula to the editor's sequence, typed and clicked
+// as a user would.
+inline void TypeSampleFormula(TEditForm* root) {
+  AddTerm(root, "12 * 3 / 2 *");
+  AddFunction(root, fkIntegral, BuildFirstIntegral);
+  AddTerm(root, "+ 3 * ");
+  AddFunction(root, fkIntegral, BoundedXPlus5Over5("1", "3"));
+}
+
 // One line per entry, indented by depth: kind and texts, then both
 // sub-sequences, with "-" for an absent one. Two trees are alike when their
 // outlines are.
