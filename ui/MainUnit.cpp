@@ -1,6 +1,449 @@
 #include "ui/MainUnit.h"
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
-  setWindowTitle("Quillmora Editor");
-  resize(780, 580);
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScreen>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QVBoxLayout>
+#include <limits>
+
+#include "docfile/DocFile.h"
+#include "render/QtFont.h"
+#include "ui/AboutBoxUnit.h"
+#include "ui/EditFUnit.h"
+
+namespace {
+
+constexpr int kPanelHeight = 129;
+const QString kUntitled = "unbenannt.qmt";
+const QString kDocumentFilter = "Quillmora Dateien (*.qmt)";
+const QString kAppTitle = "Quillmora Editor";
+
+std::string ToLocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+}  // namespace
+
+// ---- TPaintBox --------------------------------------------------------------
+
+TPaintBox::TPaintBox(const QImage& bitmap, QWidget* parent) : QWidget(parent), bitmap_(bitmap) {}
+
+void TPaintBox::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.drawImage(0, 0, bitmap_);
 }
+
+// ---- TColorSwatch -----------------------------------------------------------
+
+TColorSwatch::TColorSwatch(QWidget* parent) : QFrame(parent) {}
+
+void TColorSwatch::SetColor(std::uint32_t color) {
+  color_ = color;
+  update();
+}
+
+void TColorSwatch::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setPen(Qt::black);
+  painter.setBrush(ColorFromValue(color_));
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void TColorSwatch::mousePressEvent(QMouseEvent*) { emit MouseDown(); }
+
+// ---- TSpinEdit --------------------------------------------------------------
+
+namespace {
+constexpr int kMarginMin = 0;
+constexpr int kMarginMax = 1000;
+}  // namespace
+
+TSpinEdit::TSpinEdit(QWidget* parent) : QSpinBox(parent) {
+  // The box itself accepts any whole number; the spin buttons and the focus
+  // change keep to 0..1000.
+  setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+  setAlignment(Qt::AlignRight);
+  setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+  setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+  setKeyboardTracking(true);
+}
+
+int TSpinEdit::Value() const { return valueFromText(lineEdit()->text()); }
+
+QValidator::State TSpinEdit::validate(QString&, int&) const { return QValidator::Acceptable; }
+
+int TSpinEdit::valueFromText(const QString& text) const {
+  bool ok = false;
+  const int value = text.trimmed().toInt(&ok);
+  return ok ? value : 0;
+}
+
+void TSpinEdit::stepBy(int steps) {
+  const long long next = static_cast<long long>(Value()) + steps;
+  setValue(static_cast<int>(std::clamp<long long>(next, kMarginMin, kMarginMax)));
+}
+
+QAbstractSpinBox::StepEnabled TSpinEdit::stepEnabled() const {
+  const int value = Value();
+  StepEnabled enabled = StepNone;
+  if (value < kMarginMax) enabled |= StepUpEnabled;
+  if (value > kMarginMin) enabled |= StepDownEnabled;
+  return enabled;
+}
+
+void TSpinEdit::focusOutEvent(QFocusEvent* event) {
+  const int value = Value();
+  const int clamped = std::clamp(value, kMarginMin, kMarginMax);
+  if (clamped != value || lineEdit()->text() != QString::number(value)) setValue(clamped);
+  QSpinBox::focusOutEvent(event);
+}
+
+// ---- TMainForm: construction -------------------------------------------------
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+  setWindowTitle("Quillmora Editor 1.0");
+  resize(780, 580);
+  BuildControls();
+  BuildMenus();
+  statusBar()->setSizeGripEnabled(true);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+  context_.CurrentEntry = &CurrentEntry;
+  context_.DocumentFont = &FontDialog1->Font();
+  FormCreate();
+}
+
+TMainForm::~TMainForm() { FormDestroy(); }
+
+void TMainForm::SetDialogs(TEditForm* editForm, TAboutBox* aboutBox) {
+  editForm_ = editForm;
+  aboutBox_ = aboutBox;
+}
+
+QPushButton* TMainForm::AddButton(const QString& caption, QStyle::StandardPixmap picture,
+                                  QRect place, void (TMainForm::*handler)()) {
+  auto* button = new QPushButton(style()->standardIcon(picture), caption, ButtonPanel());
+  button->setGeometry(place);
+  button->setIconSize(QSize(16, 16));
+  connect(button, &QPushButton::clicked, this, handler);
+  return button;
+}
+
+void TMainForm::BuildControls() {
+  auto* central = new QWidget(this);
+  setCentralWidget(central);
+  auto* panel = new QWidget(central);
+  panel->setFixedHeight(kPanelHeight);
+  panel_ = panel;
+  NewBtn = AddButton("Neu", QStyle::SP_FileIcon, {16, 8, 105, 33}, &TMainForm::Neu1Click);
+  OpenBtn = AddButton("Öffnen...", QStyle::SP_DialogOpenButton, {128, 8, 105, 33},
+                      &TMainForm::ffnen1Click);
+  SaveQMTBtn = AddButton("Speichern", QStyle::SP_DialogSaveButton, {240, 8, 145, 33},
+                         &TMainForm::Speichern1Click);
+  SaveAsBtn = AddButton("Speichern unterr...", QStyle::SP_DriveFDIcon, {392, 8, 145, 33},
+                        &TMainForm::Speichernunter1Click);
+  CopyBtn = AddButton("In die Zwischenablage kopieren", QStyle::SP_FileDialogDetailedView,
+                      {544, 8, 209, 33}, &TMainForm::CopyBtnClick);
+  EditBtn = AddButton("Bearbeiten...", QStyle::SP_FileDialogContentsView, {16, 48, 105, 33},
+                      &TMainForm::EditBtnClick);
+  FontBtn = AddButton("Schriftart...", QStyle::SP_FileDialogInfoView, {128, 48, 105, 33},
+                      &TMainForm::FontBtnClick);
+  SaveBtn = AddButton("Als Bild speichern...", QStyle::SP_DesktopIcon, {240, 48, 145, 33},
+                      &TMainForm::SaveBtnClick);
+  AboutBtn = AddButton("Über das Programm...", QStyle::SP_MessageBoxInformation, {392, 48, 145, 33},
+                       &TMainForm::AboutBtnClick);
+  EndeBtn = AddButton("Beenden", QStyle::SP_DialogCloseButton, {544, 48, 209, 33},
+                      &TMainForm::EndeBtnClick);
+
+  Label1 = new QLabel("Rand:", panel);
+  Label1->move(16, 96);
+  RandEd = new TSpinEdit(panel);
+  RandEd->setGeometry(56, 96, 65, 21);
+  RandEd->setValue(20);
+  connect(RandEd, &QSpinBox::textChanged, this, &TMainForm::RandEdChange);
+  Label2 = new QLabel("Hintergrundfarbe:", panel);
+  Label2->move(128, 96);
+  bkcolor = new TColorSwatch(panel);
+  bkcolor->setGeometry(240, 88, 65, 33);
+  connect(bkcolor, &TColorSwatch::MouseDown, this, &TMainForm::bkcolorMouseDown);
+
+  ScrollBox1 = new QScrollArea(central);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(panel);
+  layout->addWidget(ScrollBox1, 1);
+  ScrollBox1->setBackgroundRole(QPalette::Dark);  // the application-workspace colour
+  PaintBox1 = new TPaintBox(FormulaBitmap.Image(), nullptr);
+  PaintBox1->resize(760, 480);
+  ScrollBox1->setWidget(PaintBox1);
+  ScrollBox1->setWidgetResizable(false);
+  ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+  FontDialog1 = new TFontDialog(this);
+  ColorDialog1 = new QColorDialog(this);
+  ColorDialog1->setOption(QColorDialog::DontUseNativeDialog);
+  ColorDialog1->setWindowTitle("Farbe");
+  OpenDialog1 = new QFileDialog(this, "Öffnen");
+  OpenDialog1->setNameFilter(kDocumentFilter);
+  OpenDialog1->setDefaultSuffix("qmt");
+  OpenDialog1->setFileMode(QFileDialog::AnyFile);
+  OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+  SaveDialog2 = new QFileDialog(this, "Speichern unter");
+  SaveDialog2->setNameFilter(kDocumentFilter);
+  SaveDialog2->setDefaultSuffix("qmt");
+  SaveDialog2->setAcceptMode(QFileDialog::AcceptSave);
+  PictureDialog = new QFileDialog(this, "Als Bild speichern");
+  PictureDialog->setNameFilters(
+      {"PNG-Bild (*.png)", "BMP-Bild (*.bmp)", "JPEG-Bild (*.jpg *.jpeg)"});
+  PictureDialog->setDefaultSuffix("png");
+  PictureDialog->setAcceptMode(QFileDialog::AcceptSave);
+  for (QFileDialog* dialog : {OpenDialog1, SaveDialog2, PictureDialog}) {
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setOption(QFileDialog::ReadOnly, false);
+  }
+
+  // Escape acts as "Beenden", wherever the focus is in the window.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &TMainForm::EndeBtnClick);
+}
+
+void TMainForm::BuildMenus() {
+  QMenu* file = menuBar()->addMenu("Datei");
+  file->addAction("Neu", QKeySequence::New, this, &TMainForm::Neu1Click);
+  file->addAction("Öffnen...", QKeySequence::Open, this, &TMainForm::ffnen1Click);
+  file->addAction("Speichern", QKeySequence::Save, this, &TMainForm::Speichern1Click);
+  file->addAction("Speichern unter...", this, &TMainForm::Speichernunter1Click);
+  file->addSeparator();
+  file->addAction("Beenden", this, &TMainForm::Beenden1Click);
+  QMenu* help = menuBar()->addMenu("Hilfe");
+  help->addAction("Über...", this, &TMainForm::ber1Click);
+}
+
+// ---- TMainForm: the document ---------------------------------------------------
+
+void TMainForm::FormCreate() {
+  RootLine = CreateLine(&CurrentEntry);
+  BuildSampleFormula(RootLine);
+  BaseCaption = windowTitle();
+  SetUnChanged();
+}
+
+void TMainForm::FormDestroy() {
+  freetheline(RootLine);
+  RootLine = nullptr;
+}
+
+void TMainForm::NewItNow() {
+  freetheline(RootLine);
+  RootLine = CreateLine(&CurrentEntry);
+  PaintBox1Paint();
+}
+
+void TMainForm::SetChanged() {
+  Changed = true;
+  const QString name = FileName.isEmpty() ? kUntitled : QFileInfo(FileName).fileName();
+  setWindowTitle(BaseCaption + " - [" + name + "*]");
+}
+
+void TMainForm::SetUnChanged() {
+  Changed = false;
+  const QString name = FileName.isEmpty() ? kUntitled : QFileInfo(FileName).fileName();
+  setWindowTitle(BaseCaption + " - [" + name + "]");
+}
+
+TPaintInput TMainForm::PaintInput() const {
+  TPaintInput input;
+  input.Root = RootLine;
+  input.Font = FontDialog1->Font();
+  input.Margin = RandEd->Value();
+  input.Background = bkcolor->Color();
+  return input;
+}
+
+// Paints the picture into FormulaBitmap and shows it. A picture that grew was
+// drawn at the old size, so it is painted once more at the new one.
+void TMainForm::PaintBox1Paint() {
+  const QSize before(FormulaBitmap.Width(), FormulaBitmap.Height());
+  PaintFormula(FormulaBitmap, PaintInput());
+  const QSize after(FormulaBitmap.Width(), FormulaBitmap.Height());
+  if (PaintBox1->size() != after) PaintBox1->resize(after);
+  PaintBox1->update();
+  if (after != before) {
+    QMetaObject::invokeMethod(this, &TMainForm::PaintBox1Paint, Qt::QueuedConnection);
+  }
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  PaintBox1Paint();
+}
+
+// ---- TMainForm: files ------------------------------------------------------------
+
+void TMainForm::ShowError(const QString& text) { QMessageBox::critical(this, kAppTitle, text); }
+
+QString TMainForm::ChooseFile(QFileDialog* dialog) {
+  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
+  const QString chosen = dialog->selectedFiles().first();
+  // The dialog shows the name last chosen in it the next time.
+  dialog->selectFile(QFileInfo(chosen).fileName());
+  return chosen;
+}
+
+bool TMainForm::WriteDocumentTo(const QString& path) {
+  const auto bytes = EncodeDocument(RootLine, StoredFromFont(FontDialog1->Font()), bkcolor->Color(),
+                                    static_cast<double>(RandEd->Value()));
+  std::string error;
+  if (!WriteDocumentFile(ToLocalPath(path), bytes, error)) {
+    ShowError(QString::fromStdString(error));
+    return false;
+  }
+  // Only a written file becomes the document's file: a failed save keeps
+  // the name the caption shows.
+  FileName = path;
+  SetUnChanged();
+  return true;
+}
+
+bool TMainForm::SaveTheFile() { return WriteDocumentTo(FileName); }
+
+bool TMainForm::SaveFile() {
+  if (!FileName.isEmpty()) return SaveTheFile();
+  const QString path = ChooseFile(SaveDialog2);
+  return !path.isEmpty() && WriteDocumentTo(path);
+}
+
+void TMainForm::Speichernunter1Click() {
+  const QString path = ChooseFile(SaveDialog2);
+  if (!path.isEmpty()) WriteDocumentTo(path);
+}
+
+void TMainForm::Speichern1Click() { SaveFile(); }
+
+// Replaces the open document by the file's content. A file that cannot be
+// read, or is damaged, leaves the open document exactly as it was.
+bool TMainForm::OpenFileWithName(const QString& name) {
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  TDocument document;
+  if (!ReadDocumentFile(ToLocalPath(name), bytes, error) ||
+      !DecodeDocument(bytes, &CurrentEntry, document, error)) {
+    ShowError(QString::fromStdString(error));
+    PaintBox1Paint();
+    return false;
+  }
+  freetheline(RootLine);
+  RootLine = document.Root != nullptr ? document.Root : CreateLine(&CurrentEntry);
+  FileName = name;
+  TFontDesc font = FontFromStored(document.Font);
+  FontDialog1->SetFont(font);
+  bkcolor->SetColor(document.Background);
+  RandEd->setValue(MarginFromStored(document.Margin));
+  PaintBox1Paint();
+  SetUnChanged();
+  return true;
+}
+
+bool TMainForm::OpenFile() {
+  const QString path = ChooseFile(OpenDialog1);
+  return !path.isEmpty() && OpenFileWithName(path);
+}
+
+// ---- TMainForm: commands -----------------------------------------------------------
+
+bool TMainForm::SavePrompt(const QString& question) {
+  if (!Changed) return true;
+  QMessageBox box(QMessageBox::Question, "Speichern", question,
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+  box.button(QMessageBox::Yes)->setText("Ja");
+  box.button(QMessageBox::No)->setText("Nein");
+  box.button(QMessageBox::Cancel)->setText("Abbrechen");
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return SaveFile();
+    case QMessageBox::No:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void TMainForm::Neu1Click() {
+  if (SavePrompt("Die Datei ist noch nicht gespeichert. Wollen Sie jetzt speichern?")) NewItNow();
+}
+
+void TMainForm::ffnen1Click() {
+  if (SavePrompt("Die Datei wurde noch nicht gespeichert. Wollen Sie jetzt speichern?")) OpenFile();
+}
+
+bool TMainForm::FormCloseQuery() {
+  return SavePrompt("Die Datei wurde noch nicht gespeichert. Wollen Sie jetzt speichern?");
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (FormCloseQuery()) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void TMainForm::EndeBtnClick() { close(); }
+void TMainForm::Beenden1Click() { close(); }
+
+void TMainForm::FontBtnClick() {
+  FontDialog1->Execute();
+  // Marked changed whatever the user chose.
+  PaintBox1Paint();
+  SetChanged();
+}
+
+void TMainForm::RandEdChange() {
+  PaintBox1Paint();
+  SetChanged();
+}
+
+void TMainForm::bkcolorMouseDown() {
+  ColorDialog1->setCurrentColor(ColorFromValue(bkcolor->Color()));
+  if (ColorDialog1->exec() != QDialog::Accepted) return;
+  bkcolor->SetColor(ValueFromColor(ColorDialog1->selectedColor()));
+  PaintBox1Paint();
+  SetChanged();
+}
+
+void TMainForm::EditBtnClick() {
+  if (editForm_ != nullptr) editForm_->OpenOn(&RootLine);
+  PaintBox1Paint();
+  SetChanged();
+}
+
+void TMainForm::AboutBtnClick() {
+  if (aboutBox_ != nullptr) aboutBox_->exec();
+}
+
+void TMainForm::ber1Click() { AboutBtnClick(); }
+
+// ---- TMainForm: the picture ------------------------------------------------------------
+
+void TMainForm::SaveBtnClick() {
+  const QString path = ChooseFile(PictureDialog);
+  if (path.isEmpty()) return;
+  QImageWriter writer(path);
+  if (writer.format().isEmpty()) writer.setFormat("png");
+  if (!writer.write(FormulaBitmap.Image())) {
+    ShowError("Das Bild konnte nicht gespeichert werden!");
+  }
+}
+
+void TMainForm::CopyBtnClick() { QGuiApplication::clipboard()->setImage(FormulaBitmap.Image()); }

@@ -1,10 +1,170 @@
-// The main window: the owner of the open document.
+// The main window: the owner of the open document (formula, font, margin,
+// background colour, file name and changed flag), its picture and the
+// document commands.
 #pragma once
 
+#include <QFileDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QString>
+#include <QStyle>
+
+#include "model/FormulaTree.h"
+#include "render/Paint.h"
+#include "render/QImageCanvas.h"
+#include "ui/EditorContext.h"
+#include "ui/FontDialog.h"
+
+class QColorDialog;
+class TEditForm;
+class TAboutBox;
+
+// The surface that shows the picture; it only copies the bitmap.
+class TPaintBox : public QWidget {
+  Q_OBJECT
+ public:
+  TPaintBox(const QImage& bitmap, QWidget* parent);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  const QImage& bitmap_;
+};
+
+// A rectangle in the background colour with a black outline; any mouse button.
+class TColorSwatch : public QFrame {
+  Q_OBJECT
+ public:
+  explicit TColorSwatch(QWidget* parent);
+  std::uint32_t Color() const { return color_; }
+  void SetColor(std::uint32_t color);
+
+ signals:
+  void MouseDown();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  std::uint32_t color_ = kWhite;
+};
+
+// Whole numbers 0 to 1000 by the spin buttons; typed numbers take effect as
+// typed and are brought into range when the field loses the focus.
+class TSpinEdit : public QSpinBox {
+  Q_OBJECT
+ public:
+  explicit TSpinEdit(QWidget* parent);
+  // The value the text stands for; text that is no number counts as 0.
+  int Value() const;
+  QLineEdit* Field() const { return lineEdit(); }
+
+ protected:
+  QValidator::State validate(QString& input, int& pos) const override;
+  int valueFromText(const QString& text) const override;
+  void stepBy(int steps) override;
+  StepEnabled stepEnabled() const override;
+  void focusOutEvent(QFocusEvent* event) override;
+};
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
  public:
   explicit TMainForm(QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // The start-up instances of the editor and the information dialog.
+  void SetDialogs(TEditForm* editForm, TAboutBox* aboutBox);
+  const TEditorContext& EditorContext() const { return context_; }
+  void SetTermEditor(TTermEditForm* termEditor) { context_.TermEditor = termEditor; }
+
+  // Document state.
+  TFormulaLine* RootLine = nullptr;
+  TEntryCursor CurrentEntry = nullptr;
+  TQImageCanvas FormulaBitmap;
+  bool Changed = false;
+  QString BaseCaption;
+  QString FileName;
+
+  // Controls.
+  QPushButton* NewBtn;
+  QPushButton* OpenBtn;
+  QPushButton* SaveQMTBtn;
+  QPushButton* SaveAsBtn;
+  QPushButton* CopyBtn;
+  QPushButton* EditBtn;
+  QPushButton* FontBtn;
+  QPushButton* SaveBtn;
+  QPushButton* AboutBtn;
+  QPushButton* EndeBtn;
+  QLabel* Label1;
+  TSpinEdit* RandEd;
+  QLabel* Label2;
+  TColorSwatch* bkcolor;
+  QScrollArea* ScrollBox1;
+  TPaintBox* PaintBox1;
+  TFontDialog* FontDialog1;
+  QColorDialog* ColorDialog1;
+  QFileDialog* OpenDialog1;
+  QFileDialog* SaveDialog2;
+  QFileDialog* PictureDialog;
+
+  // Methods of the document.
+  void FormCreate();
+  void FormDestroy();
+  void NewItNow();
+  void SetChanged();
+  void SetUnChanged();
+  bool SaveFile();
+  bool OpenFile();
+  bool SaveTheFile();
+  bool OpenFileWithName(const QString& name);
+  void PaintBox1Paint();
+  TPaintInput PaintInput() const;
+
+ public slots:
+  void Neu1Click();
+  void ffnen1Click();
+  void Speichern1Click();
+  void Speichernunter1Click();
+  void EndeBtnClick();
+  void Beenden1Click();
+  void FontBtnClick();
+  void RandEdChange();
+  void bkcolorMouseDown();
+  void EditBtnClick();
+  void AboutBtnClick();
+  void ber1Click();
+  void SaveBtnClick();
+  void CopyBtnClick();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void BuildControls();
+  void BuildMenus();
+  QPushButton* AddButton(const QString& caption, QStyle::StandardPixmap picture, QRect place,
+                         void (TMainForm::*handler)());
+  // The question before losing changes; true when the command may go on.
+  bool SavePrompt(const QString& question);
+  bool FormCloseQuery();
+  bool WriteDocumentTo(const QString& path);
+  void ShowError(const QString& text);
+  QString ChooseFile(QFileDialog* dialog);
+
+  QWidget* ButtonPanel() const { return panel_; }
+
+  QWidget* panel_ = nullptr;
+  TEditorContext context_;
+  TEditForm* editForm_ = nullptr;
+  TAboutBox* aboutBox_ = nullptr;
 };

@@ -1,10 +1,64 @@
+// Program start: the application title, the windows in their fixed order,
+// kept for the whole run, then the event loop until the main window closes.
 #include <QApplication>
+#include <QFont>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QTranslator>
 
+#include "model/DynaArray.h"
+#include "ui/AboutBoxUnit.h"
+#include "ui/BetragEFUnit.h"
+#include "ui/BruchEFUnit.h"
+#include "ui/EditFUnit.h"
+#include "ui/EditTermFUnit.h"
+#include "ui/IntegralEFUnit.h"
 #include "ui/MainUnit.h"
+#include "ui/PotenzEFUnit.h"
+#include "ui/SummeEFUnit.h"
+#include "ui/UserEFUinit.h"
+#include "ui/WurzelEFUnit.h"
+
+namespace {
+
+// The standard dialogs speak German like the rest of the program, whatever
+// the system's language.
+void LoadGermanTranslations(QApplication& app, QTranslator& translator) {
+  if (translator.load("qtbase_de", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    app.installTranslator(&translator);
+  }
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  TMainForm form;
-  form.show();
+  // The title also heads the system's own error messages. No display name is
+  // set, so window titles stay exactly the captions.
+  QApplication::setApplicationName("Quillmora Editor");
+  QApplication::setFont(QFont("DejaVu Sans", 8));
+  QTranslator translator;
+  LoadGermanTranslations(app, translator);
+  SetAllocFailureReporter([](const std::string& message) {
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(),
+                    QString::fromStdString(message), QMessageBox::Ok);
+    box.exec();
+  });
+
+  TMainForm MainForm;
+  TEditForm EditForm(MainForm.EditorContext());
+  TTermEditForm TermEditForm(MainForm.EditorContext());
+  MainForm.SetTermEditor(&TermEditForm);
+  TPotenzEForm PotenzEForm(MainForm.EditorContext());
+  TBetragEForm BetragEForm(MainForm.EditorContext());
+  TSummeEForm SummeEForm(MainForm.EditorContext());
+  TUserEForm UserEForm(MainForm.EditorContext());
+  TBruchEForm BruchEForm(MainForm.EditorContext());
+  TWurzelEForm WurzelEForm(MainForm.EditorContext());
+  TIntegralEForm IntegralEForm(MainForm.EditorContext());
+  TAboutBox AboutBox;
+  MainForm.SetDialogs(&EditForm, &AboutBox);
+
+  MainForm.show();
   return app.exec();
 }

@@ -1,0 +1,375 @@
+// The main window driven as a user drives it: its buttons, the margin field,
+// and the modal dialogs answered from timers.
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <QClipboard>
+#include <QColorDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+
+#include "docfile/DocFile.h"
+#include "render/Paint.h"
+#include "render/QImageCanvas.h"
+#include "tests/ui/DialogDriver.h"
+#include "ui/FontDialog.h"
+#include "ui/MainUnit.h"
+
+namespace {
+
+const QString kStartCaption = "Quillmora Editor 1.0 - [unbenannt.qmt]";
+
+// Clicks a message box button by its caption.
+void Press(QMessageBox* box, const QString& caption) {
+  for (QAbstractButton* button : box->buttons()) {
+    if (button->text() == caption) return button->click();
+  }
+  QFAIL(qPrintable("no button " + caption));
+}
+
+// Types the path into the dialog's file name field and presses Enter.
+void ChooseInDialog(QFileDialog* dialog, const QString& path) {
+  auto* field = dialog->findChild<QLineEdit*>("fileNameEdit");
+  QVERIFY(field != nullptr);
+  field->setText(path);
+  QTest::keyClick(field, Qt::Key_Return);
+}
+
+// Answers the next modal dialog of type T; the flag tells whether it came.
+template <class T>
+std::shared_ptr<bool> Expect(std::function<void(T*)> act, int timeoutMs = 10000) {
+  auto ran = std::make_shared<bool>(false);
+  DialogDriver::Answer<T>(
+      [ran, act](T* dialog) {
+        *ran = true;
+        act(dialog);
+      },
+      timeoutMs);
+  return ran;
+}
+
+// True when no modal dialog of type T comes up within a short while.
+template <class T>
+bool NoneComesUp(const std::shared_ptr<bool>& ran) {
+  QTest::qWait(400);
+  DialogDriver::Problems().clear();  // the expected "nothing came up"
+  return !*ran;
+}
+
+}  // namespace
+
+class MainFormTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TMainForm> form;
+  QTemporaryDir dir;
+
+  void ShowForm() {
+    form = std::make_unique<TMainForm>();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QTest::qWait(50);
+  }
+  QImage Picture() const { return form->FormulaBitmap.Image().copy(); }
+  void TypeMargin(const QString& text) {
+    form->RandEd->Field()->selectAll();
+    QTest::keyClicks(form->RandEd->Field(), text);
+    QCoreApplication::processEvents();
+  }
+  void MarkChanged() { TypeMargin("21"); }
+  QString PathIn(const QString& name) const { return dir.filePath(name); }
+  static QByteArray Bytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+
+ private slots:
+  void init() { ShowForm(); }
+  void cleanup() {
+    const QStringList problems = DialogDriver::Problems();
+    DialogDriver::Problems().clear();
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join("; ")));
+    form->Changed = false;  // close without asking
+    form.reset();
+  }
+
+  void startShowsTheSampleAtMargin20OnWhite() {
+    QCOMPARE(form->windowTitle(), kStartCaption);
+    QCOMPARE(form->RandEd->Value(), 20);
+    // Qt shades a glyph's edges differently the first time it draws it, so
+    // both pictures are compared once the glyphs have been met.
+    TQImageCanvas expected;
+    PaintComplete(expected, form->PaintInput());
+    PaintFormula(expected, form->PaintInput());
+    form->PaintBox1Paint();
+    QCOMPARE(Picture(), expected.Image());
+    QCOMPARE(form->FormulaBitmap.Pixel(0, 0), kWhite);
+    QCOMPARE(form->PaintBox1->size(), Picture().size());
+    Picture().save(QString(qgetenv("QM_TEST_ARTEFACTS")) + "/main-start.png");
+  }
+
+  void marginChangeMarksChangedAndRepaints() {
+    const QSize before = Picture().size();
+    MarkChanged();
+    QCOMPARE(form->windowTitle(), "Quillmora Editor 1.0 - [unbenannt.qmt*]");
+    QTest::qWait(20);
+    QCOMPARE(Picture().size(), before + QSize(2, 2));
+  }
+
+  void marginOutOfRangeTakesEffectUntilFocusLeaves() {
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    form->RandEd->setFocus();
+    TypeMargin("1500");
+    QCOMPARE(form->RandEd->Value(), 1500);
+    form->FontBtn->setFocus();  // focus leaves the field
+    QCoreApplication::processEvents();
+    QCOMPARE(form->RandEd->Value(), 1000);
+    TypeMargin("abc");
+    QCOMPARE(form->RandEd->Value(), 0);
+  }
+
+  void cancelledColourDialogChangesNothing() {
+    const QImage before = Picture();
+    auto ran = Expect<QColorDialog>([](QColorDialog* d) { d->reject(); });
+    QTest::mouseClick(form->bkcolor, Qt::RightButton);
+    QVERIFY(*ran);
+    QCOMPARE(form->windowTitle(), kStartCaption);
+    QCOMPARE(Picture(), before);
+  }
+
+  void confirmedColourRepaintsTheBackground() {
+    auto ran = Expect<QColorDialog>([](QColorDialog* d) {
+      d->setCurrentColor(QColor(0, 0, 255));
+      d->accept();
+    });
+    QTest::mouseClick(form->bkcolor, Qt::LeftButton);
+    QVERIFY(*ran);
+    QCOMPARE(form->bkcolor->Color(), 0x00FF0000u);
+    QCOMPARE(form->FormulaBitmap.Pixel(0, 0), 0x00FF0000u);
+    QVERIFY(form->Changed);
+  }
+
+  void cancelledFontDialogStillMarksChanged() {
+    auto ran = Expect<TFontDialog>([](TFontDialog* d) { d->reject(); });
+    form->FontBtn->click();
+    QVERIFY(*ran);
+    QVERIFY(form->Changed);
+    QVERIFY(form->windowTitle().endsWith("*]"));
+  }
+
+  void quittingUnchangedAsksNothing() {
+    auto asked = Expect<QMessageBox>([](QMessageBox* b) { b->reject(); }, 300);
+    form->EndeBtn->click();
+    QVERIFY(NoneComesUp<QMessageBox>(asked));
+    QVERIFY(!form->isVisible());
+  }
+
+  void quittingChangedWithYesAndCancelledSaveKeepsTheWindow() {
+    MarkChanged();
+    auto saveCancelled = std::make_shared<bool>(false);
+    Expect<QMessageBox>([&](QMessageBox* box) {
+      QCOMPARE(box->windowTitle(), QString("Speichern"));
+      QCOMPARE(box->text(),
+               QString("Die Datei wurde noch nicht gespeichert. Wollen Sie jetzt speichern?"));
+      QCOMPARE(box->icon(), QMessageBox::Question);
+      Expect<QFileDialog>([saveCancelled](QFileDialog* d) {
+        *saveCancelled = true;
+        d->reject();
+      });
+      Press(box, "Ja");
+    });
+    form->EndeBtn->click();
+    QVERIFY(*saveCancelled);
+    QVERIFY(form->isVisible());
+  }
+
+  void quittingChangedWithNoClosesAndWithCancelStays() {
+    MarkChanged();
+    Expect<QMessageBox>([](QMessageBox* box) { Press(box, "Abbrechen"); });
+    form->EndeBtn->click();
+    QVERIFY(form->isVisible());
+    Expect<QMessageBox>([](QMessageBox* box) { Press(box, "Nein"); });
+    form->EndeBtn->click();
+    QVERIFY(!form->isVisible());
+  }
+
+  void escapeQuits() {
+    QTest::keyClick(form.get(), Qt::Key_Escape);
+    QVERIFY(!form->isVisible());
+  }
+
+  void newAfterNoEmptiesTheFormulaAndKeepsTheFormatting() {
+    MarkChanged();
+    const TFontDesc font = form->FontDialog1->Font();
+    Expect<QMessageBox>([](QMessageBox* box) {
+      QCOMPARE(box->text(),
+               QString("Die Datei ist noch nicht gespeichert. Wollen Sie jetzt speichern?"));
+      Press(box, "Nein");
+    });
+    form->NewBtn->click();
+    QCOMPARE(form->RootLine->Count(), 0u);
+    QCOMPARE(form->RandEd->Value(), 21);
+    QVERIFY(form->FontDialog1->Font() == font);
+    QCOMPARE(form->bkcolor->Color(), kWhite);
+    QVERIFY(form->windowTitle().endsWith("[unbenannt.qmt*]"));
+    QTest::qWait(20);
+    QCOMPARE(Picture().size(), QSize(42, 42));
+  }
+
+  void saveAsShowsOnlyTheFileNameAndSaveWritesWithoutDialog() {
+    const QString path = PathIn("Kreis.qmt");
+    Expect<QFileDialog>([path](QFileDialog* d) { ChooseInDialog(d, path); });
+    form->SaveAsBtn->click();
+    QCOMPARE(form->windowTitle(), QString("Quillmora Editor 1.0 - [Kreis.qmt]"));
+    QCOMPARE(form->FileName, path);
+    const QByteArray first = Bytes(path);
+    QVERIFY(first.size() > 56);
+
+    MarkChanged();
+    auto asked = Expect<QFileDialog>([](QFileDialog* d) { d->reject(); }, 300);
+    form->SaveQMTBtn->click();
+    QVERIFY(NoneComesUp<QFileDialog>(asked));
+    QVERIFY(Bytes(path) != first);
+    QCOMPARE(form->windowTitle(), QString("Quillmora Editor 1.0 - [Kreis.qmt]"));
+  }
+
+  void openedDocumentComesBackWithItsFormatting() {
+    const QString path = PathIn("doc.qmt");
+    TEntryCursor cursor = nullptr;
+    TFormulaLine* line = CreateLine(&cursor);
+    AppendTermEntry(line, u"ab");
+    TStoredFont font;
+    font.Size = 14;
+    const auto bytes = EncodeDocument(line, font, 0x0000FF00u, 33.0);
+    freetheline(line);
+    std::string error;
+    QVERIFY(WriteDocumentFile(path.toStdString(), bytes, error));
+
+    QVERIFY(form->OpenFileWithName(path));
+    QCOMPARE(form->RootLine->Count(), 1u);
+    QCOMPARE(form->RandEd->Value(), 33);
+    QCOMPARE(form->bkcolor->Color(), 0x0000FF00u);
+    QCOMPARE(PointSizeFromHeight(form->FontDialog1->Font().Height, 96), 14);
+    QCOMPARE(form->windowTitle(), QString("Quillmora Editor 1.0 - [doc.qmt]"));
+  }
+
+  void failedOpenKeepsFormulaCaptionAndFileName() {
+    const QString good = PathIn("good.qmt");
+    Expect<QFileDialog>([good](QFileDialog* d) { ChooseInDialog(d, good); });
+    form->SaveAsBtn->click();
+    MarkChanged();
+    const QString caption = form->windowTitle();
+    QFile damaged(PathIn("damaged.qmt"));
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    damaged.write(Bytes(good).left(30));
+    damaged.close();
+
+    struct Case {
+      QString path;
+      QString message;
+    };
+    for (const Case& c : {Case{PathIn("missing.qmt"), "Die Datei konnte nicht geöffnet werden!"},
+                          Case{PathIn("damaged.qmt"), "Read beyond end of file."}}) {
+      auto shown = std::make_shared<QString>();
+      Expect<QMessageBox>([shown](QMessageBox* box) {
+        *shown = box->text();
+        QCOMPARE(box->icon(), QMessageBox::Critical);
+        QCOMPARE(box->windowTitle(), QString("Quillmora Editor"));
+        box->accept();
+      });
+      QVERIFY(!form->OpenFileWithName(c.path));
+      QCOMPARE(*shown, c.message);
+      QCOMPARE(form->RootLine->Count(), 4u);
+      QCOMPARE(form->windowTitle(), caption);
+      QCOMPARE(form->FileName, good);
+      QVERIFY(form->Changed);
+    }
+  }
+
+  void failedSaveKeepsTheOldFileAndTheState() {
+    const QString path = PathIn("keep.qmt");
+    TEntryCursor cursor = nullptr;
+    TFormulaLine* line = CreateLine(&cursor);
+    AppendTermEntry(line, u"ab");
+    std::string error;
+    QVERIFY(WriteDocumentFile(path.toStdString(), EncodeDocument(line, {}, kWhite, 20.0), error));
+    freetheline(line);
+    QVERIFY(form->OpenFileWithName(path));
+    const QByteArray old = Bytes(path);
+    for (int i = 0; i < 200; ++i) AppendTermEntry(form->RootLine, u"a longer term to write");
+    MarkChanged();
+
+    // Files may not grow beyond 1000 bytes while saving: the write fails part-way.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 1000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    auto shown = std::make_shared<QString>();
+    Expect<QMessageBox>([shown](QMessageBox* box) {
+      *shown = box->text();
+      box->accept();
+    });
+    form->SaveQMTBtn->click();
+    setrlimit(RLIMIT_FSIZE, &saved);
+
+    QVERIFY(shown->startsWith("I/O error") || *shown == "Disk full.");
+    QCOMPARE(Bytes(path), old);
+    QVERIFY(form->Changed);
+    QCOMPARE(form->FileName, path);
+  }
+
+  void failedSaveAsKeepsTheFileName() {
+    const QString good = PathIn("named.qmt");
+    Expect<QFileDialog>([good](QFileDialog* d) { ChooseInDialog(d, good); });
+    form->SaveAsBtn->click();
+    MarkChanged();
+    // A named pipe is never replaced by a document.
+    const QString pipe = PathIn("pipe.qmt");
+    QCOMPARE(mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+    auto shown = std::make_shared<QString>();
+    Expect<QFileDialog>([pipe, shown](QFileDialog* d) {
+      Expect<QMessageBox>([shown](QMessageBox* confirm) {  // "replace it?"
+        Expect<QMessageBox>([shown](QMessageBox* error) {
+          *shown = error->text();
+          error->accept();
+        });
+        confirm->button(QMessageBox::Yes)->click();
+      });
+      ChooseInDialog(d, pipe);
+    });
+    form->SaveAsBtn->click();
+    QCOMPARE(*shown, QString("Die Datei konnte nicht erzeugt werden!"));
+    QCOMPARE(form->FileName, good);
+    QCOMPARE(form->windowTitle(), QString("Quillmora Editor 1.0 - [named.qmt*]"));
+  }
+
+  void savedPictureEqualsTheBitmap() {
+    const QString path = PathIn("picture.png");
+    Expect<QFileDialog>([path](QFileDialog* d) { ChooseInDialog(d, path); });
+    form->SaveBtn->click();
+    QImage saved(path);
+    QVERIFY(!saved.isNull());
+    QCOMPARE(saved.convertToFormat(QImage::Format_RGB32), Picture());
+  }
+
+  void copyPutsThePictureOnTheClipboard() {
+    form->CopyBtn->click();
+    const QImage copied = QGuiApplication::clipboard()->image();
+    QCOMPARE(copied.convertToFormat(QImage::Format_RGB32), Picture());
+  }
+};
+
+QTEST_MAIN(MainFormTest)
+#include "MainFormTest.moc"
