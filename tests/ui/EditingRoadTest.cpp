@@ -1,0 +1,112 @@
+// The road of one typical change, from the main window's "Bearbeiten..."
+// through the fraction dialog and two nested editors back to the picture;
+// and the start-up formula rebuilt by hand after "Neu".
+#include <QTest>
+
+#include "tests/ui/DialogDriver.h"
+#include "ui/MainUnit.h"
+
+using namespace DialogDriver;
+
+namespace {
+
+// The main window with the start-up dialogs it opens, as the program makes them.
+struct TProgram {
+  TMainForm MainForm;
+  TEditForm EditForm{MainForm.EditorContext()};
+  TTermEditForm TermEditForm{MainForm.EditorContext()};
+
+  TProgram() {
+    MainForm.SetTermEditor(&TermEditForm);
+    MainForm.SetDialogs(&EditForm, nullptr);
+  }
+};
+
+// The picture once the window has painted it; a picture that changes its size
+// is painted a second time from the event loop.
+QImage SettledPicture(const TMainForm& main) {
+  for (int round = 0; round < 3; ++round) QCoreApplication::processEvents();
+  return main.FormulaBitmap.Image().copy();
+}
+
+// Whether anything but the background is drawn.
+bool HasInk(const QImage& picture) {
+  for (int y = 0; y < picture.height(); ++y) {
+    for (int x = 0; x < picture.width(); ++x) {
+      if (picture.pixel(x, y) != picture.pixel(0, 0)) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+class EditingRoadTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void cleanup() {
+    QVERIFY2(Problems().isEmpty(), qPrintable(Problems().join("; ")));
+    Problems().clear();
+  }
+  void fractionAddedFromTheMainWindow();
+  void sampleTypedAfterNeuLooksLikeTheStartUpPicture();
+};
+
+void EditingRoadTest::fractionAddedFromTheMainWindow() {
+  TProgram program;
+  TMainForm& main = program.MainForm;
+  main.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&main));
+  const QImage pictureBefore = SettledPicture(main);
+  QVERIFY(HasInk(pictureBefore));
+  const QString captionBefore = main.windowTitle();
+  const std::uint32_t entriesBefore = main.RootLine->Count();
+
+  Answer<TEditForm>([](TEditForm* root) {
+    AddFunction(root, fkBruch, [](TParamDialog* fraction) {
+      EditSequence(fraction->EditBtn, [](TEditForm* numerator) { AddTerm(numerator, "1"); });
+      EditSequence(fraction->BitBtnXP1, [](TEditForm* denominator) { AddTerm(denominator, "2"); });
+    });
+    root->close();
+  });
+  Click(main.EditBtn);
+
+  QCOMPARE(main.RootLine->Count(), entriesBefore + 1);
+  const TFormulaEntry& fraction = *EntryAt(*main.RootLine, entriesBefore);
+  QCOMPARE(Outline(fraction), QString("1 0 '' ''\n  0 0 '1' ''\n  0 0 '2' ''\n"));
+  const QImage pictureAfter = SettledPicture(main);
+  SaveArtefact(pictureAfter, "road-fraction-added");
+  QVERIFY(pictureAfter.width() > pictureBefore.width());
+  QVERIFY(pictureAfter.copy(pictureBefore.rect()) != pictureBefore);
+  QVERIFY(!captionBefore.contains('*'));
+  QVERIFY(main.windowTitle().contains('*'));
+  QCOMPARE(QString(main.windowTitle()).remove('*'), captionBefore);
+}
+
+void EditingRoadTest::sampleTypedAfterNeuLooksLikeTheStartUpPicture() {
+  TProgram program;
+  TMainForm& main = program.MainForm;
+  main.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&main));
+  const QImage startUp = SettledPicture(main);
+  QVERIFY(HasInk(startUp));
+  SaveArtefact(startUp, "road-start-up-picture");
+
+  Click(main.NewBtn);  // an unchanged document goes without a question
+  QCOMPARE(main.RootLine->Count(), 0u);
+  QVERIFY(SettledPicture(main) != startUp);
+
+  Answer<TEditForm>([](TEditForm* root) {
+    TypeSampleFormula(root);
+    Click(root->BackBtn);
+  });
+  Click(main.EditBtn);
+
+  const QImage typed = SettledPicture(main);
+  SaveArtefact(typed, "road-typed-sample-picture");
+  QCOMPARE(typed, startUp);
+}
+
+QTEST_MAIN(EditingRoadTest)
+#include "EditingRoadTest.moc"
