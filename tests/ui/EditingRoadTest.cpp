@@ -45,21 +45,30 @@ class EditingRoadTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // Every test starts from the program as it comes up, its first picture painted.
+  void init() {
+    program_ = std::make_unique<TProgram>();
+    program_->MainForm.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&program_->MainForm));
+    startUp_ = SettledPicture(program_->MainForm);
+    QVERIFY(HasInk(startUp_));
+  }
   void cleanup() {
+    program_.reset();
     QVERIFY2(Problems().isEmpty(), qPrintable(Problems().join("; ")));
     Problems().clear();
   }
   void fractionAddedFromTheMainWindow();
   void sampleTypedAfterNeuLooksLikeTheStartUpPicture();
+
+ private:
+  std::unique_ptr<TProgram> program_;
+  QImage startUp_;
 };
 
 void EditingRoadTest::fractionAddedFromTheMainWindow() {
-  TProgram program;
-  TMainForm& main = program.MainForm;
-  main.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&main));
-  const QImage pictureBefore = SettledPicture(main);
-  QVERIFY(HasInk(pictureBefore));
+  TMainForm& main = program_->MainForm;
+  const QImage& pictureBefore = startUp_;
   const QString captionBefore = main.windowTitle();
   const std::uint32_t entriesBefore = main.RootLine->Count();
 
@@ -85,12 +94,8 @@ void EditingRoadTest::fractionAddedFromTheMainWindow() {
 }
 
 void EditingRoadTest::sampleTypedAfterNeuLooksLikeTheStartUpPicture() {
-  TProgram program;
-  TMainForm& main = program.MainForm;
-  main.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&main));
-  const QImage startUp = SettledPicture(main);
-  QVERIFY(HasInk(startUp));
+  TMainForm& main = program_->MainForm;
+  const QImage& startUp = startUp_;
   SaveArtefact(startUp, "road-start-up-picture");
 
   Click(main.NewBtn);  // an unchanged document goes without a question
