@@ -29,6 +29,25 @@ int DefaultPixelSize() {
 
 }  // namespace
 
+// A straight line is a rectangle: from the start up to, not including, the
+// end, as wide as the pen, growing right of or below the line's axis. That
+// makes a 2-pixel bar cover exactly columns x and x + 1.
+QRect AxisLineRect(QPoint from, QPoint to, int penWidth) {
+  const int width = std::max(penWidth, 1);
+  const QPoint step(to.x() > from.x()   ? 1
+                    : to.x() < from.x() ? -1
+                                        : 0,
+                    to.y() > from.y()   ? 1
+                    : to.y() < from.y() ? -1
+                                        : 0);
+  const QPoint last = to - step;
+  const int left = std::min(from.x(), last.x());
+  const int top = std::min(from.y(), last.y());
+  const int right = std::max(from.x(), last.x()) + (step.x() == 0 ? width - 1 : 0);
+  const int bottom = std::max(from.y(), last.y()) + (step.y() == 0 ? width - 1 : 0);
+  return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
 TQImageCanvas::TQImageCanvas(std::int32_t width, std::int32_t height)
     : painter_(std::make_unique<QPainter>()) {
   Resize(width, height);
@@ -165,23 +184,8 @@ void TQImageCanvas::LineTo(std::int32_t x, std::int32_t y) {
   }
 }
 
-// A straight line is a rectangle: from the start up to, not including, the
-// end, as wide as the pen, growing right of or below the line's axis. That
-// makes a 2-pixel bar cover exactly columns x and x + 1.
 void TQImageCanvas::DrawAxisLine(QPainter& painter, QPoint from, QPoint to) {
-  const int width = std::max(penWidth_, 1);
-  const QPoint step(to.x() > from.x()   ? 1
-                    : to.x() < from.x() ? -1
-                                        : 0,
-                    to.y() > from.y()   ? 1
-                    : to.y() < from.y() ? -1
-                                        : 0);
-  const QPoint last = to - step;
-  const int left = std::min(from.x(), last.x());
-  const int top = std::min(from.y(), last.y());
-  const int right = std::max(from.x(), last.x()) + (step.x() == 0 ? width - 1 : 0);
-  const int bottom = std::max(from.y(), last.y()) + (step.y() == 0 ? width - 1 : 0);
-  painter.fillRect(QRect(QPoint(left, top), QPoint(right, bottom)), ColorFromValue(penColor_));
+  painter.fillRect(AxisLineRect(from, to, penWidth_), ColorFromValue(penColor_));
 }
 
 // QPainter's aliased lines light both end points. For the 1-pixel pen the end

@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QImage>
+#include <QRect>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -15,6 +16,10 @@
 #include "render/Canvas.h"
 
 class QPainter;
+
+// The pixels a horizontal or vertical line covers (see TCanvas::LineTo), for
+// a pen `penWidth` wide.
+QRect AxisLineRect(QPoint from, QPoint to, int penWidth);
 
 class TQImageCanvas : public TCanvas {
  public:

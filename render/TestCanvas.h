@@ -11,6 +11,7 @@
 
 #include "model/FontDesc.h"
 #include "render/Canvas.h"
+#include "render/DrawOps.h"
 
 struct TTextOp {
   std::int32_t X = 0;
@@ -20,25 +21,6 @@ struct TTextOp {
   std::int32_t PointSize = 0;
   std::uint32_t Color = 0;
   bool operator==(const TTextOp&) const = default;
-};
-
-struct TLineOp {
-  std::int32_t X1 = 0;
-  std::int32_t Y1 = 0;
-  std::int32_t X2 = 0;
-  std::int32_t Y2 = 0;
-  std::int32_t PenWidth = 1;
-  std::uint32_t Color = 0;
-  bool operator==(const TLineOp&) const = default;
-};
-
-struct TFillOp {
-  std::int32_t X1 = 0;
-  std::int32_t Y1 = 0;
-  std::int32_t X2 = 0;
-  std::int32_t Y2 = 0;
-  std::uint32_t Color = 0;
-  bool operator==(const TFillOp&) const = default;
 };
 
 using TDrawOp = std::variant<TTextOp, TLineOp, TFillOp>;

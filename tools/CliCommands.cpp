@@ -1,10 +1,13 @@
 #include "tools/CliCommands.h"
 
+#include <charconv>
 #include <cstdio>
 #include <iostream>
 #include <string_view>
 
 #include "docfile/DocFile.h"
+#include "render/EmbeddedDocument.h"
+#include "render/PictureFormat.h"
 #include "tools/CliPaint.h"
 #include "tools/DocJson.h"
 
@@ -25,10 +28,11 @@ struct TOpenDocument {
   ~TOpenDocument() { Document.Release(); }
 };
 
+// A document file, or the document a PNG or SVG picture carries.
 bool Open(const std::string& path, TOpenDocument& open) {
   std::vector<std::uint8_t> bytes;
   std::string error;
-  if (!ReadDocumentFile(path, bytes, error) ||
+  if (!ReadDocumentFile(path, bytes, error) || !TakeDocumentFromFile(path, bytes, error) ||
       !DecodeDocument(bytes, &open.Cursor, open.Document, error)) {
     Report(path, error);
     return false;
@@ -51,11 +55,58 @@ int PrintJson(const TJsonValue& json) {
   return kExitOk;
 }
 
-TJsonValue PictureJson(const TPictureSize& size) {
+TJsonValue PictureJson(const TSize& size) {
   TJsonValue picture = TJsonValue::MakeObject();
-  picture.Add("Width", TJsonValue::MakeNumber(std::to_string(size.Width)));
-  picture.Add("Height", TJsonValue::MakeNumber(std::to_string(size.Height)));
+  picture.Add("Width", TJsonValue::MakeNumber(std::to_string(size.cx)));
+  picture.Add("Height", TJsonValue::MakeNumber(std::to_string(size.cy)));
   return picture;
+}
+
+bool ParseScale(const TInvocation& call, int& scale, std::string& error) {
+  const auto given = call.Options.find("--scale");
+  if (given == call.Options.end()) return true;
+  const std::string& text = given->second;
+  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), scale);
+  if (status == std::errc() && end == text.data() + text.size() && scale >= kMinExportScale &&
+      scale <= kMaxExportScale) {
+    return true;
+  }
+  error = "--scale braucht eine ganze Zahl von 1 bis 4, nicht \"" + text + "\"";
+  return false;
+}
+
+std::string KnownExtensions() {
+  std::string known;
+  for (const TPictureFormatInfo& info : PictureFormats()) {
+    for (std::string_view extension : info.Extensions) {
+      if (!extension.empty()) known += " " + std::string(extension);
+    }
+  }
+  return known;
+}
+
+// The export settings of every picture of a render call, in argument order.
+bool ParseRender(const TInvocation& call, std::vector<TExportOptions>& pictures,
+                 std::string& error) {
+  TExportOptions options;
+  options.Transparent = call.Options.contains("--transparent");
+  if (!ParseScale(call, options.Scale, error)) return false;
+  pictures.clear();
+  for (std::size_t i = 1; i < call.Arguments.size(); i += 2) {
+    const std::string& path = call.Arguments[i];
+    const TPictureFormatInfo* format = PictureFormatOfPath(path);
+    if (format == nullptr) {
+      error = path + ": unbekannte Bildendung; möglich sind" + KnownExtensions();
+      return false;
+    }
+    options.Format = format->Format;
+    if (!CheckExportOptions(options, error)) {
+      error = path + ": " + error;
+      return false;
+    }
+    pictures.push_back(options);
+  }
+  return true;
 }
 
 }  // namespace
@@ -67,11 +118,9 @@ int RunDump(const TInvocation& call) {
   if (!call.Options.contains("--layout")) return PrintJson(JsonFromDocument(open.Document));
 
   TGuiSession gui;
-  TPictureSize size;
-  std::string error;
-  if (!PaintAsEditor(open.Document, &open.Cursor, "", size, error)) return Report(path, error);
+  const TPicture picture = PaintAsEditor(open.Document, &open.Cursor);
   TJsonValue json = JsonFromDocument(open.Document);
-  json.Add("Picture", PictureJson(size));
+  json.Add("Picture", PictureJson(picture.Recording.Size));
   return PrintJson(json);
 }
 
@@ -90,20 +139,32 @@ int RunBuild(const TInvocation& call) {
   return Save(call.Arguments[1], built.Document) ? kExitOk : kExitFailed;
 }
 
-// Every pair is tried, so one bad document does not cost the pictures of the others.
+bool CheckRender(const TInvocation& call, std::string& error) {
+  std::vector<TExportOptions> pictures;
+  return ParseRender(call, pictures, error);
+}
+
+// Every pair is tried, so one bad document does not cost the pictures of the
+// others. The picture carries the document as it was read, before the paint
+// filled in its layout fields.
 int RunRender(const TInvocation& call) {
+  std::vector<TExportOptions> pictures;
+  std::string error;
+  if (!ParseRender(call, pictures, error)) return Report("render", error);
   TGuiSession gui;
   int status = kExitOk;
   for (std::size_t i = 0; i + 1 < call.Arguments.size(); i += 2) {
-    const std::string& docPath = call.Arguments[i];
-    const std::string& pngPath = call.Arguments[i + 1];
+    const std::string& picturePath = call.Arguments[i + 1];
     TOpenDocument open;
-    TPictureSize size;
-    std::string error;
-    if (!Open(docPath, open)) {
+    if (!Open(call.Arguments[i], open)) {
       status = kExitFailed;
-    } else if (!PaintAsEditor(open.Document, &open.Cursor, pngPath, size, error)) {
-      status = Report(pngPath, error);
+      continue;
+    }
+    std::vector<std::uint8_t> document = EncodeDocument(open.Document);
+    TPicture picture = PaintAsEditor(open.Document, &open.Cursor);
+    picture.Document = std::move(document);
+    if (!ExportPicture(picture, picturePath, pictures[i / 2], error)) {
+      status = Report(picturePath, error);
     }
   }
   return status;

@@ -19,4 +19,7 @@ struct TInvocation {
 int RunDump(const TInvocation& call);
 int RunBuild(const TInvocation& call);
 int RunRender(const TInvocation& call);
+// The usage check of render, before anything is read: scale, extensions and
+// transparency.
+bool CheckRender(const TInvocation& call, std::string& error);
 int RunSample(const TInvocation& call);

@@ -22,37 +22,46 @@ struct TCommand {
   std::string_view Help;
   std::span<const TOption> Options;
   bool (*ArgumentsFit)(std::size_t count);
+  // Checks options and arguments before the command runs; nullptr: none.
+  bool (*Check)(const TInvocation& call, std::string& error);
   int (*Run)(const TInvocation& call);
 };
 
 constexpr TOption kDumpOptions[] = {
     {"--layout", "erst malen wie der Editor, dann die Layout-Felder und die Bildgröße zeigen"}};
 
+constexpr TOption kRenderOptions[] = {
+    {"--scale", "N: Auflösung 96 × N dpi, N von 1 bis 4 (1: das Bild des Editors, Pixel für Pixel)",
+     true},
+    {"--transparent", "durchsichtiger Hintergrund (nur PNG und SVG)"}};
+
 constexpr bool One(std::size_t count) { return count == 1; }
 constexpr bool Two(std::size_t count) { return count == 2; }
 constexpr bool Pairs(std::size_t count) { return count >= 2 && count % 2 == 0; }
 
 constexpr std::array kCommands = {
-    TCommand{"dump", "[--layout] DOC.qmt", "zeigt das Dokument als JSON, so wie es gespeichert ist",
-             kDumpOptions, One, RunDump},
+    TCommand{"dump", "[--layout] DOC.qmt|BILD.png|BILD.svg",
+             "zeigt das Dokument als JSON, so wie es gespeichert ist; aus einem PNG- oder "
+             "SVG-Bild die Formel, die es mitträgt",
+             kDumpOptions, One, nullptr, RunDump},
     TCommand{"build",
              "DOC.json DOC.qmt",
              "schreibt das Dokument, das die JSON-Datei beschreibt",
              {},
              Two,
+             nullptr,
              RunBuild},
-    TCommand{"render",
-             "DOC.qmt BILD.png [DOC2.qmt BILD2.png ...]",
-             "malt jedes Dokument wie der Editor und speichert das Bild als PNG",
-             {},
-             Pairs,
-             RunRender},
+    TCommand{"render", "[--scale N] [--transparent] DOC.qmt BILD.png [DOC2.qmt BILD2.svg ...]",
+             "malt jedes Dokument wie der Editor und speichert das Bild; das Format folgt der "
+             "Endung (.png .jpg .jpeg .bmp .svg .pdf), PNG und SVG tragen die Formel mit",
+             kRenderOptions, Pairs, CheckRender, RunRender},
     TCommand{"sample",
              "DOC.qmt",
              "schreibt die Beispielformel des Programmstarts mit Schrift, Farbe und Rand eines "
              "neuen Dokuments",
              {},
              One,
+             nullptr,
              RunSample},
 };
 
@@ -139,7 +148,7 @@ bool SplitArguments(const TCommand& command, std::span<char*> args, TInvocation&
     error = "falsche Zahl von Argumenten für " + std::string(command.Name);
     return false;
   }
-  return true;
+  return command.Check == nullptr || command.Check(call, error);
 }
 
 }  // namespace

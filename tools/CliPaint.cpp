@@ -1,13 +1,10 @@
 #include "tools/CliPaint.h"
 
 #include <QGuiApplication>
-#include <QImage>
-#include <QString>
 #include <cstdlib>
 #include <memory>
 
 #include "render/Paint.h"
-#include "render/QImageCanvas.h"
 
 struct TGuiSession::TImpl {
   int argc = 1;
@@ -24,8 +21,7 @@ TGuiSession::TGuiSession() {
 
 TGuiSession::~TGuiSession() { delete impl_; }
 
-bool PaintAsEditor(TDocument& document, TEntryCursor* cursor, const std::string& pngPath,
-                   TPictureSize& size, std::string& error) {
+TPicture PaintAsEditor(TDocument& document, TEntryCursor* cursor) {
   std::unique_ptr<TFormulaLine, void (*)(TFormulaLine*)> emptyLine(nullptr, freetheline);
   if (document.Root == nullptr) emptyLine.reset(CreateLine(cursor));
   TPaintInput input;
@@ -33,20 +29,5 @@ bool PaintAsEditor(TDocument& document, TEntryCursor* cursor, const std::string&
   input.Font = FontFromStored(document.Font);
   input.Margin = MarginFromStored(document.Margin);
   input.Background = document.Background;
-
-  TQImageCanvas canvas;
-  const TSize painted = PaintComplete(canvas, input);
-  size = {painted.cx, painted.cy};
-  if (pngPath.empty()) return true;
-  const std::string dimensions = std::to_string(size.Width) + " × " + std::to_string(size.Height);
-  if (size.Width <= 0 || size.Height <= 0) {
-    error = "Das Bild hat keine Fläche (" + dimensions + " Pixel) und wird nicht gespeichert.";
-  } else if (canvas.Image().isNull()) {
-    error = "Das Bild (" + dimensions + " Pixel) konnte nicht angelegt werden.";
-  } else if (!canvas.Image().save(QString::fromStdString(pngPath), "PNG")) {
-    error = "Das Bild konnte nicht gespeichert werden.";
-  } else {
-    return true;
-  }
-  return false;
+  return PaintPicture(input);
 }

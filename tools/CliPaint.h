@@ -2,9 +2,8 @@
 // the picture. Only this part of the command-line companion knows Qt.
 #pragma once
 
-#include <string>
-
 #include "docfile/DocFile.h"
+#include "render/Export.h"
 
 // A QGuiApplication on the offscreen platform for as long as it lives:
 // painting needs fonts, but no display.
@@ -20,14 +19,8 @@ class TGuiSession {
   TImpl* impl_;
 };
 
-struct TPictureSize {
-  int Width = 0;
-  int Height = 0;
-};
-
 // Paints with the font and margin as the editor takes them over from the
 // file, leaving the layout fields of the tree as that paint left them. A
 // document without formula paints as the empty one the editor makes of it.
-// With a non-empty `pngPath` the picture is saved there.
-bool PaintAsEditor(TDocument& document, TEntryCursor* cursor, const std::string& pngPath,
-                   TPictureSize& size, std::string& error);
+// The picture's Document stays empty.
+TPicture PaintAsEditor(TDocument& document, TEntryCursor* cursor);

@@ -1,0 +1,140 @@
+#include "render/EmbeddedDocument.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
+#include <QXmlStreamReader>
+#include <algorithm>
+#include <string_view>
+
+#include "docfile/DocFile.h"
+#include "render/PictureFormat.h"
+
+namespace {
+
+constexpr std::string_view kPngSignature("\x89PNG\r\n\x1a\n", 8);
+// An SVG names its root element near its start; comments or a doctype
+// before it are short.
+constexpr std::size_t kSvgSniffBytes = 4096;
+
+QByteArray Base64Of(std::span<const std::uint8_t> document) {
+  return QByteArray(reinterpret_cast<const char*>(document.data()),
+                    static_cast<qsizetype>(document.size()))
+      .toBase64();
+}
+
+QByteArray RawBytes(std::span<const std::uint8_t> bytes) {
+  return QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                 static_cast<qsizetype>(bytes.size()));
+}
+
+// Base64 of a document, accepted only when it decodes in full to a document
+// the reader takes.
+bool DocumentFromBase64(QByteArrayView base64, std::vector<std::uint8_t>& document,
+                        std::string& error) {
+  error = kDamagedFormulaInPicture;
+  if (base64.size() > static_cast<qsizetype>((kMaxEmbeddedDocumentBytes + 2) / 3 * 4 + 4)) {
+    return false;
+  }
+  const auto decoded = QByteArray::fromBase64Encoding(base64.toByteArray().trimmed(),
+                                                      QByteArray::AbortOnBase64DecodingErrors);
+  if (!decoded || decoded.decoded.isEmpty()) return false;
+  std::vector<std::uint8_t> bytes(decoded.decoded.begin(), decoded.decoded.end());
+  TEntryCursor cursor = nullptr;
+  TDocument check;
+  std::string decodeError;
+  if (!DecodeDocument(bytes, &cursor, check, decodeError)) return false;
+  check.Release();
+  document = std::move(bytes);
+  error.clear();
+  return true;
+}
+
+bool DocumentFromPng(std::span<const std::uint8_t> picture, std::vector<std::uint8_t>& document,
+                     std::string& error) {
+  QByteArray data = RawBytes(picture);
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
+  // The text chunks come before the pixels: only the header is read.
+  QImageReader reader(&buffer, "png");
+  if (!reader.textKeys().contains(kEmbeddedDocumentKey)) {
+    error = kNoFormulaInPicture;
+    return false;
+  }
+  return DocumentFromBase64(reader.text(kEmbeddedDocumentKey).toLatin1(), document, error);
+}
+
+bool DocumentFromSvg(std::span<const std::uint8_t> picture, std::vector<std::uint8_t>& document,
+                     std::string& error) {
+  QXmlStreamReader xml(RawBytes(picture));
+  while (!xml.atEnd() && !xml.hasError()) {
+    if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+    if (xml.namespaceUri() != QLatin1String(kEmbeddedDocumentNamespace) ||
+        xml.name() != QLatin1String("document")) {
+      continue;
+    }
+    const QString text = xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+    if (xml.hasError()) {
+      error = kDamagedFormulaInPicture;
+      return false;
+    }
+    return DocumentFromBase64(text.toLatin1(), document, error);
+  }
+  error = kNoFormulaInPicture;
+  return false;
+}
+
+}  // namespace
+
+void EmbedInImage(QImage& image, std::span<const std::uint8_t> document) {
+  image.setText(kEmbeddedDocumentKey, QString::fromLatin1(Base64Of(document)));
+}
+
+QByteArray EmbedInSvg(const QByteArray& svg, std::span<const std::uint8_t> document) {
+  const qsizetype root = svg.indexOf("<svg");
+  const qsizetype tagEnd = root < 0 ? -1 : svg.indexOf('>', root);
+  if (tagEnd < 0) return svg;
+  QByteArray metadata = "\n<metadata><quillmora:document xmlns:quillmora=\"";
+  metadata += kEmbeddedDocumentNamespace;
+  metadata += "\" encoding=\"base64\">";
+  metadata += Base64Of(document);
+  metadata += "</quillmora:document></metadata>";
+  QByteArray result = svg;
+  result.insert(tagEnd + 1, metadata);
+  return result;
+}
+
+TPictureKind SniffPicture(std::span<const std::uint8_t> bytes) {
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (text.starts_with(kPngSignature)) return TPictureKind::Png;
+  std::string_view start = text.substr(0, kSvgSniffBytes);
+  if (start.starts_with("\xEF\xBB\xBF")) start.remove_prefix(3);
+  const std::size_t first = start.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos || start[first] != '<') return TPictureKind::None;
+  return start.find("<svg") != std::string_view::npos ? TPictureKind::Svg : TPictureKind::None;
+}
+
+bool DocumentFromPicture(std::span<const std::uint8_t> picture, std::vector<std::uint8_t>& document,
+                         std::string& error) {
+  switch (SniffPicture(picture)) {
+    case TPictureKind::Png:
+      return DocumentFromPng(picture, document, error);
+    case TPictureKind::Svg:
+      return DocumentFromSvg(picture, document, error);
+    case TPictureKind::None:
+      break;
+  }
+  error = kNoFormulaInPicture;
+  return false;
+}
+
+bool TakeDocumentFromFile(const std::string& path, std::vector<std::uint8_t>& bytes,
+                          std::string& error) {
+  if (SniffPicture(bytes) == TPictureKind::None && PictureFormatOfPath(path) == nullptr) {
+    return true;
+  }
+  std::vector<std::uint8_t> document;
+  if (!DocumentFromPicture(bytes, document, error)) return false;
+  bytes = std::move(document);
+  return true;
+}

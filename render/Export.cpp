@@ -1,0 +1,215 @@
+#include "render/Export.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+#include <iterator>
+#include <span>
+#include <string_view>
+
+#include "docfile/DocFile.h"
+#include "render/EmbeddedDocument.h"
+#include "render/QImageCanvas.h"
+#include "render/QtFont.h"
+#include "render/Replay.h"
+
+namespace {
+
+constexpr const char* kCannotSave = "Das Bild konnte nicht gespeichert werden.";
+constexpr const char* kCreator = "Quillmora Editor";
+constexpr const char* kTitle = "Formel";
+constexpr double kMetresPerInch = 0.0254;
+// Thin strokes and small glyphs blur at the writer's default quality.
+constexpr int kJpegQuality = 95;
+
+QSize PictureSize(const TPicture& picture) {
+  if (!picture.Bitmap.isNull()) return picture.Bitmap.size();
+  return {picture.Recording.Size.cx, picture.Recording.Size.cy};
+}
+
+std::string Dimensions(QSize size) {
+  return std::to_string(size.width()) + " × " + std::to_string(size.height()) + " Pixel";
+}
+
+std::string CannotAllocate(QSize size) {
+  return "Das Bild (" + Dimensions(size) + ") konnte nicht angelegt werden.";
+}
+
+bool IsRaster(TPictureFormat format) {
+  return format == TPictureFormat::Png || format == TPictureFormat::Jpeg ||
+         format == TPictureFormat::Bmp;
+}
+
+bool UsesBitmap(const TExportOptions& options) {
+  return IsRaster(options.Format) && options.Scale == 1 && !options.Transparent;
+}
+
+bool CheckPicture(const TPicture& picture, const TExportOptions& options, std::string& error) {
+  const QSize size = PictureSize(picture);
+  const TSize recorded = picture.Recording.Size;
+  if (size.isEmpty()) {
+    error = "Das Bild hat keine Fläche (" + Dimensions(size) + ") und wird nicht gespeichert.";
+  } else if (InfoOf(options.Format).CarriesDocument &&
+             picture.Document.size() > kMaxEmbeddedDocumentBytes) {
+    error = kFormulaTooLargeForPicture;
+  } else if (UsesBitmap(options) && picture.Bitmap.isNull()) {
+    error = CannotAllocate(size);
+  } else if (!UsesBitmap(options) && QSize(recorded.cx, recorded.cy) != size) {
+    // A recording of another paint would draw another picture.
+    error = "Das Bild ist noch nicht vollständig gemalt und wird nicht gespeichert.";
+  } else {
+    return true;
+  }
+  return false;
+}
+
+// With `ground`, the whole device is filled first: a PDF page, whole points,
+// may be a little larger than the picture.
+bool ReplayOnto(QPaintDevice& device, const TPicture& picture, const TExportOptions& options,
+                bool ground, std::string& error) {
+  QPainter painter;
+  if (!painter.begin(&device)) {
+    error = kCannotSave;
+    return false;
+  }
+  if (ground) {
+    painter.fillRect(QRect(0, 0, device.width(), device.height()),
+                     ColorFromValue(picture.Recording.Background));
+  }
+  ReplayRecording(painter, picture.Recording, {options.Scale, options.Transparent});
+  if (painter.end()) return true;
+  error = kCannotSave;
+  return false;
+}
+
+QImage RasterImage(const TPicture& picture, const TExportOptions& options, std::string& error) {
+  if (UsesBitmap(options)) return picture.Bitmap;
+  const QSize size = PictureSize(picture) * options.Scale;
+  QImage image;
+  if (std::int64_t{size.width()} * size.height() <= kMaxExportPixels) {
+    image = QImage(
+        size, options.Transparent ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+  }
+  if (image.isNull()) {
+    error = CannotAllocate(size);
+    return image;
+  }
+  image.fill(options.Transparent ? QColor(Qt::transparent)
+                                 : ColorFromValue(picture.Recording.Background));
+  if (!ReplayOnto(image, picture, options, false, error)) return {};
+  return image;
+}
+
+bool EncodeRaster(const TPicture& picture, const TExportOptions& options, QByteArray& bytes,
+                  std::string& error) {
+  QImage image = RasterImage(picture, options, error);
+  if (image.isNull()) return false;
+  // Pasted elsewhere, the picture keeps its size on screen at any scale.
+  const int dotsPerMetre = qRound(kScreenPixelsPerInch * options.Scale / kMetresPerInch);
+  image.setDotsPerMeterX(dotsPerMetre);
+  image.setDotsPerMeterY(dotsPerMetre);
+  const TPictureFormatInfo& info = InfoOf(options.Format);
+  if (info.CarriesDocument && !picture.Document.empty()) EmbedInImage(image, picture.Document);
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  const std::string_view writerFormat = info.Extensions[0].substr(1);
+  QImageWriter writer(&buffer, QByteArray(writerFormat.data(), std::ssize(writerFormat)));
+  if (options.Format == TPictureFormat::Jpeg) writer.setQuality(kJpegQuality);
+  if (writer.write(image)) return true;
+  error = kCannotSave;
+  return false;
+}
+
+bool EncodeSvg(const TPicture& picture, const TExportOptions& options, QByteArray& bytes,
+               std::string& error) {
+  const QSize size = PictureSize(picture) * options.Scale;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QSvgGenerator generator;
+  generator.setOutputDevice(&buffer);
+  generator.setSize(size);
+  generator.setViewBox(QRect(QPoint(0, 0), size));
+  generator.setResolution(kScreenPixelsPerInch * options.Scale);
+  generator.setTitle(kTitle);
+  generator.setDescription(kCreator);
+  if (!ReplayOnto(generator, picture, options, false, error)) return false;
+  buffer.close();
+  if (!picture.Document.empty()) bytes = EmbedInSvg(bytes, picture.Document);
+  return true;
+}
+
+// The page is the picture at its resolution, rounded up to whole points.
+bool EncodePdf(const TPicture& picture, const TExportOptions& options, QByteArray& bytes,
+               std::string& error) {
+  const QSize size = PictureSize(picture);
+  const auto points = [](int pixels) {
+    return static_cast<int>((std::int64_t{pixels} * 72 + kScreenPixelsPerInch - 1) /
+                            kScreenPixelsPerInch);
+  };
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QPdfWriter writer(&buffer);
+  writer.setResolution(kScreenPixelsPerInch * options.Scale);
+  writer.setCreator(kCreator);
+  writer.setTitle(kTitle);
+  const QPageSize page(QSize(points(size.width()), points(size.height())), QString(),
+                       QPageSize::ExactMatch);
+  if (!writer.setPageLayout(QPageLayout(page, QPageLayout::Portrait, QMarginsF()))) {
+    error = kCannotSave;
+    return false;
+  }
+  return ReplayOnto(writer, picture, options, true, error);
+}
+
+}  // namespace
+
+TPicture PaintPicture(const TPaintInput& input) {
+  TQImageCanvas canvas;
+  TRecordedPaint paint = PaintFormulaRecorded(canvas, input);
+  if (!paint.Complete) paint = PaintFormulaRecorded(canvas, input);
+  TPicture picture;
+  picture.Bitmap = canvas.Image();
+  picture.Recording = std::move(paint.Recording);
+  return picture;
+}
+
+bool CheckExportOptions(const TExportOptions& options, std::string& error) {
+  if (options.Scale < kMinExportScale || options.Scale > kMaxExportScale) {
+    error = "Der Maßstab muss zwischen 1 und 4 liegen.";
+  } else if (options.Transparent && !InfoOf(options.Format).Transparency) {
+    error = "Einen durchsichtigen Hintergrund gibt es nur für PNG und SVG.";
+  } else {
+    return true;
+  }
+  return false;
+}
+
+bool EncodePicture(const TPicture& picture, const TExportOptions& options, QByteArray& bytes,
+                   std::string& error) {
+  bytes.clear();
+  if (!CheckExportOptions(options, error) || !CheckPicture(picture, options, error)) return false;
+  switch (options.Format) {
+    case TPictureFormat::Png:
+    case TPictureFormat::Jpeg:
+    case TPictureFormat::Bmp:
+      return EncodeRaster(picture, options, bytes, error);
+    case TPictureFormat::Svg:
+      return EncodeSvg(picture, options, bytes, error);
+    case TPictureFormat::Pdf:
+      return EncodePdf(picture, options, bytes, error);
+  }
+  return false;
+}
+
+bool ExportPicture(const TPicture& picture, const std::string& path, const TExportOptions& options,
+                   std::string& error) {
+  QByteArray bytes;
+  if (!EncodePicture(picture, options, bytes, error)) return false;
+  const std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                           static_cast<std::size_t>(bytes.size()));
+  return WriteDocumentFile(path, data, error);
+}

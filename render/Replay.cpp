@@ -1,0 +1,118 @@
+#include "render/Replay.h"
+
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QString>
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <tuple>
+
+#include "render/QImageCanvas.h"
+#include "render/QtFont.h"
+
+namespace {
+
+class TPainterStateGuard {
+ public:
+  explicit TPainterStateGuard(QPainter& painter) : painter_(painter) { painter_.save(); }
+  ~TPainterStateGuard() { painter_.restore(); }
+  TPainterStateGuard(const TPainterStateGuard&) = delete;
+  TPainterStateGuard& operator=(const TPainterStateGuard&) = delete;
+
+ private:
+  QPainter& painter_;
+};
+
+// A font as the screen drew it, and the same face at the replay's scale.
+struct TScaledFont {
+  QFont Font;
+  int Ascent = 0;  // of the screen font, where the screen put the baseline
+};
+
+class TReplayer {
+ public:
+  TReplayer(QPainter& painter, const TRecording& recording, const TReplayOptions& options)
+      : painter_(painter), background_(recording.Background), options_(options) {}
+
+  void operator()(const TRecordedText& text);
+  void operator()(const TLineOp& line);
+  void operator()(const TFillOp& fill);
+
+ private:
+  const TScaledFont& FontFor(const TFontDesc& font);
+  QPoint Scaled(std::int32_t x, std::int32_t y) const {
+    return {x * options_.Scale, y * options_.Scale};
+  }
+
+  QPainter& painter_;
+  std::uint32_t background_;
+  TReplayOptions options_;
+  // Chooses the pixel size for a font height exactly as the screen canvas did.
+  TQImageCanvas screenFonts_;
+  std::map<std::tuple<std::string, std::uint8_t, std::uint8_t, std::int32_t>, TScaledFont> fonts_;
+};
+
+// The face is named as the font engine resolved it on screen, so that a
+// vector file names the font its text was measured in, not a requested one
+// that the reader's system may lack or substitute differently.
+const TScaledFont& TReplayer::FontFor(const TFontDesc& font) {
+  const auto key = std::make_tuple(font.Name, font.Style, font.Pitch, font.Height);
+  auto found = fonts_.find(key);
+  if (found != fonts_.end()) return found->second;
+  const int pixelSize = screenFonts_.PixelSizeFor(font);
+  const QFont screenFont = QFontFromDesc(font, pixelSize);
+  const int scaledSize = std::min(pixelSize * options_.Scale, TQImageCanvas::kMaxPixelSize);
+  QFont scaled = QFontFromDesc(font, scaledSize);
+  scaled.setFamily(QFontInfo(screenFont).family());
+  return fonts_.emplace(key, TScaledFont{scaled, QFontMetrics(screenFont).ascent()}).first->second;
+}
+
+void TReplayer::operator()(const TRecordedText& text) {
+  if (text.Text.empty()) return;
+  const TScaledFont& font = FontFor(text.Font);
+  painter_.setFont(font.Font);
+  painter_.setPen(ColorFromValue(text.Font.Color));
+  painter_.drawText(Scaled(text.X, text.Y + font.Ascent),
+                    QString::fromUtf16(text.Text.data(), static_cast<qsizetype>(text.Text.size())));
+}
+
+// Straight lines cover the same pixels as on screen, scaled; slanted ones run
+// through the centres of the screen's end pixels, smoothed.
+void TReplayer::operator()(const TLineOp& line) {
+  const QPoint from(line.X1, line.Y1);
+  const QPoint to(line.X2, line.Y2);
+  if (from == to) return;
+  const QColor color = ColorFromValue(line.Color);
+  const int scale = options_.Scale;
+  if (from.x() == to.x() || from.y() == to.y()) {
+    const QRect covered = AxisLineRect(from, to, line.PenWidth);
+    painter_.fillRect(QRect(covered.topLeft() * scale, covered.size() * scale), color);
+    return;
+  }
+  const bool thin = line.PenWidth <= 1;
+  painter_.setPen(QPen(color, std::max(line.PenWidth, 1) * scale, Qt::SolidLine,
+                       thin ? Qt::SquareCap : Qt::FlatCap));
+  const QPointF centre(0.5, 0.5);
+  painter_.drawLine((QPointF(from) + centre) * scale, (QPointF(to) + centre) * scale);
+}
+
+void TReplayer::operator()(const TFillOp& fill) {
+  if (options_.Transparent && fill.Color == background_) return;
+  const QPoint topLeft = Scaled(std::min(fill.X1, fill.X2), std::min(fill.Y1, fill.Y2));
+  const QSize size(std::abs(fill.X2 - fill.X1) * options_.Scale,
+                   std::abs(fill.Y2 - fill.Y1) * options_.Scale);
+  painter_.fillRect(QRect(topLeft, size), ColorFromValue(fill.Color));
+}
+
+}  // namespace
+
+void ReplayRecording(QPainter& painter, const TRecording& recording,
+                     const TReplayOptions& options) {
+  const TPainterStateGuard guard(painter);
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.setRenderHint(QPainter::TextAntialiasing, true);
+  TReplayer replayer(painter, recording, options);
+  for (const TRecordedOp& op : recording.Ops) std::visit(replayer, op);
+}
