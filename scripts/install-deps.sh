@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-svg-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
-  xvfb xauth xdotool x11-utils
+  xvfb xauth xdotool x11-utils x11-apps
   clang
 )
 

@@ -8,7 +8,7 @@ expected="Quillmora Editor 1.0 - [unbenannt.qmt]"
 
 run() {
   "$editor" &
-  local pid=$!
+  pid=$!
   trap 'kill $pid 2>/dev/null || true' EXIT
   local wid
   wid=$(timeout 60 xdotool search --sync --onlyvisible --name 'Quillmora Editor' | head -n1)
@@ -33,6 +33,8 @@ run() {
   echo "smoke test passed"
 }
 
-export -f run
-export editor ink out expected
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c run
+if [[ "${QM_SMOKE_INSIDE:-}" == 1 ]]; then
+  run
+else
+  QM_SMOKE_INSIDE=1 exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi

@@ -12,6 +12,12 @@ struct TEditorContext {
   TEntryCursor* CurrentEntry = nullptr;
   // The document font; the symbol palettes draw in its face.
   const TFontDesc* DocumentFont = nullptr;
-  // The term editor created at start; the parameter dialogs edit their texts in it.
-  TTermEditForm* TermEditor = nullptr;
+  // Where the program keeps the term editor created at start; the parameter
+  // dialogs edit their texts in it. It is created after the entry list editor,
+  // so the context names its place rather than the instance.
+  TTermEditForm* const* TermEditorSlot = nullptr;
+
+  TTermEditForm* TermEditor() const {
+    return TermEditorSlot != nullptr ? *TermEditorSlot : nullptr;
+  }
 };

@@ -20,6 +20,7 @@
 #include "render/QtFont.h"
 #include "ui/AboutBoxUnit.h"
 #include "ui/EditFUnit.h"
+#include "ui/FixedDialog.h"
 
 namespace {
 
@@ -110,6 +111,7 @@ void TSpinEdit::focusOutEvent(QFocusEvent* event) {
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   setWindowTitle("Quillmora Editor 1.0");
+  setFont(TFixedDialog::InterfaceFont());
   resize(780, 580);
   BuildControls();
   BuildMenus();
@@ -119,6 +121,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   }
   context_.CurrentEntry = &CurrentEntry;
   context_.DocumentFont = &FontDialog1->Font();
+  context_.TermEditorSlot = &termEditor_;
   FormCreate();
 }
 

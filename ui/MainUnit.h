@@ -83,7 +83,7 @@ class TMainForm : public QMainWindow {
   // The start-up instances of the editor and the information dialog.
   void SetDialogs(TEditForm* editForm, TAboutBox* aboutBox);
   const TEditorContext& EditorContext() const { return context_; }
-  void SetTermEditor(TTermEditForm* termEditor) { context_.TermEditor = termEditor; }
+  void SetTermEditor(TTermEditForm* termEditor) { termEditor_ = termEditor; }
 
   // Document state.
   TFormulaLine* RootLine = nullptr;
@@ -164,6 +164,7 @@ class TMainForm : public QMainWindow {
   QWidget* ButtonPanel() const { return panel_; }
 
   QWidget* panel_ = nullptr;
+  TTermEditForm* termEditor_ = nullptr;
   TEditorContext context_;
   TEditForm* editForm_ = nullptr;
   TAboutBox* aboutBox_ = nullptr;

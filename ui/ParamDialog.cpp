@@ -123,7 +123,7 @@ void TParamDialog::EditInTermEditor(QLineEdit* field) {
   // The term editor made at start serves every parameter dialog; a stand-in is
   // made only when there is none.
   std::unique_ptr<TTermEditForm> standIn;
-  TTermEditForm* editor = context_.TermEditor;
+  TTermEditForm* editor = context_.TermEditor();
   if (editor == nullptr) {
     standIn = std::make_unique<TTermEditForm>(context_);
     editor = standIn.get();

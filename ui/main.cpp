@@ -12,6 +12,7 @@
 #include "ui/BruchEFUnit.h"
 #include "ui/EditFUnit.h"
 #include "ui/EditTermFUnit.h"
+#include "ui/FixedDialog.h"
 #include "ui/IntegralEFUnit.h"
 #include "ui/MainUnit.h"
 #include "ui/PotenzEFUnit.h"
@@ -36,7 +37,7 @@ int main(int argc, char* argv[]) {
   // The title also heads the system's own error messages. No display name is
   // set, so window titles stay exactly the captions.
   QApplication::setApplicationName("Quillmora Editor");
-  QApplication::setFont(QFont("DejaVu Sans", 8));
+  QApplication::setFont(TFixedDialog::InterfaceFont());
   QTranslator translator;
   LoadGermanTranslations(app, translator);
   SetAllocFailureReporter([](const std::string& message) {

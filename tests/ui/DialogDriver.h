@@ -190,7 +190,9 @@ struct TTestDocument {
   TFormulaLine* RootLine = CreateLine(&CurrentEntry);
   TTermEditForm TermEditor{TEditorContext{&CurrentEntry, &Font, nullptr}};
 
-  TEditorContext Context() { return TEditorContext{&CurrentEntry, &Font, &TermEditor}; }
+  TTermEditForm* TermEditorPlace = &TermEditor;
+
+  TEditorContext Context() { return TEditorContext{&CurrentEntry, &Font, &TermEditorPlace}; }
 
   TTestDocument() = default;
   TTestDocument(const TTestDocument&) = delete;

@@ -114,7 +114,9 @@ class MainFormTest : public QObject {
     QCOMPARE(Picture(), expected.Image());
     QCOMPARE(form->FormulaBitmap.Pixel(0, 0), kWhite);
     QCOMPARE(form->PaintBox1->size(), Picture().size());
-    Picture().save(QString(qgetenv("QM_TEST_ARTEFACTS")) + "/main-start.png");
+    const QString artefacts = qEnvironmentVariable("QM_TEST_ARTEFACTS", QDir::tempPath());
+    Picture().save(artefacts + "/main-start.png");
+    form->grab().save(artefacts + "/main-window.png");
   }
 
   void marginChangeMarksChangedAndRepaints() {

@@ -1,5 +1,6 @@
 // Counts the dark pixels in a rectangle of an X window dump (xwd, ZPixmap,
 // 24 or 32 bits per pixel): how much ink a screenshot shows there.
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <iostream>
