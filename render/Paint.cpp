@@ -6,8 +6,10 @@
 
 namespace {
 
-// The margin field offers no more; a document could carry any value.
-constexpr std::int32_t kMaxMargin = 1000;
+// The margin field keeps to 0..1000, but a number typed beyond that takes
+// effect until the field loses the focus. Past this limit the picture would
+// no longer fit comfortably in memory, so larger values are held here.
+constexpr std::int32_t kMaxMargin = 4000;
 
 }  // namespace
 

@@ -66,7 +66,8 @@ TEST_F(PaintTest, MarginSurroundsTheFormula) {
       {"the start-up margin", 20, {100, 82}},
       {"the largest margin the field offers", 1000, {2060, 2042}},
       {"a negative margin from a file counts as none", -30, {60, 42}},
-      {"a huge margin from a file is held at the largest", 1 << 30, {2060, 2042}},
+      {"a typed margin beyond the field's range takes effect", 1500, {3060, 3042}},
+      {"a huge typed margin is held where the picture still fits", 1 << 30, {8060, 8042}},
   };
   for (const TMarginCase& c : cases) {
     input_.Margin = c.margin;

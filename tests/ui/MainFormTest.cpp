@@ -131,8 +131,11 @@ class MainFormTest : public QObject {
     form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     form->RandEd->setFocus();
+    const QSize before = Picture().size();
     TypeMargin("1500");
     QCOMPARE(form->RandEd->Value(), 1500);
+    QTest::qWait(20);
+    QCOMPARE(Picture().size(), before + QSize(2960, 2960));
     form->FontBtn->setFocus();  // focus leaves the field
     QCoreApplication::processEvents();
     QCOMPARE(form->RandEd->Value(), 1000);
