@@ -3,8 +3,6 @@
 // out again in each pass above it) shows what measuring once per paint saves.
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
-
 #include "render/Layout.h"
 #include "render/Paint.h"
 #include "render/QImageCanvas.h"
@@ -93,13 +91,3 @@ BENCHMARK(BM_FractionChainReference)->Arg(8)->Arg(12)->Unit(benchmark::kMicrosec
 BENCHMARK(BM_PowerChainReference)->Arg(8)->Arg(12)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -1,22 +1,15 @@
 // Whole pictures on the QImage canvas, saved for looking at.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QImage>
-#include <cstdlib>
 
 #include "render/Paint.h"
 #include "render/QImageCanvas.h"
+#include "tests/render/Artefacts.h"
 #include "tests/render/FormulaTrees.h"
 #include "tests/render/ReferenceLayout.h"
 
 namespace {
-
-void Save(const QImage& image, const char* name) {
-  const char* folder = std::getenv("QM_TEST_ARTEFACTS");
-  if (folder == nullptr) return;
-  EXPECT_TRUE(image.save(QDir(folder).filePath(name))) << name;
-}
 
 // Columns (or rows) of the picture that hold anything but the background.
 int InkedCount(const QImage& image, bool columns) {
@@ -61,7 +54,7 @@ TEST(PictureTest, SampleFormula) {
   EXPECT_EQ(image.pixel(0, 0), qRgb(255, 255, 255));
   // Ink over most of the width: the formula is drawn, not just sized.
   EXPECT_GT(InkedCount(image, true), formula.cx / 2);
-  Save(image, "sample-formula.png");
+  SaveArtefact(image, "sample-formula.png");
 }
 
 // A cube root beside an absolute value and "sin" of a fraction.
@@ -83,7 +76,7 @@ TEST(PictureTest, RootAbsoluteValueAndNamedFunction) {
   input.Background = 0x00F0F8FF;
   PaintComplete(canvas, input);
   EXPECT_GT(InkedCount(canvas.Image(), true), canvas.Width() / 2);
-  Save(canvas.Image(), "root-abs-sin.png");
+  SaveArtefact(canvas.Image(), "root-abs-sin.png");
 }
 
 QImage PaintWith(decltype(&DrawTheLine) layout, std::uint32_t seed) {
@@ -112,7 +105,7 @@ TEST(PictureTest, SameImageAsTheReferenceLayout) {
     const QImage reference = PaintWith(ReferenceDrawTheLine, seed);
     const QImage actual = PaintWith(DrawTheLine, seed);
     EXPECT_TRUE(actual == reference) << "seed " << seed;
-    if (seed == 42) Save(actual, "random-tree-42.png");
+    if (seed == 42) SaveArtefact(actual, "random-tree-42.png");
   }
 }
 

@@ -147,6 +147,51 @@ TEST_F(CliTest, RenderGivesThePictureThatLayoutDumpMeasures) {
   }
 }
 
+// The format follows the extension; the scale multiplies the picture's
+// pixels; PNG and SVG bring the document back to dump.
+TEST_F(CliTest, RenderWritesEveryFormatAtTheScaleAndPicturesDumpTheirDocument) {
+  ASSERT_EQ(Run({"sample", Path("s.qmt")}).status, 0);
+  ASSERT_EQ(Run({"render", Path("s.qmt"), Path("one.png")}).status, 0);
+  const TRun render = Run({"render", "--scale", "4", Path("s.qmt"), Path("s.png"), Path("s.qmt"),
+                           Path("s.svg"), Path("s.qmt"), Path("s.PDF"), Path("s.qmt"),
+                           Path("s.jpeg"), Path("s.qmt"), Path("s.bmp")});
+  ASSERT_EQ(render.status, 0) << render.err;
+  const auto [w, h] = PngSize(Slurp(Path("one.png")));
+  EXPECT_EQ(PngSize(Slurp(Path("s.png"))), std::make_pair(4 * w, 4 * h));
+  EXPECT_TRUE(Slurp(Path("s.PDF")).starts_with("%PDF-"));
+  EXPECT_TRUE(Slurp(Path("s.jpeg")).starts_with("\xFF\xD8\xFF"));
+  EXPECT_TRUE(Slurp(Path("s.bmp")).starts_with("BM"));
+  const std::string svg = Slurp(Path("s.svg"));
+  EXPECT_NE(svg.find("viewBox=\"0 0 " + std::to_string(4 * w) + " " + std::to_string(4 * h)),
+            std::string::npos);
+  EXPECT_NE(svg.find("<text"), std::string::npos);
+
+  const std::string json = Dump(Path("s.qmt"));
+  for (const char* picture : {"one.png", "s.png", "s.svg"}) {
+    EXPECT_EQ(Dump(Path(picture)), json) << picture;
+  }
+  if (const char* artefacts = std::getenv("QM_TEST_ARTEFACTS")) {
+    fs::copy_file(Path("s.png"), fs::path(artefacts) / "cli_render_sample_4x.png",
+                  fs::copy_options::overwrite_existing);
+  }
+}
+
+// Byte 25 of a PNG is its colour type: 2 RGB, 6 RGB with alpha.
+TEST_F(CliTest, TransparentRenderLeavesOutTheBackground) {
+  ASSERT_EQ(Run({"sample", Path("s.qmt")}).status, 0);
+  const TRun run =
+      Run({"render", "--transparent", Path("s.qmt"), Path("t.png"), Path("s.qmt"), Path("t.svg")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(Run({"render", Path("s.qmt"), Path("o.png"), Path("s.qmt"), Path("o.svg")}).status, 0);
+  EXPECT_EQ(Slurp(Path("t.png")).at(25), 6);
+  EXPECT_EQ(Slurp(Path("o.png")).at(25), 2);
+  const auto [w, h] = PngSize(Slurp(Path("o.png")));
+  const std::string background = "<rect x=\"0\" y=\"0\" width=\"" + std::to_string(w) +
+                                 "\" height=\"" + std::to_string(h) + "\"";
+  EXPECT_NE(Slurp(Path("o.svg")).find(background), std::string::npos);
+  EXPECT_EQ(Slurp(Path("t.svg")).find(background), std::string::npos);
+}
+
 TEST_F(CliTest, RenderGoesOnPastABadDocumentAndReportsIt) {
   ASSERT_EQ(Run({"sample", Path("s.qmt")}).status, 0);
   Write("cut.qmt", Slurp(Path("s.qmt")).substr(0, 100));
@@ -171,6 +216,7 @@ class CliFailureTest : public CliTest, public ::testing::WithParamInterface<TFai
 TEST_P(CliFailureTest, ExitsWithItsStatusAndSaysWhy) {
   Write("cut.qmt", std::string("\x01\0\0\0\x05", 5));
   Write("bad.json", R"({"Formula": [{"Kind": "zwei"}]})");
+  Write("plain.png", std::string("\x89PNG\r\n\x1a\n", 8) + "no chunks");
   std::vector<std::string> args = GetParam().args;
   for (std::string& arg : args) {
     if (arg.starts_with("@")) arg = Path(arg.substr(1));
@@ -192,6 +238,28 @@ INSTANTIATE_TEST_SUITE_P(
         TFailureCase{"an unknown option", {"dump", "--scale", "@x.qmt"}, 2, "--scale"},
         TFailureCase{"render with an odd count", {"render", "@a.qmt"}, 2, "Zahl von Argumenten"},
         TFailureCase{"a flag given a value", {"dump", "--layout=1", "@x.qmt"}, 2, "erlaubt"},
+        TFailureCase{"scale 0", {"render", "--scale", "0", "@a.qmt", "@a.png"}, 2, "\"0\""},
+        TFailureCase{"scale 5", {"render", "--scale=5", "@a.qmt", "@a.png"}, 2, "1 bis 4"},
+        TFailureCase{"a scale that is no number",
+                     {"render", "--scale", "2x", "@a.qmt", "@a.png"},
+                     2,
+                     "\"2x\""},
+        TFailureCase{"a scale without its value",
+                     {"render", "@a.qmt", "@a.png", "--scale"},
+                     2,
+                     "braucht einen Wert"},
+        TFailureCase{"a transparent JPEG",
+                     {"render", "--transparent", "@a.qmt", "@a.png", "@a.qmt", "@a.jpg"},
+                     2,
+                     "a.jpg: Einen durchsichtigen Hintergrund gibt es nur für PNG und SVG."},
+        TFailureCase{"a picture name without a known extension",
+                     {"render", "@a.qmt", "@a.gif"},
+                     2,
+                     "a.gif: unbekannte Bildendung"},
+        TFailureCase{"a picture without a formula",
+                     {"dump", "@plain.png"},
+                     1,
+                     "plain.png: Das Bild enthält keine Formel."},
         TFailureCase{"a document that does not exist",
                      {"dump", "@none.qmt"},
                      1,

@@ -1,0 +1,355 @@
+// Picture files: raster at scale 1 is the screen bitmap itself, at 2-4x a
+// larger drawing of the same picture; SVG and PDF keep the text as text.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QSvgRenderer>
+#include <QXmlStreamReader>
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <map>
+
+#include "render/EmbeddedDocument.h"
+#include "render/Layout.h"
+#include "render/QImageCanvas.h"
+#include "tests/render/Artefacts.h"
+#include "tests/render/ExportSupport.h"
+
+namespace {
+
+QByteArray Encoded(const TPicture& picture, TExportOptions options) {
+  QByteArray bytes;
+  std::string error;
+  EXPECT_TRUE(EncodePicture(picture, options, bytes, error)) << error;
+  return bytes;
+}
+
+QImage Decoded(const QByteArray& bytes) {
+  QImage image;
+  EXPECT_TRUE(image.loadFromData(bytes));
+  return image;
+}
+
+// The picture's terms as recorded, spaces left out: what a text layer
+// should hold in some order.
+std::vector<QString> RecordedTexts(const TPicture& picture) {
+  std::vector<QString> texts;
+  for (const TRecordedOp& op : picture.Recording.Ops) {
+    const auto* text = std::get_if<TRecordedText>(&op);
+    if (text == nullptr || text->Text.empty()) continue;
+    texts.push_back(QString::fromStdU16String(text->Text).remove(' '));
+  }
+  std::sort(texts.begin(), texts.end());
+  return texts;
+}
+
+class ExportTest : public ::testing::Test {
+ protected:
+  ExportTest() {
+    BuildShowcase(tree_.Root());
+    ShowcasePicture(tree_);  // glyph caches warm, as after the editor's first paint
+    picture_ = ShowcasePicture(tree_);
+  }
+
+  TFormulaTree tree_;
+  TPicture picture_;
+};
+
+struct TLosslessCase {
+  const char* description;
+  TPictureFormat format;
+};
+
+// The editor's own bitmap, painted as it paints: the export must be that.
+TEST_F(ExportTest, RasterAtScaleOneIsTheScreenBitmap) {
+  TQImageCanvas screen;
+  TPaintInput input;
+  input.Root = tree_.Root();
+  PaintComplete(screen, input);
+  const QImage bitmap = screen.Image().convertToFormat(QImage::Format_RGB32);
+
+  const TLosslessCase cases[] = {{"PNG", TPictureFormat::Png}, {"BMP", TPictureFormat::Bmp}};
+  for (const TLosslessCase& c : cases) {
+    const QImage exported = Decoded(Encoded(picture_, {c.format, 1, false}));
+    EXPECT_TRUE(exported.convertToFormat(QImage::Format_RGB32) == bitmap) << c.description;
+    EXPECT_EQ(exported.dotsPerMeterX(), 3780) << c.description << ": 96 dpi";
+    EXPECT_EQ(exported.dotsPerMeterY(), 3780) << c.description;
+  }
+  const QImage jpeg = Decoded(Encoded(picture_, {TPictureFormat::Jpeg, 1, false}));
+  EXPECT_EQ(jpeg.size(), bitmap.size());
+  SaveArtefact(Decoded(Encoded(picture_, {})), "export-1x.png");
+}
+
+TEST_F(ExportTest, ScaledRasterIsLargerAtAHigherResolution) {
+  const QSize size = picture_.Bitmap.size();
+  for (TPictureFormat format : {TPictureFormat::Png, TPictureFormat::Jpeg, TPictureFormat::Bmp}) {
+    for (int scale : {2, 3, 4}) {
+      const QImage image = Decoded(Encoded(picture_, {format, scale, false}));
+      const std::string what = std::string(InfoOf(format).Label) + " " + std::to_string(scale);
+      EXPECT_EQ(image.size(), size * scale) << what;
+      // JPEG keeps whole dots per inch, PNG and BMP dots per metre.
+      EXPECT_NEAR(image.dotsPerMeterX() * 0.0254, 96.0 * scale, 0.5) << what;
+      EXPECT_EQ(image.pixel(0, 0), qRgb(255, 255, 255)) << what;
+    }
+  }
+  SaveArtefact(Decoded(Encoded(picture_, {TPictureFormat::Png, 2, false})), "export-2x.png");
+  SaveArtefact(Decoded(Encoded(picture_, {TPictureFormat::Png, 4, false})), "export-4x.png");
+}
+
+TEST_F(ExportTest, TransparentPngShowsOnlyTheFormula) {
+  const QImage image = Decoded(Encoded(picture_, {TPictureFormat::Png, 3, true}));
+  ASSERT_TRUE(image.hasAlphaChannel());
+  EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
+  EXPECT_EQ(qAlpha(image.pixel(image.width() - 1, image.height() / 2)), 0);
+  int opaque = 0;
+  for (int x = 0; x < image.width(); ++x) opaque += qAlpha(image.pixel(x, image.height() / 2)) > 0;
+  EXPECT_GT(opaque, 0) << "ink across the middle row";
+  SaveArtefact(image, "export-transparent-3x.png");
+}
+
+// Every <text> element's content, spaces left out, sorted.
+std::vector<QString> SvgTexts(const QByteArray& svg, bool& wellFormed) {
+  std::vector<QString> texts;
+  QXmlStreamReader xml(svg);
+  while (!xml.atEnd()) {
+    if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("text")) {
+      texts.push_back(xml.readElementText().remove(' '));
+    }
+  }
+  wellFormed = !xml.hasError();
+  std::sort(texts.begin(), texts.end());
+  return texts;
+}
+
+QImage RenderedSvg(const QByteArray& svg, QSize size) {
+  QSvgRenderer renderer(svg);
+  EXPECT_TRUE(renderer.isValid());
+  QImage image(size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  renderer.render(&painter);
+  return image;
+}
+
+TEST_F(ExportTest, SvgIsValidAndKeepsTheTermsAsText) {
+  const QByteArray svg = Encoded(picture_, {TPictureFormat::Svg, 1, false});
+  EXPECT_EQ(QSvgRenderer(svg).viewBox(), picture_.Bitmap.rect());
+  bool wellFormed = false;
+  EXPECT_EQ(SvgTexts(svg, wellFormed), RecordedTexts(picture_));
+  EXPECT_TRUE(wellFormed);
+  EXPECT_TRUE(svg.contains(QString::fromUtf16(u"12 \u00D7 3 \u2215 2 \u00D7").toUtf8()))
+      << "a term as one text, operators converted";
+
+  const QImage rendered = RenderedSvg(svg, picture_.Bitmap.size());
+  const QRect ink = InkBox(picture_.Bitmap);
+  const QRect renderedInk = InkBox(rendered);
+  EXPECT_NEAR(renderedInk.left(), ink.left(), 3);
+  EXPECT_NEAR(renderedInk.right(), ink.right(), 3);
+  EXPECT_NEAR(renderedInk.top(), ink.top(), 3);
+  EXPECT_NEAR(renderedInk.bottom(), ink.bottom(), 3);
+  SaveArtefact(rendered, "export-svg-rendered.png");
+  SaveArtefactBytes(svg, "export.svg");
+}
+
+TEST_F(ExportTest, TransparentSvgHasNoBackground) {
+  const QByteArray svg = Encoded(picture_, {TPictureFormat::Svg, 2, true});
+  const QImage rendered = RenderedSvg(svg, picture_.Bitmap.size() * 2);
+  EXPECT_EQ(qAlpha(rendered.pixel(0, 0)), 0);
+  EXPECT_FALSE(InkBox(rendered).isEmpty());
+  const QByteArray opaque = Encoded(picture_, {TPictureFormat::Svg, 2, false});
+  EXPECT_EQ(qAlpha(RenderedSvg(opaque, picture_.Bitmap.size() * 2).pixel(0, 0)), 255);
+}
+
+// The content streams of a PDF, inflated (the writer compresses them).
+std::vector<QByteArray> PdfStreams(const QByteArray& pdf) {
+  std::vector<QByteArray> streams;
+  static const QRegularExpression start("(?<!end)stream\r?\n");
+  // Latin-1, so that offsets in the text are offsets in the bytes.
+  for (auto match = start.globalMatch(QString::fromLatin1(pdf)); match.hasNext();) {
+    const qsizetype begin = match.next().capturedEnd();
+    const qsizetype end = pdf.indexOf("endstream", begin);
+    if (end < 0) break;
+    const QByteArray raw = pdf.mid(begin, end - begin);
+    if (!raw.startsWith('\x78')) {  // not deflated
+      streams.push_back(raw);
+      continue;
+    }
+    // qUncompress wants a size hint first; it grows its buffer as needed.
+    streams.push_back(qUncompress(QByteArray("\0\0\0\0", 4) + raw));
+  }
+  return streams;
+}
+
+// Glyph codes to characters, from the ToUnicode map of the embedded font.
+std::map<QString, QChar> ToUnicode(const QByteArray& pdf) {
+  std::map<QString, QChar> characters;
+  static const QRegularExpression range(R"(<([0-9A-F]{4})> <[0-9A-F]{4}> \[([^\]]*)\])");
+  static const QRegularExpression hex("<([0-9A-F]{4})>");
+  for (auto match = range.globalMatch(QString::fromLatin1(pdf)); match.hasNext();) {
+    const auto found = match.next();
+    int code = found.captured(1).toInt(nullptr, 16);
+    const QString targets = found.captured(2);
+    for (auto target = hex.globalMatch(targets); target.hasNext(); ++code) {
+      characters[QString("%1").arg(code, 4, 16, QChar('0')).toUpper()] =
+          QChar(target.next().captured(1).toUShort(nullptr, 16));
+    }
+  }
+  return characters;
+}
+
+// Each BT ... ET block of the page, as text, spaces left out. The writer maps
+// the space glyph to a tab; both go.
+std::vector<QString> PdfTexts(const QByteArray& pdf) {
+  const std::map<QString, QChar> characters = ToUnicode(pdf);
+  std::vector<QString> texts;
+  static const QRegularExpression block("BT\n(.*?)ET\n",
+                                        QRegularExpression::DotMatchesEverythingOption);
+  static const QRegularExpression glyph("<([0-9A-F]{4})> Tj");
+  for (const QByteArray& stream : PdfStreams(pdf)) {
+    for (auto match = block.globalMatch(QString::fromLatin1(stream)); match.hasNext();) {
+      QString text;
+      const QString body = match.next().captured(1);
+      for (auto code = glyph.globalMatch(body); code.hasNext();) {
+        const auto found = characters.find(code.next().captured(1));
+        text += found == characters.end() ? QChar('?') : found->second;
+      }
+      texts.push_back(text.remove(' ').remove('\t'));
+    }
+  }
+  std::sort(texts.begin(), texts.end());
+  return texts;
+}
+
+TEST_F(ExportTest, PdfIsOnePageOfThePictureSizeWithTheTermsAsText) {
+  const QSize size = picture_.Bitmap.size();
+  const QString mediaBox = QString("/MediaBox [0 0 %1.000000 %2.000000]")
+                               .arg(std::ceil(size.width() * 0.75))
+                               .arg(std::ceil(size.height() * 0.75));
+  for (int scale : {1, 3}) {
+    const QByteArray pdf = Encoded(picture_, {TPictureFormat::Pdf, scale, false});
+    EXPECT_TRUE(pdf.startsWith("%PDF-1.")) << scale;
+    EXPECT_TRUE(pdf.trimmed().endsWith("%%EOF")) << scale;
+    EXPECT_TRUE(pdf.contains("startxref")) << scale;
+    EXPECT_EQ(pdf.count("/Type /Page\n"), 1) << scale;
+    EXPECT_TRUE(pdf.contains(mediaBox.toLatin1())) << scale << ": the same size at any scale";
+    EXPECT_EQ(PdfTexts(pdf), RecordedTexts(picture_)) << scale;
+    if (scale == 1) SaveArtefactBytes(pdf, "export.pdf");
+  }
+}
+
+struct TOptionsCase {
+  const char* description;
+  TExportOptions options;
+  bool valid;
+};
+
+TEST(ExportOptionsTest, ScaleOneToFourTransparencyForPngAndSvgOnly) {
+  const TOptionsCase cases[] = {
+      {"PNG at 1", {TPictureFormat::Png, 1, false}, true},
+      {"PDF at 4", {TPictureFormat::Pdf, 4, false}, true},
+      {"scale 0", {TPictureFormat::Png, 0, false}, false},
+      {"scale 5", {TPictureFormat::Svg, 5, false}, false},
+      {"negative scale", {TPictureFormat::Bmp, -2, false}, false},
+      {"transparent PNG", {TPictureFormat::Png, 2, true}, true},
+      {"transparent SVG", {TPictureFormat::Svg, 1, true}, true},
+      {"transparent JPEG", {TPictureFormat::Jpeg, 1, true}, false},
+      {"transparent BMP", {TPictureFormat::Bmp, 1, true}, false},
+      {"transparent PDF", {TPictureFormat::Pdf, 1, true}, false},
+  };
+  for (const TOptionsCase& c : cases) {
+    std::string error;
+    EXPECT_EQ(CheckExportOptions(c.options, error), c.valid) << c.description;
+    EXPECT_EQ(error.empty(), c.valid) << c.description << ": " << error;
+  }
+}
+
+struct TExtensionCase {
+  const char* path;
+  const TPictureFormat* format;
+};
+
+TEST(PictureFormatTest, TheExtensionNamesTheFormat) {
+  static constexpr TPictureFormat png = TPictureFormat::Png, jpeg = TPictureFormat::Jpeg,
+                                  svg = TPictureFormat::Svg, pdf = TPictureFormat::Pdf;
+  const TExtensionCase cases[] = {
+      {"formel.png", &png},
+      {"/tmp/a.b/FORMEL.PNG", &png},
+      {"x.jpg", &jpeg},
+      {"x.JPEG", &jpeg},
+      {"x.svg", &svg},
+      {"bericht.pdf", &pdf},
+      {"x.gif", nullptr},
+      {"png", nullptr},
+      {"ordner.png/datei", nullptr},
+      {"x.png.qmt", nullptr},
+      {"", nullptr},
+      {".png", &png},
+  };
+  for (const TExtensionCase& c : cases) {
+    const TPictureFormatInfo* info = PictureFormatOfPath(c.path);
+    ASSERT_EQ(info != nullptr, c.format != nullptr) << c.path;
+    if (info != nullptr) {
+      EXPECT_EQ(info->Format, *c.format) << c.path;
+    }
+  }
+  EXPECT_EQ(NameFilterOf(InfoOf(TPictureFormat::Png)), "PNG-Bild (*.png)");
+  EXPECT_EQ(NameFilterOf(InfoOf(TPictureFormat::Jpeg)), "JPEG-Bild (*.jpg *.jpeg)");
+}
+
+struct TRefusalCase {
+  const char* description;
+  TExportOptions options;
+  std::string message;
+};
+
+TEST_F(ExportTest, PicturesThatCannotBeWrittenAreRefusedWithAMessage) {
+  TPicture stale = picture_;
+  stale.Recording.Size.cx -= 10;  // recorded by a paint that grew the bitmap
+  TPicture empty;
+  TPicture huge;
+  huge.Recording.Size = {40000, 20000};
+  TPicture tooMuchFormula = picture_;
+  tooMuchFormula.Document.assign(kMaxEmbeddedDocumentBytes + 1, 0);
+
+  const std::pair<const TPicture*, TRefusalCase> cases[] = {
+      {&empty, {"nothing painted", {}, "keine Fläche (0 × 0 Pixel)"}},
+      {&stale, {"a recording of another paint", {TPictureFormat::Png, 2, false}, "vollständig"}},
+      {&stale, {"the same, for SVG", {TPictureFormat::Svg, 1, false}, "vollständig"}},
+      {&huge, {"four times a huge picture", {TPictureFormat::Png, 4, false}, "160000 × 80000"}},
+      {&huge, {"a huge bitmap that was never made", {}, "konnte nicht angelegt werden"}},
+      {&tooMuchFormula, {"a formula too large to carry", {}, kFormulaTooLargeForPicture}},
+      {&picture_, {"a bad scale", {TPictureFormat::Png, 9, false}, "Maßstab"}},
+  };
+  for (const auto& [picture, c] : cases) {
+    QByteArray bytes("old");
+    std::string error;
+    EXPECT_FALSE(EncodePicture(*picture, c.options, bytes, error)) << c.description;
+    EXPECT_NE(error.find(c.message), std::string::npos) << c.description << ": " << error;
+    EXPECT_TRUE(bytes.isEmpty()) << c.description;
+  }
+  std::string error;
+  QByteArray bytes;
+  EXPECT_TRUE(EncodePicture(stale, {}, bytes, error)) << "scale 1 needs only the bitmap";
+  tooMuchFormula.Document.clear();
+  EXPECT_TRUE(EncodePicture(tooMuchFormula, {TPictureFormat::Pdf, 1, false}, bytes, error));
+}
+
+TEST_F(ExportTest, ExportWritesTheFileOrSaysWhyNot) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("qm-export-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  std::string error;
+  const std::string path = (folder / "formel.pdf").string();
+  EXPECT_TRUE(ExportPicture(picture_, path, {TPictureFormat::Pdf, 1, false}, error)) << error;
+  EXPECT_GT(std::filesystem::file_size(path), 1000u);
+  EXPECT_FALSE(ExportPicture(picture_, (folder / "fehlt" / "formel.png").string(), {}, error));
+  EXPECT_EQ(error, "Die Datei konnte nicht erzeugt werden!");
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
