@@ -125,27 +125,6 @@ TEST(ReplayTest, TwiceTheScaleIsTwiceEveryPositionFontAndStroke) {
   }
 }
 
-// At scale 1 the texts start where the screen drew them: the recorded cell
-// corner, the baseline one ascent below it.
-TEST(ReplayTest, TextsStartAtTheRecordedPositionsInTheRecordedOrder) {
-  TFormulaTree tree;
-  BuildShowcase(tree.Root());
-  const TPicture picture = ShowcasePicture(tree);
-  std::vector<const TRecordedText*> recorded;
-  for (const TRecordedOp& op : picture.Recording.Ops) {
-    const auto* text = std::get_if<TRecordedText>(&op);
-    if (text != nullptr && !text->Text.empty()) recorded.push_back(text);
-  }
-  const TDeviceOps once = ReplayedOps(picture, 1);
-  ASSERT_EQ(once.Texts.size(), recorded.size());
-  for (std::size_t i = 0; i < recorded.size(); ++i) {
-    EXPECT_EQ(once.Texts[i].Text.toStdU16String(), recorded[i]->Text) << i;
-    EXPECT_EQ(once.Texts[i].Baseline.x(), recorded[i]->X) << i;
-    EXPECT_GT(once.Texts[i].Baseline.y(), recorded[i]->Y) << i;
-    EXPECT_LE(once.Texts[i].Baseline.y(), recorded[i]->Y + recorded[i]->CellHeight) << i;
-  }
-}
-
 QImage Replayed(const TPicture& picture, int scale) {
   const TSize size = picture.Recording.Size;
   QImage image(QSize(size.cx, size.cy) * scale, QImage::Format_RGB32);
@@ -187,23 +166,6 @@ TEST(ReplayTest, InkScalesWithThePicture) {
     EXPECT_NEAR(scaled.right(), once.right() * scale, 2 * scale) << scale;
     EXPECT_NEAR(scaled.bottom(), once.bottom() * scale, 2 * scale) << scale;
   }
-}
-
-TEST(ReplayTest, TransparentLeavesOutOnlyTheBackground) {
-  TFormulaTree tree;
-  BuildShowcase(tree.Root());
-  const TPicture picture = ShowcasePicture(tree, 0x00C0FFC0);
-  const TSize size = picture.Recording.Size;
-  QImage image(QSize(size.cx, size.cy) * 2, QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::transparent);
-  QPainter painter(&image);
-  ReplayRecording(painter, picture.Recording, {2, true});
-  painter.end();
-  EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
-  EXPECT_EQ(qAlpha(image.pixel(image.width() - 1, image.height() - 1)), 0);
-  const QRect ink = InkBox(image);
-  EXPECT_NEAR(ink.left(), InkBox(picture.Bitmap).left() * 2, 2) << "the formula is still drawn";
-  SaveArtefact(image, "replay-transparent-2x.png");
 }
 
 }  // namespace
