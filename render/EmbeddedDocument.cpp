@@ -129,10 +129,11 @@ bool DocumentFromPicture(std::span<const std::uint8_t> picture, std::vector<std:
 }
 
 bool TakeDocumentFromFile(const std::string& path, std::vector<std::uint8_t>& bytes,
-                          std::string& error) {
-  if (SniffPicture(bytes) == TPictureKind::None && PictureFormatOfPath(path) == nullptr) {
-    return true;
-  }
+                          std::string& error, bool* fromPicture) {
+  const bool picture =
+      SniffPicture(bytes) != TPictureKind::None || PictureFormatOfPath(path) != nullptr;
+  if (fromPicture != nullptr) *fromPicture = picture;
+  if (!picture) return true;
   std::vector<std::uint8_t> document;
   if (!DocumentFromPicture(bytes, document, error)) return false;
   bytes = std::move(document);

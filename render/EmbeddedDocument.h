@@ -43,5 +43,6 @@ bool DocumentFromPicture(std::span<const std::uint8_t> picture, std::vector<std:
 // For opening any file: a picture (known by content, or by a picture
 // extension of `path`) is replaced by the document it carries; other bytes
 // are left alone for the document reader.
+// `fromPicture`, when given, tells whether the bytes were a picture's.
 bool TakeDocumentFromFile(const std::string& path, std::vector<std::uint8_t>& bytes,
-                          std::string& error);
+                          std::string& error, bool* fromPicture = nullptr);

@@ -1,14 +1,18 @@
 #include "ui/MainUnit.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGuiApplication>
-#include <QImageWriter>
+#include <QHBoxLayout>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
 #include <QScreen>
 #include <QShortcut>
@@ -17,6 +21,9 @@
 #include <limits>
 
 #include "docfile/DocFile.h"
+#include "render/Clipboard.h"
+#include "render/EmbeddedDocument.h"
+#include "render/PictureFormat.h"
 #include "render/QtFont.h"
 #include "ui/AboutBoxUnit.h"
 #include "ui/EditFUnit.h"
@@ -27,6 +34,7 @@ namespace {
 constexpr int kPanelHeight = 129;
 const QString kUntitled = "unbenannt.qmt";
 const QString kDocumentFilter = "Quillmora Dateien (*.qmt)";
+const QString kPictureFilter = "Formelbilder (*.png *.svg)";
 const QString kAppTitle = "Quillmora Editor";
 
 std::string ToLocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -196,8 +204,16 @@ void TMainForm::BuildControls() {
   ColorDialog1 = new QColorDialog(this);
   ColorDialog1->setOption(QColorDialog::DontUseNativeDialog);
   ColorDialog1->setWindowTitle("Farbe");
+  BuildFileDialogs();
+
+  // Escape acts as "Beenden", wherever the focus is in the window.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &TMainForm::EndeBtnClick);
+}
+
+void TMainForm::BuildFileDialogs() {
   OpenDialog1 = new QFileDialog(this, "Öffnen");
-  OpenDialog1->setNameFilter(kDocumentFilter);
+  OpenDialog1->setNameFilters({kDocumentFilter, kPictureFilter});
   OpenDialog1->setDefaultSuffix("qmt");
   OpenDialog1->setFileMode(QFileDialog::AnyFile);
   OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
@@ -206,18 +222,44 @@ void TMainForm::BuildControls() {
   SaveDialog2->setDefaultSuffix("qmt");
   SaveDialog2->setAcceptMode(QFileDialog::AcceptSave);
   PictureDialog = new QFileDialog(this, "Als Bild speichern");
-  PictureDialog->setNameFilters(
-      {"PNG-Bild (*.png)", "BMP-Bild (*.bmp)", "JPEG-Bild (*.jpg *.jpeg)"});
+  QStringList filters;
+  for (const TPictureFormatInfo& info : PictureFormats()) {
+    filters << QString::fromStdString(NameFilterOf(info));
+  }
+  PictureDialog->setNameFilters(filters);
   PictureDialog->setDefaultSuffix("png");
   PictureDialog->setAcceptMode(QFileDialog::AcceptSave);
+  // A name without an extension gets the one of the chosen format.
+  connect(PictureDialog, &QFileDialog::filterSelected, this, [this](const QString& filter) {
+    const int index = static_cast<int>(PictureDialog->nameFilters().indexOf(filter));
+    if (index >= 0) {
+      const std::string_view extension = PictureFormats()[index].Extensions[0].substr(1);
+      PictureDialog->setDefaultSuffix(QString::fromUtf8(extension.data(), extension.size()));
+    }
+  });
   for (QFileDialog* dialog : {OpenDialog1, SaveDialog2, PictureDialog}) {
     dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setOption(QFileDialog::ReadOnly, false);
   }
+  AddPictureOptions();
+}
 
-  // Escape acts as "Beenden", wherever the focus is in the window.
-  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  connect(escape, &QShortcut::activated, this, &TMainForm::EndeBtnClick);
+// The scale and the transparency sit in the picture dialog itself, under its
+// file name and type rows.
+void TMainForm::AddPictureOptions() {
+  ScaleBox = new QComboBox(PictureDialog);
+  ScaleBox->addItems({"1× (wie am Bildschirm)", "2× (192 dpi)", "3× (288 dpi)", "4× (384 dpi)"});
+  TransparentBox = new QCheckBox("Durchsichtiger Hintergrund (nur PNG und SVG)", PictureDialog);
+  auto* row = new QWidget(PictureDialog);
+  auto* rowLayout = new QHBoxLayout(row);
+  rowLayout->setContentsMargins(0, 0, 0, 0);
+  rowLayout->addWidget(ScaleBox);
+  rowLayout->addWidget(TransparentBox);
+  rowLayout->addStretch();
+  if (auto* grid = qobject_cast<QGridLayout*>(PictureDialog->layout())) {
+    const int at = grid->rowCount();
+    grid->addWidget(new QLabel("Auflösung:", PictureDialog), at, 0);
+    grid->addWidget(row, at, 1, 1, grid->columnCount() - 1);
+  }
 }
 
 void TMainForm::BuildMenus() {
@@ -277,7 +319,8 @@ TPaintInput TMainForm::PaintInput() const {
 // drawn at the old size, so it is painted once more at the new one.
 void TMainForm::PaintBox1Paint() {
   const QSize before(FormulaBitmap.Width(), FormulaBitmap.Height());
-  PaintFormula(FormulaBitmap, PaintInput());
+  TRecordedPaint paint = PaintFormulaRecorded(FormulaBitmap, PaintInput());
+  if (paint.Complete) LastRecording = std::move(paint.Recording);
   const QSize after(FormulaBitmap.Width(), FormulaBitmap.Height());
   if (PaintBox1->size() != after) PaintBox1->resize(after);
   PaintBox1->update();
@@ -303,11 +346,18 @@ QString TMainForm::ChooseFile(QFileDialog* dialog) {
   return chosen;
 }
 
+std::vector<std::uint8_t> TMainForm::DocumentBytes() const {
+  return EncodeDocument(RootLine, StoredFromFont(FontDialog1->Font()), bkcolor->Color(),
+                        static_cast<double>(RandEd->Value()));
+}
+
+TPicture TMainForm::CurrentPicture() const {
+  return TPicture{FormulaBitmap.Image(), LastRecording, DocumentBytes()};
+}
+
 bool TMainForm::WriteDocumentTo(const QString& path) {
-  const auto bytes = EncodeDocument(RootLine, StoredFromFont(FontDialog1->Font()), bkcolor->Color(),
-                                    static_cast<double>(RandEd->Value()));
   std::string error;
-  if (!WriteDocumentFile(ToLocalPath(path), bytes, error)) {
+  if (!WriteDocumentFile(ToLocalPath(path), DocumentBytes(), error)) {
     ShowError(QString::fromStdString(error));
     return false;
   }
@@ -334,12 +384,16 @@ void TMainForm::Speichernunter1Click() {
 void TMainForm::Speichern1Click() { SaveFile(); }
 
 // Replaces the open document by the file's content. A file that cannot be
-// read, or is damaged, leaves the open document exactly as it was.
+// read, or is damaged, leaves the open document exactly as it was. A picture
+// gives back the formula it carries as an untitled document, so that saving
+// never writes into the picture.
 bool TMainForm::OpenFileWithName(const QString& name) {
   std::vector<std::uint8_t> bytes;
   std::string error;
   TDocument document;
+  bool fromPicture = false;
   if (!ReadDocumentFile(ToLocalPath(name), bytes, error) ||
+      !TakeDocumentFromFile(ToLocalPath(name), bytes, error, &fromPicture) ||
       !DecodeDocument(bytes, &CurrentEntry, document, error)) {
     ShowError(QString::fromStdString(error));
     PaintBox1Paint();
@@ -347,7 +401,7 @@ bool TMainForm::OpenFileWithName(const QString& name) {
   }
   freetheline(RootLine);
   RootLine = document.Root != nullptr ? document.Root : CreateLine(&CurrentEntry);
-  FileName = name;
+  FileName = fromPicture ? QString() : name;
   TFontDesc font = FontFromStored(document.Font);
   FontDialog1->SetFont(font);
   bkcolor->SetColor(document.Background);
@@ -442,11 +496,25 @@ void TMainForm::ber1Click() { AboutBtnClick(); }
 void TMainForm::SaveBtnClick() {
   const QString path = ChooseFile(PictureDialog);
   if (path.isEmpty()) return;
-  QImageWriter writer(path);
-  if (writer.format().isEmpty()) writer.setFormat("png");
-  if (!writer.write(FormulaBitmap.Image())) {
-    ShowError("Das Bild konnte nicht gespeichert werden!");
+  const TPictureFormatInfo* info = PictureFormatOfPath(ToLocalPath(path));
+  if (info == nullptr) {
+    ShowError(
+        "Dieses Bildformat wird nicht unterstützt. Bitte PNG, JPEG, BMP, SVG oder PDF wählen.");
+    return;
+  }
+  TExportOptions options;
+  options.Format = info->Format;
+  options.Scale = ScaleBox->currentIndex() + 1;
+  options.Transparent = TransparentBox->isChecked() && info->Transparency;
+  std::string error;
+  if (!ExportPicture(CurrentPicture(), ToLocalPath(path), options, error)) {
+    ShowError(QString::fromStdString(error));
   }
 }
 
-void TMainForm::CopyBtnClick() { QGuiApplication::clipboard()->setImage(FormulaBitmap.Image()); }
+void TMainForm::CopyBtnClick() {
+  std::string error;
+  std::unique_ptr<QMimeData> data = MakeClipboardData(CurrentPicture(), error);
+  if (data == nullptr) return ShowError(QString::fromStdString(error));
+  QGuiApplication::clipboard()->setMimeData(data.release());
+}

@@ -15,12 +15,16 @@
 #include <QStyle>
 
 #include "model/FormulaTree.h"
+#include "render/Export.h"
 #include "render/Paint.h"
 #include "render/QImageCanvas.h"
+#include "render/RecordingCanvas.h"
 #include "ui/EditorContext.h"
 #include "ui/FontDialog.h"
 
+class QCheckBox;
 class QColorDialog;
+class QComboBox;
 class TEditForm;
 class TAboutBox;
 
@@ -89,6 +93,9 @@ class TMainForm : public QMainWindow {
   TFormulaLine* RootLine = nullptr;
   TEntryCursor CurrentEntry = nullptr;
   TQImageCanvas FormulaBitmap;
+  // What the last complete paint drew: pictures at other scales and as
+  // vectors are drawn from it.
+  TRecording LastRecording;
   bool Changed = false;
   QString BaseCaption;
   QString FileName;
@@ -115,6 +122,9 @@ class TMainForm : public QMainWindow {
   QFileDialog* OpenDialog1;
   QFileDialog* SaveDialog2;
   QFileDialog* PictureDialog;
+  // The picture options that go with PictureDialog, kept while the program runs.
+  QComboBox* ScaleBox;
+  QCheckBox* TransparentBox;
 
   // Methods of the document.
   void FormCreate();
@@ -128,6 +138,9 @@ class TMainForm : public QMainWindow {
   bool OpenFileWithName(const QString& name);
   void PaintBox1Paint();
   TPaintInput PaintInput() const;
+  std::vector<std::uint8_t> DocumentBytes() const;
+  // The picture as last painted, with its recording and the document.
+  TPicture CurrentPicture() const;
 
  public slots:
   void Neu1Click();
@@ -152,6 +165,8 @@ class TMainForm : public QMainWindow {
  private:
   void BuildControls();
   void BuildMenus();
+  void BuildFileDialogs();
+  void AddPictureOptions();
   QPushButton* AddButton(const QString& caption, QStyle::StandardPixmap picture, QRect place,
                          void (TMainForm::*handler)());
   // The question before losing changes; true when the command may go on.

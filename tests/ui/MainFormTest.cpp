@@ -5,11 +5,13 @@
 
 #include <QClipboard>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -369,10 +371,82 @@ class MainFormTest : public QObject {
     QCOMPARE(saved.convertToFormat(QImage::Format_RGB32), Picture());
   }
 
-  void copyPutsThePictureOnTheClipboard() {
+  void copyOffersImagePngSvgAndTheDocument() {
     form->CopyBtn->click();
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(data != nullptr);
+    const QStringList formats = data->formats();
+    for (const char* format : {"image/png", "image/svg+xml", "application/x-quillmora"}) {
+      QVERIFY2(formats.contains(format), format);
+    }
+    QVERIFY(formats.indexOf("image/png") < formats.indexOf("image/svg+xml"));
+    QVERIFY(formats.indexOf("image/svg+xml") < formats.indexOf("application/x-quillmora"));
     const QImage copied = QGuiApplication::clipboard()->image();
     QCOMPARE(copied.convertToFormat(QImage::Format_RGB32), Picture());
+    const QByteArray document = data->data("application/x-quillmora");
+    const auto expected = form->DocumentBytes();
+    QCOMPARE(document, QByteArray(reinterpret_cast<const char*>(expected.data()),
+                                  static_cast<qsizetype>(expected.size())));
+  }
+
+  void pictureAtTwiceTheScaleIsTwiceTheSize() {
+    const QString path = PathIn("twice.png");
+    QComboBox* scale = form->ScaleBox;
+    Expect<QFileDialog>([path, scale](QFileDialog* d) {
+      QVERIFY(d->isAncestorOf(scale));
+      scale->setCurrentIndex(1);
+      d->grab().save(qEnvironmentVariable("QM_TEST_ARTEFACTS", QDir::tempPath()) +
+                     "/picture-dialog.png");
+      ChooseInDialog(d, path);
+    });
+    form->SaveBtn->click();
+    const QImage saved(path);
+    QCOMPARE(saved.size(), Picture().size() * 2);
+    QCOMPARE(saved.dotsPerMeterX(), qRound(192 / 0.0254));
+    QCOMPARE(form->ScaleBox->currentIndex(), 1);  // the choice is kept
+  }
+
+  // Exported pictures carry their formula: opening one gives it back as an
+  // untitled document, so that "Speichern" asks for a document name.
+  void exportedPicturesOpenAsUntitledDocuments_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("PNG") << "formel.png";
+    QTest::newRow("SVG") << "formel.svg";
+  }
+  void exportedPicturesOpenAsUntitledDocuments() {
+    QFETCH(QString, name);
+    TypeMargin("33");
+    const QString path = PathIn(name);
+    Expect<QFileDialog>([path](QFileDialog* d) { ChooseInDialog(d, path); });
+    form->SaveBtn->click();
+    const auto expected = form->DocumentBytes();
+
+    QVERIFY(form->OpenFileWithName(path));
+    QCOMPARE(form->FileName, QString());
+    QCOMPARE(form->windowTitle(), kStartCaption);
+    QCOMPARE(form->RootLine->Count(), 4u);
+    QVERIFY(form->DocumentBytes() == expected);
+    auto asked = Expect<QFileDialog>([](QFileDialog* d) { d->reject(); });
+    form->SaveQMTBtn->click();
+    QVERIFY(*asked);
+  }
+
+  void pictureWithoutFormulaIsRefused() {
+    const QString path = PathIn("plain.png");
+    QImage plain(10, 10, QImage::Format_RGB32);
+    plain.fill(Qt::white);
+    QVERIFY(plain.save(path));
+    MarkChanged();
+    const QString caption = form->windowTitle();
+    auto shown = std::make_shared<QString>();
+    Expect<QMessageBox>([shown](QMessageBox* box) {
+      *shown = box->text();
+      box->accept();
+    });
+    QVERIFY(!form->OpenFileWithName(path));
+    QCOMPARE(*shown, QString("Das Bild enthält keine Formel."));
+    QCOMPARE(form->RootLine->Count(), 4u);
+    QCOMPARE(form->windowTitle(), caption);
   }
 };
 
