@@ -155,6 +155,8 @@ void DialogKeysTest::enterPressesTheFocusedButton() {
     shown->ListView1->topLevelItem(0)->setSelected(true);
     if (focus == "sum EditBtn") {
       AddFunction(shown, fkSumme, [&](TParamDialog* sum) {
+        // A dialog just shown takes the focus only once it is active.
+        static_cast<void>(QTest::qWaitForWindowActive(sum));
         sum->EditBtn->setFocus();
         focused = sum->EditBtn->hasFocus();
         Answer<TEditForm>([&](TEditForm* nested) {
@@ -172,6 +174,7 @@ void DialogKeysTest::enterPressesTheFocusedButton() {
       QWidget* target = focus == "DelBtn"      ? static_cast<QWidget*>(shown->DelBtn)
                         : focus == "ComboBox1" ? static_cast<QWidget*>(shown->ComboBox1)
                                                : static_cast<QWidget*>(shown->ListView1);
+      static_cast<void>(QTest::qWaitForWindowActive(shown));
       target->setFocus();
       focused = target->hasFocus();
       QTest::keyClick(target, Qt::Key_Return);
