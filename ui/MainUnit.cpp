@@ -43,11 +43,13 @@ std::string ToLocalPath(const QString& path) { return QFile::encodeName(path).to
 
 // ---- TPaintBox --------------------------------------------------------------
 
-TPaintBox::TPaintBox(const QImage& bitmap, QWidget* parent) : QWidget(parent), bitmap_(bitmap) {}
+TPaintBox::TPaintBox(const TQImageCanvas& bitmap, QWidget* parent)
+    : QWidget(parent), bitmap_(bitmap) {}
 
 void TPaintBox::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.drawImage(0, 0, bitmap_);
+  // Image() finishes any drawing still under way on the bitmap.
+  painter.drawImage(0, 0, bitmap_.Image());
 }
 
 // ---- TColorSwatch -----------------------------------------------------------
@@ -194,7 +196,7 @@ void TMainForm::BuildControls() {
   layout->addWidget(panel);
   layout->addWidget(ScrollBox1, 1);
   ScrollBox1->setBackgroundRole(QPalette::Dark);  // the application-workspace colour
-  PaintBox1 = new TPaintBox(FormulaBitmap.Image(), nullptr);
+  PaintBox1 = new TPaintBox(FormulaBitmap, nullptr);
   PaintBox1->resize(760, 480);
   ScrollBox1->setWidget(PaintBox1);
   ScrollBox1->setWidgetResizable(false);

@@ -32,13 +32,13 @@ class TAboutBox;
 class TPaintBox : public QWidget {
   Q_OBJECT
  public:
-  TPaintBox(const QImage& bitmap, QWidget* parent);
+  TPaintBox(const TQImageCanvas& bitmap, QWidget* parent);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  const QImage& bitmap_;
+  const TQImageCanvas& bitmap_;
 };
 
 // A rectangle in the background colour with a black outline; any mouse button.
