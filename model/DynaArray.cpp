@@ -97,7 +97,8 @@ void* TDynaArray::Append() {
 void TDynaArray::Delete(std::int32_t index) {
   if (index < 0 || static_cast<std::uint32_t>(index) >= count_) return;
   unsigned char* gap = data_ + static_cast<std::size_t>(index) * elementSize_;
-  const std::size_t behind = (count_ - 1 - static_cast<std::uint32_t>(index)) * std::size_t{elementSize_};
+  const std::size_t behind =
+      (count_ - 1 - static_cast<std::uint32_t>(index)) * std::size_t{elementSize_};
   std::memmove(gap, gap + elementSize_, behind);
   --count_;
   std::memset(data_ + std::size_t{count_} * elementSize_, 0, elementSize_);

@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include "model/Ansi.h"
 #include "model/FontDesc.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "model/DynaArray.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "model/DynaArray.h"
 
 namespace {
 
@@ -94,7 +94,8 @@ TEST_F(DynaArrayTest, DeleteClosesTheGapAndClearsTheCursor) {
     for (std::uint32_t v : {1u, 2u, 3u}) static_cast<Record*>(a.Append())->value = v;
     a.Delete(c.index);
     std::vector<std::uint32_t> values;
-    for (std::uint32_t i = 0; i < a.Count(); ++i) values.push_back(static_cast<Record*>(a.At(i))->value);
+    for (std::uint32_t i = 0; i < a.Count(); ++i)
+      values.push_back(static_cast<Record*>(a.At(i))->value);
     EXPECT_EQ(values, c.left) << c.what;
     EXPECT_EQ(cursor, nullptr) << c.what;
     EXPECT_EQ(a.CurrentIndex(), -1) << c.what;
@@ -215,7 +216,8 @@ TEST_F(DynaArrayFailureTest, BlockSizeBeyondThirtyTwoBitsIsAFailureNotAWrap) {
   TDynaArray huge(50'000'000, &unused);  // 100 elements need 5e9 bytes
   EXPECT_EQ(huge.Append(), nullptr);
   ASSERT_EQ(reports.size(), 1u);
-  EXPECT_EQ(reports[0], "Error while trying to allocate 5000000000 bytes of RAM. Not enough memory.");
+  EXPECT_EQ(reports[0],
+            "Error while trying to allocate 5000000000 bytes of RAM. Not enough memory.");
   EXPECT_EQ(huge.Count(), 0u);
 }
 

@@ -1,8 +1,8 @@
-#include "model/FormulaTree.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "model/FormulaTree.h"
 
 namespace {
 
