@@ -298,14 +298,18 @@ void TMainForm::NewItNow() {
 
 void TMainForm::SetChanged() {
   Changed = true;
-  const QString name = FileName.isEmpty() ? kUntitled : QFileInfo(FileName).fileName();
-  setWindowTitle(BaseCaption + " - [" + name + "*]");
+  ComposeCaption();
 }
 
 void TMainForm::SetUnChanged() {
   Changed = false;
+  ComposeCaption();
+}
+
+// Only the file's own name shows, and "*" while the document has changed.
+void TMainForm::ComposeCaption() {
   const QString name = FileName.isEmpty() ? kUntitled : QFileInfo(FileName).fileName();
-  setWindowTitle(BaseCaption + " - [" + name + "]");
+  setWindowTitle(BaseCaption + " - [" + name + (Changed ? "*]" : "]"));
 }
 
 TPaintInput TMainForm::PaintInput() const {

@@ -172,6 +172,7 @@ class TMainForm : public QMainWindow {
   // The question before losing changes; true when the command may go on.
   bool SavePrompt(const QString& question);
   bool FormCloseQuery();
+  void ComposeCaption();
   bool WriteDocumentTo(const QString& path);
   void ShowError(const QString& text);
   QString ChooseFile(QFileDialog* dialog);
