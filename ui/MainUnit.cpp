@@ -154,9 +154,29 @@ QPushButton* TMainForm::AddButton(const QString& caption, QStyle::StandardPixmap
 void TMainForm::BuildControls() {
   auto* central = new QWidget(this);
   setCentralWidget(central);
-  auto* panel = new QWidget(central);
-  panel->setFixedHeight(kPanelHeight);
-  panel_ = panel;
+  panel_ = new QWidget(central);
+  panel_->setFixedHeight(kPanelHeight);
+  BuildButtons();
+  BuildFormatControls();
+  BuildPictureArea();
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(panel_);
+  layout->addWidget(ScrollBox1, 1);
+
+  FontDialog1 = new TFontDialog(this);
+  ColorDialog1 = new QColorDialog(this);
+  ColorDialog1->setOption(QColorDialog::DontUseNativeDialog);
+  ColorDialog1->setWindowTitle("Farbe");
+  BuildFileDialogs();
+
+  // Escape acts as "Beenden", wherever the focus is in the window.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &TMainForm::EndeBtnClick);
+}
+
+void TMainForm::BuildButtons() {
   NewBtn = AddButton("Neu", QStyle::SP_FileIcon, {16, 8, 105, 33}, &TMainForm::Neu1Click);
   OpenBtn = AddButton("Öffnen...", QStyle::SP_DialogOpenButton, {128, 8, 105, 33},
                       &TMainForm::ffnen1Click);
@@ -176,7 +196,10 @@ void TMainForm::BuildControls() {
                        &TMainForm::AboutBtnClick);
   EndeBtn = AddButton("Beenden", QStyle::SP_DialogCloseButton, {544, 48, 209, 33},
                       &TMainForm::EndeBtnClick);
+}
 
+void TMainForm::BuildFormatControls() {
+  QWidget* panel = ButtonPanel();
   Label1 = new QLabel("Rand:", panel);
   Label1->move(16, 96);
   RandEd = new TSpinEdit(panel);
@@ -188,29 +211,16 @@ void TMainForm::BuildControls() {
   bkcolor = new TColorSwatch(panel);
   bkcolor->setGeometry(240, 88, 65, 33);
   connect(bkcolor, &TColorSwatch::MouseDown, this, &TMainForm::bkcolorMouseDown);
+}
 
-  ScrollBox1 = new QScrollArea(central);
-  auto* layout = new QVBoxLayout(central);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->addWidget(panel);
-  layout->addWidget(ScrollBox1, 1);
+void TMainForm::BuildPictureArea() {
+  ScrollBox1 = new QScrollArea(centralWidget());
   ScrollBox1->setBackgroundRole(QPalette::Dark);  // the application-workspace colour
   PaintBox1 = new TPaintBox(FormulaBitmap, nullptr);
   PaintBox1->resize(760, 480);
   ScrollBox1->setWidget(PaintBox1);
   ScrollBox1->setWidgetResizable(false);
   ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-  FontDialog1 = new TFontDialog(this);
-  ColorDialog1 = new QColorDialog(this);
-  ColorDialog1->setOption(QColorDialog::DontUseNativeDialog);
-  ColorDialog1->setWindowTitle("Farbe");
-  BuildFileDialogs();
-
-  // Escape acts as "Beenden", wherever the focus is in the window.
-  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  connect(escape, &QShortcut::activated, this, &TMainForm::EndeBtnClick);
 }
 
 void TMainForm::BuildFileDialogs() {

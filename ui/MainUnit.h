@@ -164,6 +164,9 @@ class TMainForm : public QMainWindow {
 
  private:
   void BuildControls();
+  void BuildButtons();
+  void BuildFormatControls();
+  void BuildPictureArea();
   void BuildMenus();
   void BuildFileDialogs();
   void AddPictureOptions();
