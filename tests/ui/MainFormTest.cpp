@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -172,6 +173,47 @@ class MainFormTest : public QObject {
     QVERIFY(*ran);
     QVERIFY(form->Changed);
     QVERIFY(form->windowTitle().endsWith("*]"));
+  }
+
+  void confirmedFontWithColourRedrawsTheFormula() {
+    Expect<TFontDialog>([](TFontDialog* dialog) {
+      QFont serif("DejaVu Serif");
+      serif.setPointSize(14);
+      serif.setItalic(true);
+      dialog->FontChooser->setCurrentFont(serif);
+      Expect<QColorDialog>([](QColorDialog* colours) {
+        colours->setCurrentColor(QColor(255, 0, 0));
+        colours->accept();
+      });
+      dialog->ColorBtn->click();
+      dialog->accept();
+    });
+    form->FontBtn->click();
+    const TFontDesc font = form->FontDialog1->Font();
+    QCOMPARE(QString::fromStdString(font.Name), QString("DejaVu Serif"));
+    QCOMPARE(font.Height, -19);  // 14 points at 96 pixels per inch
+    QCOMPARE(font.Style, std::uint8_t{fsItalic});
+    QCOMPARE(font.Color, 0x000000FFu);
+    QTest::qWait(20);
+    int red = 0;
+    const QImage picture = Picture();
+    for (int y = 0; y < picture.height(); ++y) {
+      for (int x = 0; x < picture.width(); ++x) red += picture.pixel(x, y) == qRgb(255, 0, 0);
+    }
+    QVERIFY(red > 100);
+  }
+
+  void spinButtonsStepWithinTheRange() {
+    form->RandEd->setValue(999);
+    QTest::keyClick(form->RandEd, Qt::Key_Up);
+    QCOMPARE(form->RandEd->Value(), 1000);
+    QTest::keyClick(form->RandEd, Qt::Key_Up);
+    QCOMPARE(form->RandEd->Value(), 1000);
+    form->RandEd->setValue(1);
+    QTest::keyClick(form->RandEd, Qt::Key_Down);
+    QTest::keyClick(form->RandEd, Qt::Key_Down);
+    QCOMPARE(form->RandEd->Value(), 0);
+    QVERIFY(form->Changed);
   }
 
   void quittingUnchangedAsksNothing() {
