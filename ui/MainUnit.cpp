@@ -1,5 +1,7 @@
 #include "ui/MainUnit.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -38,6 +40,14 @@ const QString kPictureFilter = "Formelbilder (*.png *.svg)";
 const QString kAppTitle = "Quillmora Editor";
 
 std::string ToLocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// A document is opened to be saved again, so one that cannot be written (a
+// read-only file, for instance) is not opened. A picture only lends its formula.
+bool WritableUnlessPicture(const std::string& path, bool fromPicture, std::string& error) {
+  if (fromPicture || ::access(path.c_str(), W_OK) == 0) return true;
+  error = kCannotOpen;
+  return false;
+}
 
 }  // namespace
 
@@ -410,6 +420,7 @@ bool TMainForm::OpenFileWithName(const QString& name) {
   bool fromPicture = false;
   if (!ReadDocumentFile(ToLocalPath(name), bytes, error) ||
       !TakeDocumentFromFile(ToLocalPath(name), bytes, error, &fromPicture) ||
+      !WritableUnlessPicture(ToLocalPath(name), fromPicture, error) ||
       !DecodeDocument(bytes, &CurrentEntry, document, error)) {
     ShowError(QString::fromStdString(error));
     PaintBox1Paint();

@@ -1,5 +1,6 @@
 // The main window driven as a user drives it: its buttons, the margin field,
 // and the modal dialogs answered from timers.
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -343,6 +344,30 @@ class MainFormTest : public QObject {
       QCOMPARE(form->FileName, good);
       QVERIFY(form->Changed);
     }
+  }
+
+  void readOnlyDocumentIsNotOpened() {
+    // A read-only file system keeps even the superuser from writing.
+    const QString mountPoint = PathIn("readonly");
+    QVERIFY(QDir(dir.path()).mkdir("readonly"));
+    const QByteArray point = mountPoint.toLocal8Bit();
+    if (::mount("tmpfs", point.constData(), "tmpfs", 0, "size=64k") != 0) {
+      QSKIP("cannot mount a file system here");
+    }
+    const QString path = mountPoint + "/doc.qmt";
+    std::string error;
+    QVERIFY(WriteDocumentFile(path.toStdString(), form->DocumentBytes(), error));
+    QCOMPARE(::mount("tmpfs", point.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
+    auto shown = std::make_shared<QString>();
+    Expect<QMessageBox>([shown](QMessageBox* box) {
+      *shown = box->text();
+      box->accept();
+    });
+    const bool opened = form->OpenFileWithName(path);
+    ::umount(point.constData());
+    QVERIFY(!opened);
+    QCOMPARE(*shown, QString("Die Datei konnte nicht geöffnet werden!"));
+    QCOMPARE(form->FileName, QString());
   }
 
   void failedSaveKeepsTheOldFileAndTheState() {
