@@ -30,19 +30,23 @@ int main(int argc, char* argv[]) {
                       height = BigEndian(d, 5), byteOrder = BigEndian(d, 7),
                       bitsPerPixel = BigEndian(d, 11), bytesPerLine = BigEndian(d, 12),
                       colors = BigEndian(d, 19);
-  if (bitsPerPixel != 32) return std::cerr << "expected 32 bits per pixel\n", 1;
+  if (bitsPerPixel != 32 && bitsPerPixel != 24) {
+    return std::cerr << "expected 24 or 32 bits per pixel\n", 1;
+  }
+  const std::size_t bytesPerPixel = bitsPerPixel / 8;
   const std::size_t data = headerSize + std::size_t{colors} * 12;
   const int x0 = std::stoi(argv[2]), y0 = std::stoi(argv[3]);
   const int x1 = x0 + std::stoi(argv[4]), y1 = y0 + std::stoi(argv[5]);
   long dark = 0;
   for (int y = std::max(0, y0); y < std::min<int>(y1, static_cast<int>(height)); ++y) {
     for (int x = std::max(0, x0); x < std::min<int>(x1, static_cast<int>(width)); ++x) {
-      const std::size_t at = data + std::size_t(y) * bytesPerLine + std::size_t(x) * 4;
-      if (at + 4 > d.size()) break;
+      const std::size_t at = data + std::size_t(y) * bytesPerLine + std::size_t(x) * bytesPerPixel;
+      if (at + bytesPerPixel > d.size()) break;
       const unsigned char* p = &d[at];
-      // LSB first: B G R X; MSB first: X R G B.
-      const int r = byteOrder == 0 ? p[2] : p[1], g = byteOrder == 0 ? p[1] : p[2],
-                b = byteOrder == 0 ? p[0] : p[3];
+      // LSB first: B G R [X]; MSB first: [X] R G B.
+      const std::size_t skip = bytesPerPixel - 3;
+      const int r = byteOrder == 0 ? p[2] : p[skip], g = byteOrder == 0 ? p[1] : p[skip + 1],
+                b = byteOrder == 0 ? p[0] : p[skip + 2];
       if (std::max({r, g, b}) < 100) ++dark;
     }
   }
