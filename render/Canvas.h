@@ -34,8 +34,13 @@ class TCanvas {
   // Positive: cell height; negative: character height; 0: platform default.
   virtual void SetFontHeight(std::int32_t height) = 0;
   // Point size and height convert at the canvas resolution, halves away from zero.
-  virtual std::int32_t FontPointSize() const = 0;
-  virtual void SetFontPointSize(std::int32_t points) = 0;
+  // The same rule for every canvas, so it lives here rather than in each.
+  std::int32_t FontPointSize() const {
+    return PointSizeFromHeight(Font().Height, kScreenPixelsPerInch);
+  }
+  void SetFontPointSize(std::int32_t points) {
+    SetFontHeight(HeightFromPointSize(points, kScreenPixelsPerInch));
+  }
 
   virtual void SetPenColor(std::uint32_t color) = 0;
   virtual void SetPenWidth(std::int32_t width) = 0;

@@ -140,14 +140,6 @@ void TQImageCanvas::SetFontHeight(std::int32_t height) {
   Realise();
 }
 
-std::int32_t TQImageCanvas::FontPointSize() const {
-  return PointSizeFromHeight(font_.Height, kScreenPixelsPerInch);
-}
-
-void TQImageCanvas::SetFontPointSize(std::int32_t points) {
-  SetFontHeight(HeightFromPointSize(points, kScreenPixelsPerInch));
-}
-
 // --- text ------------------------------------------------------------------
 
 TSize TQImageCanvas::TextExtent(std::u16string_view text) {

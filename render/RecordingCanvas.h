@@ -53,8 +53,6 @@ class TRecordingCanvas : public TCanvas {
   void SetFont(const TFontDesc& font) override { inner_.SetFont(font); }
   const TFontDesc& Font() const override { return inner_.Font(); }
   void SetFontHeight(std::int32_t height) override { inner_.SetFontHeight(height); }
-  std::int32_t FontPointSize() const override { return inner_.FontPointSize(); }
-  void SetFontPointSize(std::int32_t points) override { inner_.SetFontPointSize(points); }
 
   void SetPenColor(std::uint32_t color) override;
   void SetPenWidth(std::int32_t width) override;

@@ -60,14 +60,6 @@ void TTestCanvas::TextOut(std::int32_t x, std::int32_t y, std::u16string_view te
                                                          FontPointSize(), font_.Color});
 }
 
-std::int32_t TTestCanvas::FontPointSize() const {
-  return PointSizeFromHeight(font_.Height, kScreenPixelsPerInch);
-}
-
-void TTestCanvas::SetFontPointSize(std::int32_t points) {
-  font_.Height = HeightFromPointSize(points, kScreenPixelsPerInch);
-}
-
 void TTestCanvas::MoveTo(std::int32_t x, std::int32_t y) {
   penX_ = x;
   penY_ = y;

@@ -45,8 +45,6 @@ class TTestCanvas : public TCanvas {
   void SetFont(const TFontDesc& font) override { font_ = font; }
   const TFontDesc& Font() const override { return font_; }
   void SetFontHeight(std::int32_t height) override { font_.Height = height; }
-  std::int32_t FontPointSize() const override;
-  void SetFontPointSize(std::int32_t points) override;
 
   void SetPenColor(std::uint32_t color) override { penColor_ = color; }
   void SetPenWidth(std::int32_t width) override { penWidth_ = width; }
