@@ -119,15 +119,9 @@ void TParamDialog::EditSequence(TFormulaLine** field) {
 }
 
 void TParamDialog::EditInTermEditor(QLineEdit* field) {
-  if (field == nullptr) return;
-  // The term editor made at start serves every parameter dialog; a stand-in is
-  // made only when there is none.
-  std::unique_ptr<TTermEditForm> standIn;
+  // The term editor made at start serves every parameter dialog.
   TTermEditForm* editor = context_.TermEditor();
-  if (editor == nullptr) {
-    standIn = std::make_unique<TTermEditForm>(context_);
-    editor = standIn.get();
-  }
+  if (field == nullptr || editor == nullptr) return;
   editor->Edit1->setText(field->text());
   editor->exec();
   field->setText(editor->Edit1->text());
