@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 #include "ui/EditFUnit.h"
