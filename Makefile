@@ -1,5 +1,5 @@
 # The two commands of the README: `make run` and `make test`.
-.PHONY: run test bench fuzz deps build-release build-test clean format
+.PHONY: run test bench fuzz deps build-release build-test clean format install package
 
 deps:
 	@bash scripts/install-deps.sh
@@ -10,6 +10,17 @@ build-release: deps
 
 run: build-release
 	@bash scripts/run-editor.sh build/release/ui/quillmora
+
+# Installs the release build: `make install` (to /usr/local),
+# `make install PREFIX=~/.local`, or staged: `make install DESTDIR=/tmp/stage`.
+PREFIX ?= /usr/local
+install: build-release
+	@cmake --install build/release --prefix "$(PREFIX)"
+
+# A Debian package of the release build, under build/release/.
+package: build-release
+	@cd build/release && cpack -G DEB
+	@ls build/release/quillmora_*.deb
 
 build-test: deps
 	@cmake --preset test >/dev/null

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
   xvfb xauth xdotool x11-utils x11-apps
+  desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl file dpkg-dev
   clang
 )
 

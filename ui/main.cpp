@@ -2,6 +2,7 @@
 // kept for the whole run, then the event loop until the main window closes.
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTranslator>
@@ -37,6 +38,9 @@ int main(int argc, char* argv[]) {
   // The title also heads the system's own error messages. No display name is
   // set, so window titles stay exactly the captions.
   QApplication::setApplicationName("Quillmora Editor");
+  // The desktop finds the menu entry, and with it the icon, by this name.
+  QGuiApplication::setDesktopFileName("quillmora");
+  QApplication::setWindowIcon(QIcon(":/quillmora.svg"));
   QApplication::setFont(TFixedDialog::InterfaceFont());
   QTranslator translator;
   LoadGermanTranslations(app, translator);
