@@ -9,7 +9,8 @@ namespace {
 
 class TDocumentEncoder {
  public:
-  explicit TDocumentEncoder(std::vector<std::uint8_t>& out) : out_(out) {}
+  TDocumentEncoder(std::vector<std::uint8_t>& out, TLayoutImage layout)
+      : out_(out), layout_(layout) {}
 
   // Reads entries by index, so the shared cursor of the open tree stays where it is.
   void WriteLine(const TFormulaLine* line) {
@@ -58,7 +59,9 @@ class TDocumentEncoder {
     out_.U32(TextOf(entry.Text2).empty() ? 0 : 1);
     out_.U32(entry.First != nullptr ? 1 : 0);
     out_.U32(entry.Second != nullptr ? 1 : 0);
-    for (const auto field : kLayoutFields) out_.I32(entry.*field);
+    for (const auto field : kLayoutFields) {
+      out_.I32(layout_ == TLayoutImage::AsLaidOut ? entry.*field : 0);
+    }
   }
 
   void WriteText(const std::u16string* text) {
@@ -68,14 +71,16 @@ class TDocumentEncoder {
   }
 
   TByteWriter out_;
+  TLayoutImage layout_;
 };
 
 }  // namespace
 
 std::vector<std::uint8_t> EncodeDocument(const TFormulaLine* root, const TStoredFont& font,
-                                         std::uint32_t background, double margin) {
+                                         std::uint32_t background, double margin,
+                                         TLayoutImage layout) {
   std::vector<std::uint8_t> bytes;
-  TDocumentEncoder encoder(bytes);
+  TDocumentEncoder encoder(bytes, layout);
   encoder.WriteLine(root);
   encoder.WriteFont(font);
   encoder.WriteColorAndMargin(background, margin);

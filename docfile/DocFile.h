@@ -72,10 +72,16 @@ inline constexpr std::array<std::int32_t TFormulaEntry::*, 10> kLayoutFields = {
 // The system's input/output error text for an errno value, full stop included.
 std::string IoErrorText(int errnum);
 
+// What the ten layout fields of each record image hold. Files keep what the
+// last layout left; snapshots of the document write 0, because every paint
+// recomputes the fields and two equal formulas would otherwise differ.
+enum class TLayoutImage { AsLaidOut, Zeroed };
+
 // Serialises a document; `root` may be nullptr (written as presence word 0).
 // A face name longer than 31 bytes is cut to 31.
 std::vector<std::uint8_t> EncodeDocument(const TFormulaLine* root, const TStoredFont& font,
-                                         std::uint32_t background, double margin);
+                                         std::uint32_t background, double margin,
+                                         TLayoutImage layout = TLayoutImage::AsLaidOut);
 std::vector<std::uint8_t> EncodeDocument(const TDocument& document);
 
 // Parses a whole file's bytes. On success `out` owns a new tree bound to

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -12,6 +13,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -95,6 +97,31 @@ TSpinEdit::TSpinEdit(QWidget* parent) : QSpinBox(parent) {
   setButtonSymbols(QAbstractSpinBox::UpDownArrows);
   setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
   setKeyboardTracking(true);
+  lineEdit()->installEventFilter(this);
+}
+
+namespace {
+
+// The keys of the document's undo and redo. Left unaccepted when the field
+// asks whether it wants them, they go on to the window's shortcuts.
+bool IsHistoryKey(const QEvent* event) {
+  if (event->type() != QEvent::ShortcutOverride) return false;
+  const auto* key = static_cast<const QKeyEvent*>(event);
+  return key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
+         key->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_Y);
+}
+
+}  // namespace
+
+bool TSpinEdit::eventFilter(QObject* watched, QEvent* event) {
+  if (IsHistoryKey(event)) return true;
+  return QSpinBox::eventFilter(watched, event);
+}
+
+// The spin box hands the question to its field directly, past the filter.
+bool TSpinEdit::event(QEvent* event) {
+  if (IsHistoryKey(event)) return true;
+  return QSpinBox::event(event);
 }
 
 int TSpinEdit::Value() const { return valueFromText(lineEdit()->text()); }
@@ -216,6 +243,8 @@ void TMainForm::BuildFormatControls() {
   RandEd->setGeometry(56, 96, 65, 21);
   RandEd->setValue(20);
   connect(RandEd, &QSpinBox::textChanged, this, &TMainForm::RandEdChange);
+  // Typing "125" is one step: the changes join until the field is left.
+  connect(RandEd, &QAbstractSpinBox::editingFinished, this, [this] { history_.EndMerge(); });
   Label2 = new QLabel("Hintergrundfarbe:", panel);
   Label2->move(128, 96);
   bkcolor = new TColorSwatch(panel);
@@ -292,8 +321,18 @@ void TMainForm::BuildMenus() {
   file->addAction("Speichern unter...", this, &TMainForm::Speichernunter1Click);
   file->addSeparator();
   file->addAction("Beenden", this, &TMainForm::Beenden1Click);
+  BuildEditMenu();
   QMenu* help = menuBar()->addMenu("Hilfe");
   help->addAction("Über...", this, &TMainForm::ber1Click);
+}
+
+void TMainForm::BuildEditMenu() {
+  EditMenu = menuBar()->addMenu("Bearbeiten");
+  UndoAction = EditMenu->addAction("Rückgängig", this, &TMainForm::Rueckgaengig1Click);
+  UndoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  RedoAction = EditMenu->addAction("Wiederherstellen", this, &TMainForm::Wiederherstellen1Click);
+  RedoAction->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
 }
 
 // ---- TMainForm: the document ---------------------------------------------------
@@ -302,7 +341,9 @@ void TMainForm::FormCreate() {
   RootLine = CreateLine(&CurrentEntry);
   BuildSampleFormula(RootLine);
   BaseCaption = windowTitle();
+  history_.Reset(CurrentState());
   SetUnChanged();
+  ShowHistoryState();
 }
 
 void TMainForm::FormDestroy() {
@@ -390,6 +431,7 @@ bool TMainForm::WriteDocumentTo(const QString& path) {
   // Only a written file becomes the document's file: a failed save keeps
   // the name the caption shows.
   FileName = path;
+  history_.MarkSaved();
   SetUnChanged();
   return true;
 }
@@ -426,16 +468,27 @@ bool TMainForm::OpenFileWithName(const QString& name) {
     PaintBox1Paint();
     return false;
   }
-  freetheline(RootLine);
-  RootLine = document.Root != nullptr ? document.Root : CreateLine(&CurrentEntry);
   FileName = fromPicture ? QString() : name;
-  TFontDesc font = FontFromStored(document.Font);
-  FontDialog1->SetFont(font);
-  bkcolor->SetColor(document.Background);
-  RandEd->setValue(MarginFromStored(document.Margin));
-  PaintBox1Paint();
+  TakeOverDocument(document.Root != nullptr ? document.Root : CreateLine(&CurrentEntry),
+                   FontFromStored(document.Font), document.Background,
+                   MarginFromStored(document.Margin));
+  // An opened document starts a history of its own.
+  history_.Reset(CurrentState());
   SetUnChanged();
+  ShowHistoryState();
   return true;
+}
+
+void TMainForm::TakeOverDocument(TFormulaLine* root, const TFontDesc& font,
+                                 std::uint32_t background, std::int32_t margin) {
+  freetheline(RootLine);
+  RootLine = root;
+  FontDialog1->SetFont(font);
+  bkcolor->SetColor(background);
+  takingOver_ = true;
+  RandEd->setValue(margin);
+  takingOver_ = false;
+  PaintBox1Paint();
 }
 
 bool TMainForm::OpenFile() {
@@ -464,7 +517,9 @@ bool TMainForm::SavePrompt(const QString& question) {
 }
 
 void TMainForm::Neu1Click() {
-  if (SavePrompt("Die Datei ist noch nicht gespeichert. Wollen Sie jetzt speichern?")) NewItNow();
+  if (!SavePrompt("Die Datei ist noch nicht gespeichert. Wollen Sie jetzt speichern?")) return;
+  NewItNow();
+  RecordStep("Neu");
 }
 
 void TMainForm::ffnen1Click() {
@@ -491,11 +546,13 @@ void TMainForm::FontBtnClick() {
   // Marked changed whatever the user chose.
   PaintBox1Paint();
   SetChanged();
+  RecordStep("Schriftart");
 }
 
 void TMainForm::RandEdChange() {
   PaintBox1Paint();
   SetChanged();
+  if (!takingOver_) RecordStep("Rand", true);
 }
 
 void TMainForm::bkcolorMouseDown() {
@@ -504,12 +561,16 @@ void TMainForm::bkcolorMouseDown() {
   bkcolor->SetColor(ValueFromColor(ColorDialog1->selectedColor()));
   PaintBox1Paint();
   SetChanged();
+  RecordStep("Hintergrundfarbe");
 }
 
+// Everything done in the editor and the dialogs opened from it is one step,
+// and none when the formula came out as it went in.
 void TMainForm::EditBtnClick() {
   if (editForm_ != nullptr) editForm_->OpenOn(&RootLine);
   PaintBox1Paint();
   SetChanged();
+  RecordStep("Formel bearbeiten");
 }
 
 void TMainForm::AboutBtnClick() {
@@ -544,4 +605,49 @@ void TMainForm::CopyBtnClick() {
   std::unique_ptr<QMimeData> data = MakeClipboardData(CurrentPicture(), error);
   if (data == nullptr) return ShowError(QString::fromStdString(error));
   QGuiApplication::clipboard()->setMimeData(data.release());
+}
+
+// ---- TMainForm: undo and redo -----------------------------------------------------------
+
+TDocumentState TMainForm::CurrentState() const {
+  return TakeSnapshot(RootLine, FontDialog1->Font(), bkcolor->Color(), RandEd->Value());
+}
+
+void TMainForm::RecordStep(const QString& name, bool merge) {
+  if (history_.Record(name.toStdString(), CurrentState(), merge)) ShowHistoryState();
+}
+
+void TMainForm::Rueckgaengig1Click() { MoveInHistory(&TUndoHistory::Undo, &TUndoHistory::Redo); }
+
+void TMainForm::Wiederherstellen1Click() {
+  MoveInHistory(&TUndoHistory::Redo, &TUndoHistory::Undo);
+}
+
+void TMainForm::MoveInHistory(THistoryMove move, THistoryMove back) {
+  // A dialog may hold references into the tree that the step would replace.
+  if (QApplication::activeModalWidget() != nullptr) return;
+  const TDocumentState* state = (history_.*move)();
+  if (state == nullptr) return;
+  TRestoredDocument restored;
+  std::string error;
+  if (!RestoreSnapshot(*state, &CurrentEntry, restored, error)) {
+    (history_.*back)();
+    ShowError(QString::fromStdString(error));
+    return;
+  }
+  TakeOverDocument(restored.Root, restored.Font, restored.Background, restored.Margin);
+  // Back at the state last saved or opened, the document counts as unchanged.
+  Changed = !history_.AtSaved();
+  ComposeCaption();
+  ShowHistoryState();
+}
+
+void TMainForm::ShowHistoryState() {
+  const auto label = [](const char* command, const std::string& step) {
+    return step.empty() ? QString(command) : QString(command) + ": " + QString::fromStdString(step);
+  };
+  UndoAction->setText(label("Rückgängig", history_.UndoName()));
+  UndoAction->setEnabled(history_.CanUndo());
+  RedoAction->setText(label("Wiederherstellen", history_.RedoName()));
+  RedoAction->setEnabled(history_.CanRedo());
 }

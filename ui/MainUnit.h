@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStyle>
 
+#include "history/UndoHistory.h"
 #include "model/FormulaTree.h"
 #include "render/Export.h"
 #include "render/Paint.h"
@@ -22,6 +23,7 @@
 #include "ui/EditorContext.h"
 #include "ui/FontDialog.h"
 
+class QAction;
 class QCheckBox;
 class QColorDialog;
 class QComboBox;
@@ -71,6 +73,9 @@ class TSpinEdit : public QSpinBox {
   QLineEdit* Field() const { return lineEdit(); }
 
  protected:
+  // Strg+Z and Strg+Y belong to the document's undo, not to the field's own.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  bool event(QEvent* event) override;
   QValidator::State validate(QString& input, int& pos) const override;
   int valueFromText(const QString& text) const override;
   void stepBy(int steps) override;
@@ -125,6 +130,11 @@ class TMainForm : public QMainWindow {
   // The picture options that go with PictureDialog, kept while the program runs.
   QComboBox* ScaleBox;
   QCheckBox* TransparentBox;
+  // "Bearbeiten": "Rückgängig" and "Wiederherstellen"; later commands that
+  // change the document add their entries here.
+  QMenu* EditMenu;
+  QAction* UndoAction;
+  QAction* RedoAction;
 
   // Methods of the document.
   void FormCreate();
@@ -142,6 +152,19 @@ class TMainForm : public QMainWindow {
   // The picture as last painted, with its recording and the document.
   TPicture CurrentPicture() const;
 
+  // The one way a command makes its change undoable. Call it once at the end
+  // of every command that may have changed the document (tree, font, margin
+  // or colour), after repainting and SetChanged: it records the document as
+  // it now is as one step, shown as "Rückgängig: <name>" ("Formel bearbeiten",
+  // "Schriftart"...). Everything the command did is that one step, and a
+  // command that changed nothing records nothing. With `merge`, the step
+  // joins the step of the same name just before, as typing in the margin
+  // field does until the field is left.
+  void RecordStep(const QString& name, bool merge = false);
+  // The document as a snapshot would hold it now.
+  TDocumentState CurrentState() const;
+  const TUndoHistory& History() const { return history_; }
+
  public slots:
   void Neu1Click();
   void ffnen1Click();
@@ -157,6 +180,8 @@ class TMainForm : public QMainWindow {
   void ber1Click();
   void SaveBtnClick();
   void CopyBtnClick();
+  void Rueckgaengig1Click();
+  void Wiederherstellen1Click();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -168,6 +193,7 @@ class TMainForm : public QMainWindow {
   void BuildFormatControls();
   void BuildPictureArea();
   void BuildMenus();
+  void BuildEditMenu();
   void BuildFileDialogs();
   void AddPictureOptions();
   QPushButton* AddButton(const QString& caption, QStyle::StandardPixmap picture, QRect place,
@@ -179,6 +205,13 @@ class TMainForm : public QMainWindow {
   bool WriteDocumentTo(const QString& path);
   void ShowError(const QString& text);
   QString ChooseFile(QFileDialog* dialog);
+  // Makes the given formula and formatting the open document and repaints.
+  void TakeOverDocument(TFormulaLine* root, const TFontDesc& font, std::uint32_t background,
+                        std::int32_t margin);
+  using THistoryMove = const TDocumentState* (TUndoHistory::*)();
+  void MoveInHistory(THistoryMove move, THistoryMove back);
+  // The caption's "*" and the two menu entries after the history moved.
+  void ShowHistoryState();
 
   QWidget* ButtonPanel() const { return panel_; }
 
@@ -187,4 +220,7 @@ class TMainForm : public QMainWindow {
   TEditorContext context_;
   TEditForm* editForm_ = nullptr;
   TAboutBox* aboutBox_ = nullptr;
+  TUndoHistory history_;
+  // Set while a document is taken over: the margin field's change is no step.
+  bool takingOver_ = false;
 };

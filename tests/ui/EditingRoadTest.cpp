@@ -4,30 +4,12 @@
 #include <QTest>
 
 #include "tests/ui/DialogDriver.h"
+#include "tests/ui/Program.h"
 #include "ui/MainUnit.h"
 
 using namespace DialogDriver;
 
 namespace {
-
-// The main window with the start-up dialogs it opens, as the program makes them.
-struct TProgram {
-  TMainForm MainForm;
-  TEditForm EditForm{MainForm.EditorContext()};
-  TTermEditForm TermEditForm{MainForm.EditorContext()};
-
-  TProgram() {
-    MainForm.SetTermEditor(&TermEditForm);
-    MainForm.SetDialogs(&EditForm, nullptr);
-  }
-};
-
-// The picture once the window has painted it; a picture that changes its size
-// is painted a second time from the event loop.
-QImage SettledPicture(const TMainForm& main) {
-  for (int round = 0; round < 3; ++round) QCoreApplication::processEvents();
-  return main.FormulaBitmap.Image().copy();
-}
 
 // Whether anything but the background is drawn.
 bool HasInk(const QImage& picture) {
