@@ -1,0 +1,13 @@
+// Shared by both readers: building the message with its position.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "textio/FormulaText.h"
+
+// Line and column of `offset` in `text`, with the message.
+TTextError TextErrorAt(std::u16string_view text, std::size_t offset, std::string message);
+// „text“, in UTF-8.
+std::string Quoted(std::u16string_view text);
+std::size_t Utf8Length(std::u16string_view text);
