@@ -22,7 +22,7 @@ check_files() {
     /usr/share/applications/quillmora.desktop
     /usr/share/mime/packages/quillmora.xml
     /usr/share/icons/hicolor/scalable/apps/quillmora.svg
-    /usr/share/man/man1/quillmora-cli.1
+    /usr/share/man/man1/quillmora.1 /usr/share/man/man1/quillmora-cli.1
   )
   for f in "${expected[@]}"; do [[ -f $root$f ]] || fail "missing $f"; done
   for f in /usr/bin/quillmora /usr/bin/quillmora-cli; do [[ -x $root$f ]] || fail "$f not executable"; done
@@ -35,7 +35,7 @@ check_files() {
   local unexpected
   unexpected=$(installed_files "$root" | grep -v -e '^/usr/bin/quillmora' -e '^/usr/share/applications/quillmora.desktop$' \
     -e '^/usr/share/mime/packages/quillmora.xml$' -e '^/usr/share/icons/hicolor/[^/]*/apps/quillmora\.\(png\|svg\)$' \
-    -e '^/usr/share/man/man1/quillmora-cli.1$' || true)
+    -e '^/usr/share/man/man1/quillmora\(-cli\)\?.1$' || true)
   [[ -z $unexpected ]] || fail "unexpected files: $unexpected"
   desktop-file-validate "$share/applications/quillmora.desktop" || fail "desktop-file-validate"
   echo "files and desktop entry: ok"

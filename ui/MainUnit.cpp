@@ -9,6 +9,8 @@
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -40,6 +42,7 @@ const QString kUntitled = "unbenannt.qmt";
 const QString kDocumentFilter = "Quillmora Dateien (*.qmt)";
 const QString kPictureFilter = "Formelbilder (*.png *.svg)";
 const QString kAppTitle = "Quillmora Editor";
+const QString kOpenQuestion = "Die Datei wurde noch nicht gespeichert. Wollen Sie jetzt speichern?";
 
 std::string ToLocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
@@ -162,6 +165,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   resize(780, 580);
   BuildControls();
   BuildMenus();
+  setAcceptDrops(true);
   statusBar()->setSizeGripEnabled(true);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
@@ -523,12 +527,10 @@ void TMainForm::Neu1Click() {
 }
 
 void TMainForm::ffnen1Click() {
-  if (SavePrompt("Die Datei wurde noch nicht gespeichert. Wollen Sie jetzt speichern?")) OpenFile();
+  if (SavePrompt(kOpenQuestion)) OpenFile();
 }
 
-bool TMainForm::FormCloseQuery() {
-  return SavePrompt("Die Datei wurde noch nicht gespeichert. Wollen Sie jetzt speichern?");
-}
+bool TMainForm::FormCloseQuery() { return SavePrompt(kOpenQuestion); }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
   if (FormCloseQuery()) {
@@ -650,4 +652,39 @@ void TMainForm::ShowHistoryState() {
   UndoAction->setEnabled(history_.CanUndo());
   RedoAction->setText(label("Wiederherstellen", history_.RedoName()));
   RedoAction->setEnabled(history_.CanRedo());
+}
+
+// ---- TMainForm: files from outside ---------------------------------------------------
+
+namespace {
+
+// The one local file a drag carries; empty for anything else.
+QString DraggedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return {};
+  const QUrl url = data->urls().first();
+  return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+}  // namespace
+
+// Queued: the prompt and an error message are modal, and neither the start
+// nor a drop source should wait for them.
+void TMainForm::OpenFromOutside(const QString& path) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, path]() {
+        if (SavePrompt(kOpenQuestion)) OpenFileWithName(path);
+      },
+      Qt::QueuedConnection);
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  const QString path = DraggedFile(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  OpenFromOutside(path);
 }

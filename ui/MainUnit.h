@@ -151,6 +151,9 @@ class TMainForm : public QMainWindow {
   std::vector<std::uint8_t> DocumentBytes() const;
   // The picture as last painted, with its recording and the document.
   TPicture CurrentPicture() const;
+  // Opens a file named from outside (the command line, a drop) as
+  // "Öffnen..." would, save prompt first, once the events under way are done.
+  void OpenFromOutside(const QString& path);
 
   // The one way a command makes its change undoable. Call it once at the end
   // of every command that may have changed the document (tree, font, margin
@@ -186,6 +189,8 @@ class TMainForm : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildControls();

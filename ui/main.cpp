@@ -6,6 +6,7 @@
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTranslator>
+#include <cstdio>
 
 #include "model/DynaArray.h"
 #include "ui/AboutBoxUnit.h"
@@ -17,6 +18,7 @@
 #include "ui/IntegralEFUnit.h"
 #include "ui/MainUnit.h"
 #include "ui/PotenzEFUnit.h"
+#include "ui/StartArguments.h"
 #include "ui/SummeEFUnit.h"
 #include "ui/UserEFUinit.h"
 #include "ui/WurzelEFUnit.h"
@@ -35,6 +37,11 @@ void LoadGermanTranslations(QApplication& app, QTranslator& translator) {
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  const TStartArguments start = ParseStartArguments(QApplication::arguments().mid(1));
+  if (!start.Valid) {
+    std::fputs(kStartUsage, stderr);
+    return kStartUsageExit;
+  }
   // The title also heads the system's own error messages. No display name is
   // set, so window titles stay exactly the captions.
   QApplication::setApplicationName("Quillmora Editor");
@@ -65,5 +72,6 @@ int main(int argc, char* argv[]) {
   MainForm.SetDialogs(&EditForm, &AboutBox);
 
   MainForm.show();
+  if (!start.File.isEmpty()) MainForm.OpenFromOutside(start.File);
   return app.exec();
 }
