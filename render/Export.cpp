@@ -104,6 +104,18 @@ QImage RasterImage(const TPicture& picture, const TExportOptions& options, std::
   return image;
 }
 
+}  // namespace
+
+QImage ScaledBitmap(const TPicture& picture, int scale) {
+  TExportOptions options;
+  options.Scale = scale;
+  std::string error;
+  if (!CheckPicture(picture, options, error)) return {};
+  return RasterImage(picture, options, error);
+}
+
+namespace {
+
 bool EncodeRaster(const TPicture& picture, const TExportOptions& options, QByteArray& bytes,
                   std::string& error) {
   QImage image = RasterImage(picture, options, error);

@@ -45,6 +45,12 @@ bool CheckExportOptions(const TExportOptions& options, std::string& error);
 // everything else is drawn from the recording.
 bool EncodePicture(const TPicture& picture, const TExportOptions& options, QByteArray& bytes,
                    std::string& error);
+// The picture drawn again from its recording at `scale` times the pixels, as
+// the raster export draws it: for screens with more than one device pixel
+// per logical pixel. Null when the recording is not the bitmap's or the
+// size cannot be allocated.
+QImage ScaledBitmap(const TPicture& picture, int scale);
+
 // Encodes and writes atomically: an existing file is replaced only by a
 // complete new one. `error` gets the message to show.
 bool ExportPicture(const TPicture& picture, const std::string& path, const TExportOptions& options,

@@ -84,8 +84,12 @@ TPictureStyle StyleOf(TButtonPicture picture) {
   return {CheckMarkShape, green};
 }
 
-QPixmap BlankPixmap(int size) {
-  QPixmap pixmap(size, size);
+constexpr int kIconRatios[] = {1, 2, 3};
+
+// The painter on it works in logical pixels.
+QPixmap BlankPixmap(int size, int ratio) {
+  QPixmap pixmap(size * ratio, size * ratio);
+  pixmap.setDevicePixelRatio(ratio);
   pixmap.fill(Qt::transparent);
   return pixmap;
 }
@@ -96,8 +100,8 @@ QPainterPath ScaledShape(TButtonPicture picture, int size) {
 
 }  // namespace
 
-QPixmap ButtonPixmap(TButtonPicture picture, int size) {
-  QPixmap pixmap = BlankPixmap(size);
+QPixmap ButtonPixmap(TButtonPicture picture, int size, int ratio) {
+  QPixmap pixmap = BlankPixmap(size, ratio);
   QPainter painter(&pixmap);
   painter.setRenderHint(QPainter::Antialiasing);
   const QColor fill = StyleOf(picture).Fill;
@@ -107,8 +111,8 @@ QPixmap ButtonPixmap(TButtonPicture picture, int size) {
   return pixmap;
 }
 
-QPixmap DisabledButtonPixmap(TButtonPicture picture, int size) {
-  QPixmap pixmap = BlankPixmap(size);
+QPixmap DisabledButtonPixmap(TButtonPicture picture, int size, int ratio) {
+  QPixmap pixmap = BlankPixmap(size, ratio);
   QPainter painter(&pixmap);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setBrush(Qt::NoBrush);
@@ -123,7 +127,9 @@ QPixmap DisabledButtonPixmap(TButtonPicture picture, int size) {
 
 QIcon ButtonIcon(TButtonPicture picture, int size) {
   QIcon icon;
-  icon.addPixmap(ButtonPixmap(picture, size), QIcon::Normal);
-  icon.addPixmap(DisabledButtonPixmap(picture, size), QIcon::Disabled);
+  for (const int ratio : kIconRatios) {
+    icon.addPixmap(ButtonPixmap(picture, size, ratio), QIcon::Normal);
+    icon.addPixmap(DisabledButtonPixmap(picture, size, ratio), QIcon::Disabled);
+  }
   return icon;
 }

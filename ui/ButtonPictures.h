@@ -13,11 +13,14 @@ enum class TButtonPicture {
   ArrowDown,    // red
 };
 
-// The picture as the enabled button shows it, size × size on a transparent ground.
-QPixmap ButtonPixmap(TButtonPicture picture, int size);
+// The picture as the enabled button shows it, size × size logical pixels on
+// a transparent ground, drawn at `ratio` device pixels per logical pixel.
+QPixmap ButtonPixmap(TButtonPicture picture, int size, int ratio = 1);
 // The grey outline that a disabled button shows instead.
-QPixmap DisabledButtonPixmap(TButtonPicture picture, int size);
-// Both forms, the grey one registered for QIcon::Disabled.
+QPixmap DisabledButtonPixmap(TButtonPicture picture, int size, int ratio = 1);
+// Both forms, the grey one registered for QIcon::Disabled, each drawn for
+// screens of 1 to 3 device pixels per logical pixel, so that a high-density
+// screen shows them sharp.
 QIcon ButtonIcon(TButtonPicture picture, int size);
 
 // Picture sizes on the dialogs' buttons.

@@ -24,6 +24,7 @@
 #include <QShortcut>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <cmath>
 #include <limits>
 
 #include "docfile/DocFile.h"
@@ -61,10 +62,22 @@ bool WritableUnlessPicture(const std::string& path, bool fromPicture, std::strin
 TPaintBox::TPaintBox(const TQImageCanvas& bitmap, QWidget* parent)
     : QWidget(parent), bitmap_(bitmap) {}
 
+void TPaintBox::SetDeviceImage(QImage image) {
+  deviceImage_ = std::move(image);
+  update();
+}
+
 void TPaintBox::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   // Image() finishes any drawing still under way on the bitmap.
-  painter.drawImage(0, 0, bitmap_.Image());
+  const QImage& bitmap = bitmap_.Image();
+  if (!deviceImage_.isNull() && deviceImage_.deviceIndependentSize().toSize() == bitmap.size()) {
+    // At a fractional ratio the next whole one is scaled down, smoothly.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(0, 0, deviceImage_);
+  } else {
+    painter.drawImage(0, 0, bitmap);
+  }
 }
 
 // ---- TColorSwatch -----------------------------------------------------------
@@ -392,12 +405,24 @@ void TMainForm::PaintBox1Paint() {
   const QSize before(FormulaBitmap.Width(), FormulaBitmap.Height());
   TRecordedPaint paint = PaintFormulaRecorded(FormulaBitmap, PaintInput());
   if (paint.Complete) LastRecording = std::move(paint.Recording);
+  PaintBox1->SetDeviceImage(paint.Complete ? DevicePicture() : QImage());
   const QSize after(FormulaBitmap.Width(), FormulaBitmap.Height());
   if (PaintBox1->size() != after) PaintBox1->resize(after);
   PaintBox1->update();
   if (after != before) {
     QMetaObject::invokeMethod(this, &TMainForm::PaintBox1Paint, Qt::QueuedConnection);
   }
+}
+
+// Layout and sizes stay in logical pixels, so the document and the 1x
+// pictures are the same on every screen; only what is shown gets sharper.
+QImage TMainForm::DevicePicture() const {
+  const int scale = std::clamp(static_cast<int>(std::ceil(PaintBox1->devicePixelRatioF())),
+                               kMinExportScale, kMaxExportScale);
+  if (scale == 1) return {};
+  QImage image = ScaledBitmap(TPicture{FormulaBitmap.Image(), LastRecording, {}}, scale);
+  image.setDevicePixelRatio(scale);
+  return image;
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

@@ -30,17 +30,25 @@ class QComboBox;
 class TEditForm;
 class TAboutBox;
 
-// The surface that shows the picture; it only copies the bitmap.
+// The surface that shows the picture; it only copies the bitmap, or on a
+// high-density screen the same picture drawn at the screen's pixels.
 class TPaintBox : public QWidget {
   Q_OBJECT
  public:
   TPaintBox(const TQImageCanvas& bitmap, QWidget* parent);
+
+  // Shown instead of the bitmap while it is the bitmap's picture: an image
+  // whose device pixel ratio times its size in logical pixels is its pixel
+  // size. A null image: the bitmap only.
+  void SetDeviceImage(QImage image);
+  const QImage& DeviceImage() const { return deviceImage_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   const TQImageCanvas& bitmap_;
+  QImage deviceImage_;
 };
 
 // A rectangle in the background colour with a black outline; any mouse button.
@@ -207,6 +215,9 @@ class TMainForm : public QMainWindow {
   bool SavePrompt(const QString& question);
   bool FormCloseQuery();
   void ComposeCaption();
+  // The last complete paint drawn again at the paint box's device pixel
+  // ratio, rounded up; null at a ratio of 1.
+  QImage DevicePicture() const;
   bool WriteDocumentTo(const QString& path);
   void ShowError(const QString& text);
   QString ChooseFile(QFileDialog* dialog);
