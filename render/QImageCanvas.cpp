@@ -15,6 +15,17 @@ namespace {
 // many the cache starts afresh rather than grow without end.
 constexpr std::size_t kMaxCachedFonts = 512;
 constexpr int kReferencePixelSize = 100;
+// Strings kept per font before that font's caches start afresh.
+constexpr std::size_t kMaxCachedTexts = 4096;
+
+// A cache entry for `key`, made by `make` when missing.
+template <typename TMap, typename TKey, typename TMake>
+typename TMap::mapped_type& Cached(TMap& map, TKey&& key, TMake make) {
+  auto found = map.find(key);
+  if (found != map.end()) return found->second;
+  if (map.size() >= kMaxCachedTexts) map.clear();
+  return map.emplace(std::forward<TKey>(key), make()).first->second;
+}
 
 QString ToQString(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
@@ -123,8 +134,11 @@ void TQImageCanvas::Realise() {
       fonts_.clear();
       realised_ = nullptr;  // a new font may come to lie where the old one did
     }
-    const QFont qfont = QFontFromDesc(font_, PixelSizeFor(font_));
-    found = fonts_.emplace(key, TRealisedFont{qfont, QFontMetrics(qfont)}).first;
+    const int pixelSize = PixelSizeFor(font_);
+    const QFont qfont = QFontFromDesc(font_, pixelSize);
+    // Underlined and struck-out text keeps Qt's drawing, which adds the lines.
+    const bool large = pixelSize > kLargestCachedGlyph && !qfont.underline() && !qfont.strikeOut();
+    found = fonts_.emplace(key, TRealisedFont{qfont, QFontMetrics(qfont), large, {}, {}, {}}).first;
   }
   if (realised_ != &found->second) painterFontStale_ = true;
   realised_ = &found->second;
@@ -144,19 +158,47 @@ void TQImageCanvas::SetFontHeight(std::int32_t height) {
 
 TSize TQImageCanvas::TextExtent(std::u16string_view text) {
   const QFontMetrics& metrics = realised_->Metrics;
-  return {metrics.horizontalAdvance(ToQString(text)), metrics.height()};
+  const int advance = Cached(realised_->Advances, std::u16string(text),
+                             [&] { return metrics.horizontalAdvance(ToQString(text)); });
+  return {advance, metrics.height()};
 }
 
 void TQImageCanvas::TextOut(std::int32_t x, std::int32_t y, std::u16string_view text) {
   QPainter* painter = ActivePainter();
   if (painter == nullptr || text.empty()) return;
-  const QString qtext = ToQString(text);
+  if (realised_->Large) {
+    DrawLargeText(*painter, x, y, text);
+  } else {
+    DrawShapedText(*painter, x, y, text);
+  }
+}
+
+// The same pixels as QPainter::drawText, without shaping the text anew.
+void TQImageCanvas::DrawShapedText(QPainter& painter, std::int32_t x, std::int32_t y,
+                                   std::u16string_view text) {
   if (painterFontStale_) {
-    painter->setFont(realised_->Font);
+    painter.setFont(realised_->Font);
     painterFontStale_ = false;
   }
-  painter->setPen(ColorFromValue(font_.Color));
-  painter->drawText(x, y + realised_->Metrics.ascent(), qtext);
+  const QStaticText& shaped = Cached(realised_->Shaped, std::u16string(text), [&] {
+    QStaticText made(ToQString(text));
+    made.setTextFormat(Qt::PlainText);
+    made.prepare(QTransform(), realised_->Font);
+    return made;
+  });
+  painter.setPen(ColorFromValue(font_.Color));
+  painter.drawStaticText(x, y, shaped);
+}
+
+void TQImageCanvas::DrawLargeText(QPainter& painter, std::int32_t x, std::int32_t y,
+                                  std::u16string_view text) {
+  const QRgb color = ColorFromValue(font_.Color).rgb();
+  const TTextImage& image =
+      Cached(realised_->Images, std::make_pair(std::u16string(text), color),
+             [&] { return LargeTextImage(realised_->Font, color, ToQString(text)); });
+  if (image.Image.isNull()) return;
+  const QPoint origin(x, y + realised_->Metrics.ascent());
+  painter.drawImage(origin + image.Offset, image.Image);
 }
 
 // --- lines and areas -------------------------------------------------------
@@ -204,9 +246,13 @@ void TQImageCanvas::FillRect(std::int32_t x1, std::int32_t y1, std::int32_t x2, 
 
 // --- pixels and size -------------------------------------------------------
 
+// Straight from the scan line: the ink scan of sums and integrals reads a
+// column of pixels at every paint. The bitmap is always 32-bit RGB.
 std::uint32_t TQImageCanvas::Pixel(std::int32_t x, std::int32_t y) const {
-  if (!image_.rect().contains(x, y)) return kNoColor;
-  return ValueFromColor(QColor::fromRgb(image_.pixel(x, y)));
+  if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return kNoColor;
+  const QRgb rgb = reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x];
+  return static_cast<std::uint32_t>(qRed(rgb)) | static_cast<std::uint32_t>(qGreen(rgb)) << 8 |
+         static_cast<std::uint32_t>(qBlue(rgb)) << 16;
 }
 
 std::uint32_t TQImageCanvas::PixelValueOf(std::uint32_t color) const {

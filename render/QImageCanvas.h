@@ -7,13 +7,16 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QRect>
+#include <QStaticText>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 
 #include "render/Canvas.h"
+#include "render/TextImages.h"
 
 class QPainter;
 
@@ -67,10 +70,20 @@ class TQImageCanvas : public TCanvas {
   struct TRealisedFont {
     QFont Font;
     QFontMetrics Metrics;
+    // Above kLargestCachedGlyph pixels text is drawn from images (TextImages.h).
+    bool Large = false;
+    // A paint measures and draws the same few strings again and again;
+    // shaping them was most of its cost. Kept per font: the advance widths,
+    // the shaped texts and, for large text, the images by text and colour.
+    std::unordered_map<std::u16string, int> Advances;
+    std::unordered_map<std::u16string, QStaticText> Shaped;
+    std::map<std::pair<std::u16string, QRgb>, TTextImage> Images;
   };
   using TFontKey = std::tuple<std::string, std::uint8_t, std::uint8_t, std::int32_t>;
 
   void Realise();
+  void DrawLargeText(QPainter& painter, std::int32_t x, std::int32_t y, std::u16string_view text);
+  void DrawShapedText(QPainter& painter, std::int32_t x, std::int32_t y, std::u16string_view text);
   int SearchCellHeight(const TFontDesc& font, std::int32_t cellHeight);
   int CellHeightAt(const TFontDesc& font, int pixelSize) const;
   QPainter* ActivePainter();
@@ -83,7 +96,7 @@ class TQImageCanvas : public TCanvas {
   std::unique_ptr<QPainter> painter_;
   bool painterFontStale_ = true;
   TFontDesc font_;
-  const TRealisedFont* realised_ = nullptr;
+  TRealisedFont* realised_ = nullptr;
   std::map<TFontKey, TRealisedFont> fonts_;
   std::map<TFontKey, int> pixelSizes_;
   std::uint32_t penColor_ = 0;

@@ -11,6 +11,7 @@
 
 #include "render/QImageCanvas.h"
 #include "render/QtFont.h"
+#include "render/TextImages.h"
 
 namespace {
 
@@ -29,12 +30,17 @@ class TPainterStateGuard {
 struct TScaledFont {
   QFont Font;
   int Ascent = 0;  // of the screen font, where the screen put the baseline
+  // Drawn from an image, as the screen draws large text, on a bitmap.
+  bool AsImage = false;
 };
 
 class TReplayer {
  public:
   TReplayer(QPainter& painter, const TRecording& recording, const TReplayOptions& options)
-      : painter_(painter), background_(recording.Background), options_(options) {}
+      : painter_(painter),
+        background_(recording.Background),
+        options_(options),
+        raster_(painter.device()->devType() == QInternal::Image) {}
 
   void operator()(const TRecordedText& text);
   void operator()(const TLineOp& line);
@@ -49,6 +55,7 @@ class TReplayer {
   QPainter& painter_;
   std::uint32_t background_;
   TReplayOptions options_;
+  bool raster_;
   // Chooses the pixel size for a font height exactly as the screen canvas did.
   TQImageCanvas screenFonts_;
   std::map<std::tuple<std::string, std::uint8_t, std::uint8_t, std::int32_t>, TScaledFont> fonts_;
@@ -66,16 +73,27 @@ const TScaledFont& TReplayer::FontFor(const TFontDesc& font) {
   const int scaledSize = std::min(pixelSize * options_.Scale, TQImageCanvas::kMaxPixelSize);
   QFont scaled = QFontFromDesc(font, scaledSize);
   scaled.setFamily(QFontInfo(screenFont).family());
-  return fonts_.emplace(key, TScaledFont{scaled, QFontMetrics(screenFont).ascent()}).first->second;
+  const bool asImage =
+      raster_ && scaledSize > kLargestCachedGlyph && !scaled.underline() && !scaled.strikeOut();
+  return fonts_.emplace(key, TScaledFont{scaled, QFontMetrics(screenFont).ascent(), asImage})
+      .first->second;
 }
 
 void TReplayer::operator()(const TRecordedText& text) {
   if (text.Text.empty()) return;
   const TScaledFont& font = FontFor(text.Font);
+  const QString string =
+      QString::fromUtf16(text.Text.data(), static_cast<qsizetype>(text.Text.size()));
+  const QColor color = ColorFromValue(text.Font.Color);
+  const QPoint origin = Scaled(text.X, text.Y + font.Ascent);
+  if (font.AsImage) {
+    const TTextImage image = LargeTextImage(font.Font, color.rgb(), string);
+    if (!image.Image.isNull()) painter_.drawImage(origin + image.Offset, image.Image);
+    return;
+  }
   painter_.setFont(font.Font);
-  painter_.setPen(ColorFromValue(text.Font.Color));
-  painter_.drawText(Scaled(text.X, text.Y + font.Ascent),
-                    QString::fromUtf16(text.Text.data(), static_cast<qsizetype>(text.Text.size())));
+  painter_.setPen(color);
+  painter_.drawText(origin, string);
 }
 
 // Straight lines cover the same pixels as on screen, scaled; slanted ones run

@@ -52,7 +52,6 @@ class ExportTest : public ::testing::Test {
  protected:
   ExportTest() {
     BuildShowcase(tree_.Root());
-    ShowcasePicture(tree_);  // glyph caches warm, as after the editor's first paint
     picture_ = ShowcasePicture(tree_);
   }
 

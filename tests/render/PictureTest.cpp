@@ -94,14 +94,10 @@ QImage PaintWith(decltype(&DrawTheLine) layout, std::uint32_t seed) {
   return canvas.Image();
 }
 
-// The reference layout and the real one leave the same pixels. Both draw
-// once before: the antialiased edges of a glyph come out slightly different
-// the first time Qt's glyph caches see it at a size, and the reference
-// measures more, so it warms those caches differently.
+// The reference layout and the real one leave the same pixels, although the
+// reference measures far more.
 TEST(PictureTest, SameImageAsTheReferenceLayout) {
   for (std::uint32_t seed : {0u, 3u, 11u, 42u}) {
-    PaintWith(ReferenceDrawTheLine, seed);
-    PaintWith(DrawTheLine, seed);
     const QImage reference = PaintWith(ReferenceDrawTheLine, seed);
     const QImage actual = PaintWith(DrawTheLine, seed);
     EXPECT_TRUE(actual == reference) << "seed " << seed;

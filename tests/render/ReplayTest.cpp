@@ -139,7 +139,6 @@ QImage Replayed(const TPicture& picture, int scale) {
 TEST(ReplayTest, AtScaleOneItIsTheScreenPictureButForSmoothedSlants) {
   TFormulaTree tree;
   BuildShowcase(tree.Root());
-  ShowcasePicture(tree);  // glyph caches warm, as on screen after the first paint
   const TPicture picture = ShowcasePicture(tree, 0x00F0FFFF);
   const QImage replayed = Replayed(picture, 1);
   ASSERT_EQ(replayed.size(), picture.Bitmap.size());

@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "docfile/DocFile.h"
+#include "tests/render/FormulaTrees.h"
 
 namespace fs = std::filesystem;
 
@@ -190,6 +191,35 @@ TEST_F(CliTest, TransparentRenderLeavesOutTheBackground) {
                                  "\" height=\"" + std::to_string(h) + "\"";
   EXPECT_NE(Slurp(Path("o.svg")).find(background), std::string::npos);
   EXPECT_EQ(Slurp(Path("t.svg")).find(background), std::string::npos);
+}
+
+// A document paints the same pixels every time, the first paint of a process
+// included: the start-up formula (large signs) and random documents, each
+// twice in one call and once more in a call of its own.
+TEST_F(CliTest, EveryPaintOfADocumentGivesTheSamePixels) {
+  std::vector<std::string> twice{"render"};
+  for (std::uint32_t seed = 0; seed < 8; ++seed) {
+    TFormulaTree tree;
+    if (seed == 0) BuildSampleFormula(tree.Root());
+    BuildRandomTree(tree.Root(), seed, {5, 40});
+    const std::vector<std::uint8_t> bytes = EncodeDocument(tree.Root(), TStoredFont(), kWhite, 20);
+    const std::string name = "r" + std::to_string(seed);
+    Write(name + ".qmt", std::string(bytes.begin(), bytes.end()));
+    for (const char* copy : {"a", "b"}) {
+      twice.push_back(Path(name + ".qmt"));
+      twice.push_back(Path(name + copy + ".bmp"));
+    }
+  }
+  const TRun run = Run(twice);
+  ASSERT_EQ(run.status, 0) << run.err;
+  for (std::uint32_t seed = 0; seed < 8; ++seed) {
+    const std::string name = "r" + std::to_string(seed);
+    const std::string first = Slurp(Path(name + "a.bmp"));
+    EXPECT_GT(first.size(), 1000u) << seed;
+    EXPECT_TRUE(first == Slurp(Path(name + "b.bmp"))) << "seed " << seed;
+    ASSERT_EQ(Run({"render", Path(name + ".qmt"), Path(name + "c.bmp")}).status, 0);
+    EXPECT_TRUE(first == Slurp(Path(name + "c.bmp"))) << "seed " << seed << ", alone";
+  }
 }
 
 TEST_F(CliTest, RenderGoesOnPastABadDocumentAndReportsIt) {
