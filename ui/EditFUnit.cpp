@@ -189,6 +189,7 @@ void TEditForm::AddTermClick() {
   TFormulaLine* line = Line();
   if (line == nullptr) return;
   AppendTermEntry(line, ToU16(Edit1->text()));
+  context_.NotifyChanged();
   Edit1->clear();
   Filllist();
 }
@@ -200,6 +201,7 @@ void TEditForm::AddFuncClick() {
   const bool added = AppendFunctionEntry(line, static_cast<std::uint32_t>(kind)) != nullptr;
   Filllist();
   if (!added) return;
+  context_.NotifyChanged();
   SelectOnlyRow(static_cast<int>(line->Count()) - 1);
   EditBtnClick();
 }
@@ -216,6 +218,7 @@ void TEditForm::EditBtnClick() {
   } else {
     EditFunction(entry);
   }
+  context_.NotifyChanged();
   Filllist();
 }
 
@@ -246,12 +249,14 @@ void TEditForm::DelBtnClick() {
     for (int row = ListView1->topLevelItemCount() - 1; row >= 0; --row) {
       if (ListView1->topLevelItem(row)->isSelected()) DeleteEntry(line, row);
     }
+    context_.NotifyChanged();
   }
   Filllist();
 }
 
 void TEditForm::MoveEntry(int from, int to) {
   Line()->Swap(from, to);
+  context_.NotifyChanged();
   Filllist();
   SelectOnlyRow(to);
 }

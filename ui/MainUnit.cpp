@@ -186,6 +186,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   context_.CurrentEntry = &CurrentEntry;
   context_.DocumentFont = &FontDialog1->Font();
   context_.TermEditorSlot = &termEditor_;
+  // While the editors are open, the picture behind them follows each change.
+  context_.FormulaChanged = [this] { PaintBox1Paint(); };
   FormCreate();
 }
 

@@ -98,7 +98,9 @@ void TParamDialog::EditBtnClick() { EditSequence(FirstRef); }
 void TParamDialog::BitBtnXP1Click() { EditSequence(SecondRef); }
 
 void TParamDialog::BitBtnXP2Click() {
-  if (SecondRef != nullptr) RemoveSecond(*SecondRef);
+  if (SecondRef == nullptr || *SecondRef == nullptr) return;
+  RemoveSecond(*SecondRef);
+  context_.NotifyChanged();
 }
 
 void TParamDialog::BitBtnXP3Click() { EditInTermEditor(Edit1); }
@@ -112,7 +114,10 @@ void TParamDialog::EscapePressed() {
 void TParamDialog::EditSequence(TFormulaLine** field) {
   if (field == nullptr) return;
   // The entry keeps the new sequence even if nothing is added to it.
-  if (*field == nullptr) *field = CreateLine(context_.CurrentEntry);
+  if (*field == nullptr) {
+    *field = CreateLine(context_.CurrentEntry);
+    context_.NotifyChanged();  // the bar of the new lower part shows at once
+  }
   TEditForm editor(context_);
   editor.OpenOn(field);
 }

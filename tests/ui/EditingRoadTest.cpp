@@ -42,6 +42,7 @@ class EditingRoadTest : public QObject {
   }
   void fractionAddedFromTheMainWindow();
   void sampleTypedAfterNeuLooksLikeTheStartUpPicture();
+  void pictureFollowsEachChangeWhileTheEditorsAreOpen();
 
  private:
   std::unique_ptr<TProgram> program_;
@@ -93,6 +94,45 @@ void EditingRoadTest::sampleTypedAfterNeuLooksLikeTheStartUpPicture() {
   const QImage typed = SettledPicture(main);
   SaveArtefact(typed, "road-typed-sample-picture");
   QCOMPARE(typed, startUp);
+}
+
+// In the second integral's body, a term is added; then the lower part " 5 "
+// is removed, then an empty one created: the picture behind the dialogs
+// shows each change at once, and the caption gains its "*" only at the end.
+void EditingRoadTest::pictureFollowsEachChangeWhileTheEditorsAreOpen() {
+  TMainForm& main = program_->MainForm;
+  auto seen = std::make_shared<QList<QImage>>();
+  const auto look = [&main, seen] { *seen << SettledPicture(main); };
+  auto captions = std::make_shared<QStringList>();
+  Answer<TEditForm>([&main, look, captions](TEditForm* root) {
+    root->ListView1->topLevelItem(3)->setSelected(true);
+    Answer<TParamDialog>([look](TParamDialog* integral) {
+      EditSequence(integral->EditBtn, [look](TEditForm* body) {
+        look();
+        AddTerm(body, "+ 7");
+        look();
+      });
+      Click(integral->BitBtnXP2);  // "Zähler entfernen"
+      look();
+      EditSequence(integral->BitBtnXP1, [](TEditForm*) {});
+      look();
+      Click(integral->BackBtn);
+    });
+    Click(root->EditBtn);
+    *captions << main.windowTitle();
+    root->close();
+  });
+  Click(main.EditBtn);
+
+  QCOMPARE(seen->size(), 4);
+  QCOMPARE(seen->at(0), startUp_);
+  QVERIFY(seen->at(1).width() > seen->at(0).width());  // the new term
+  QVERIFY(seen->at(2) != seen->at(1));                 // no lower part
+  QVERIFY(seen->at(3) != seen->at(2));                 // the bar of an empty one
+  for (int i = 1; i < 4; ++i) SaveArtefact(seen->at(i), QString("road-live-%1").arg(i));
+  QCOMPARE(captions->size(), 1);
+  QVERIFY(!captions->at(0).contains('*'));
+  QVERIFY(main.windowTitle().contains('*'));
 }
 
 QTEST_MAIN(EditingRoadTest)
