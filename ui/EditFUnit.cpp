@@ -93,6 +93,7 @@ void TEditForm::BuildPanel() {
 
   Label1 = MakeLabel(Panel1, "Term:", QPoint(8, 8));
   Edit1 = MakeEdit(Panel1, QRect(64, 8, 201, 21));
+  Label1->setBuddy(Edit1);
   AddTerm = MakeButton(Panel1, "Term hinzufügen...", ButtonAt(272, 8), TButtonPicture::CheckMark);
   AddTerm->setDefault(true);
 
@@ -101,6 +102,7 @@ void TEditForm::BuildPanel() {
   Label2 = MakeLabel(Panel1, "Funktion:", QPoint(8, 128));
   ComboBox1 = new QComboBox(Panel1);
   ComboBox1->setGeometry(64, 128, 201, 21);
+  Label2->setBuddy(ComboBox1);
   for (const TKindInfo& kind : kKinds) ComboBox1->addItem(QString::fromUtf8(kind.SelectorItem));
   ComboBox1->setCurrentIndex(-1);
   AddFunc =
@@ -121,6 +123,7 @@ void TEditForm::BuildPanel() {
 void TEditForm::BuildList() {
   ListView1 = new QTreeWidget(this);
   ListView1->setGeometry(0, 201, 648, 227);
+  ListView1->setAccessibleName("Einträge");
   ListView1->setRootIsDecorated(false);
   ListView1->setItemsExpandable(false);
   ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -142,6 +145,7 @@ void TEditForm::BuildList() {
     button->setIcon(ButtonIcon(picture, kMovePictureSize));
     button->setIconSize(QSize(kMovePictureSize, kMovePictureSize));
     button->setToolTip(hint);
+    button->setAccessibleName(hint);
     return button;
   };
   UpBtn = moveButton(TButtonPicture::ArrowUp, 8, "Term nach oben verschieben");

@@ -10,6 +10,7 @@ TTermEditForm::TTermEditForm(const TEditorContext& context)
     : TFixedDialog("Term bearbeiten", QSize(521, 440)), context_(context) {
   Label1 = MakeLabel(this, "Term:", QPoint(8, 8));
   Edit1 = MakeEdit(this, QRect(8, 24, 329, 21));
+  Label1->setBuddy(Edit1);
   // 321 pixels show the whole 312-pixel grid without scrolling.
   HostPalette(*this, this, QRect(8, 56, 505, 321));
 

@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QFontDialog>
 #include <QHBoxLayout>
+#include <QListView>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -15,6 +16,7 @@ TFontDialog::TFontDialog(QWidget* parent) : QDialog(parent) {
   // Embedded as a plain widget: the dialog's own buttons do the confirming.
   FontChooser->setWindowFlags(Qt::Widget);
   FontChooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+  NameFontLists();
   ColorBtn = new QPushButton("Farbe...", this);
   connect(ColorBtn, &QPushButton::clicked, this, &TFontDialog::ChooseColor);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -29,6 +31,16 @@ TFontDialog::TFontDialog(QWidget* parent) : QDialog(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(FontChooser);
   layout->addLayout(bottom);
+}
+
+// Qt's font chooser names its fields, not the lists under them (family,
+// style, size, in the order it makes them).
+void TFontDialog::NameFontLists() {
+  const QStringList names = {"Schriftart", "Schriftschnitt", "Schriftgrad"};
+  const QList<QListView*> lists = FontChooser->findChildren<QListView*>();
+  for (qsizetype i = 0; i < lists.size() && i < names.size(); ++i) {
+    lists[i]->setAccessibleName(names[i]);
+  }
 }
 
 bool TFontDialog::Execute() {

@@ -25,6 +25,7 @@ class TFontDialog : public QDialog {
  private:
   void ChooseColor();
   void ShowColor();
+  void NameFontLists();
 
   TFontDesc font_;
   std::uint32_t chosenColor_ = kWindowTextColor;

@@ -32,6 +32,7 @@
 #include "render/EmbeddedDocument.h"
 #include "render/PictureFormat.h"
 #include "render/QtFont.h"
+#include "textio/FormulaText.h"
 #include "ui/AboutBoxUnit.h"
 #include "ui/EditFUnit.h"
 #include "ui/FixedDialog.h"
@@ -39,6 +40,7 @@
 namespace {
 
 constexpr int kPanelHeight = 129;
+constexpr int kMinPictureHeight = 80;
 const QString kUntitled = "unbenannt.qmt";
 const QString kDocumentFilter = "Quillmora Dateien (*.qmt)";
 const QString kPictureFilter = "Formelbilder (*.png *.svg)";
@@ -82,10 +84,16 @@ void TPaintBox::paintEvent(QPaintEvent*) {
 
 // ---- TColorSwatch -----------------------------------------------------------
 
-TColorSwatch::TColorSwatch(QWidget* parent) : QFrame(parent) {}
+TColorSwatch::TColorSwatch(QWidget* parent) : QFrame(parent) {
+  setFocusPolicy(Qt::StrongFocus);
+  setAccessibleName("Hintergrundfarbe");
+  SetColor(color_);
+}
 
 void TColorSwatch::SetColor(std::uint32_t color) {
   color_ = color;
+  setAccessibleDescription(ColorFromValue(color).name() +
+                           "; Leertaste oder Eingabetaste wählt eine andere Farbe");
   update();
 }
 
@@ -94,9 +102,28 @@ void TColorSwatch::paintEvent(QPaintEvent*) {
   painter.setPen(Qt::black);
   painter.setBrush(ColorFromValue(color_));
   painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  if (hasFocus()) {
+    // The focus shows as a dotted frame inside the outline, in both colours
+    // so that it stays visible on any background.
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::white, 1));
+    painter.drawRect(rect().adjusted(3, 3, -4, -4));
+    painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+    painter.drawRect(rect().adjusted(3, 3, -4, -4));
+  }
 }
 
 void TColorSwatch::mousePressEvent(QMouseEvent*) { emit MouseDown(); }
+
+void TColorSwatch::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  if (event->modifiers() == Qt::NoModifier &&
+      (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+    emit MouseDown();
+    return;
+  }
+  QFrame::keyPressEvent(event);
+}
 
 // ---- TSpinEdit --------------------------------------------------------------
 
@@ -215,6 +242,15 @@ void TMainForm::BuildControls() {
   BuildButtons();
   BuildFormatControls();
   BuildPictureArea();
+  // The controls stand at fixed places: the window gets no narrower than the
+  // panel with its margin on both sides, nor lower than the panel over a
+  // strip of the picture, so that no button is ever cut off.
+  int right = 0;
+  for (const QWidget* control : panel_->findChildren<QWidget*>()) {
+    right = std::max(right, control->geometry().right() + 1);
+  }
+  panel_->setMinimumWidth(right + NewBtn->x());
+  ScrollBox1->setMinimumHeight(kMinPictureHeight);
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
@@ -269,13 +305,18 @@ void TMainForm::BuildFormatControls() {
   bkcolor = new TColorSwatch(panel);
   bkcolor->setGeometry(240, 88, 65, 33);
   connect(bkcolor, &TColorSwatch::MouseDown, this, &TMainForm::bkcolorMouseDown);
+  // The labels name their controls for a screen reader.
+  Label1->setBuddy(RandEd);
+  Label2->setBuddy(bkcolor);
 }
 
 void TMainForm::BuildPictureArea() {
   ScrollBox1 = new QScrollArea(centralWidget());
   ScrollBox1->setBackgroundRole(QPalette::Dark);  // the application-workspace colour
+  ScrollBox1->setAccessibleName("Formelbild");
   PaintBox1 = new TPaintBox(FormulaBitmap, nullptr);
   PaintBox1->resize(760, 480);
+  PaintBox1->setAccessibleName("Formel");
   ScrollBox1->setWidget(PaintBox1);
   ScrollBox1->setWidgetResizable(false);
   ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -333,23 +374,25 @@ void TMainForm::AddPictureOptions() {
 }
 
 void TMainForm::BuildMenus() {
-  QMenu* file = menuBar()->addMenu("Datei");
-  file->addAction("Neu", QKeySequence::New, this, &TMainForm::Neu1Click);
-  file->addAction("Öffnen...", QKeySequence::Open, this, &TMainForm::ffnen1Click);
-  file->addAction("Speichern", QKeySequence::Save, this, &TMainForm::Speichern1Click);
-  file->addAction("Speichern unter...", this, &TMainForm::Speichernunter1Click);
+  // Alt and the underlined letter open a menu; in an open menu the letter
+  // alone chooses the entry.
+  QMenu* file = menuBar()->addMenu("&Datei");
+  file->addAction("&Neu", QKeySequence::New, this, &TMainForm::Neu1Click);
+  file->addAction("Ö&ffnen...", QKeySequence::Open, this, &TMainForm::ffnen1Click);
+  file->addAction("&Speichern", QKeySequence::Save, this, &TMainForm::Speichern1Click);
+  file->addAction("Speichern &unter...", this, &TMainForm::Speichernunter1Click);
   file->addSeparator();
-  file->addAction("Beenden", this, &TMainForm::Beenden1Click);
+  file->addAction("&Beenden", QKeySequence(Qt::CTRL | Qt::Key_Q), this, &TMainForm::Beenden1Click);
   BuildEditMenu();
-  QMenu* help = menuBar()->addMenu("Hilfe");
-  help->addAction("Über...", this, &TMainForm::ber1Click);
+  QMenu* help = menuBar()->addMenu("&Hilfe");
+  help->addAction("Ü&ber...", this, &TMainForm::ber1Click);
 }
 
 void TMainForm::BuildEditMenu() {
-  EditMenu = menuBar()->addMenu("Bearbeiten");
-  UndoAction = EditMenu->addAction("Rückgängig", this, &TMainForm::Rueckgaengig1Click);
+  EditMenu = menuBar()->addMenu("&Bearbeiten");
+  UndoAction = EditMenu->addAction("&Rückgängig", this, &TMainForm::Rueckgaengig1Click);
   UndoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-  RedoAction = EditMenu->addAction("Wiederherstellen", this, &TMainForm::Wiederherstellen1Click);
+  RedoAction = EditMenu->addAction("&Wiederherstellen", this, &TMainForm::Wiederherstellen1Click);
   RedoAction->setShortcuts(
       {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
 }
@@ -406,13 +449,25 @@ TPaintInput TMainForm::PaintInput() const {
 void TMainForm::PaintBox1Paint() {
   const QSize before(FormulaBitmap.Width(), FormulaBitmap.Height());
   TRecordedPaint paint = PaintFormulaRecorded(FormulaBitmap, PaintInput());
-  if (paint.Complete) LastRecording = std::move(paint.Recording);
+  if (paint.Complete) {
+    LastRecording = std::move(paint.Recording);
+    DescribePicture();
+  }
   PaintBox1->SetDeviceImage(paint.Complete ? DevicePicture() : QImage());
   const QSize after(FormulaBitmap.Width(), FormulaBitmap.Height());
   if (PaintBox1->size() != after) PaintBox1->resize(after);
   PaintBox1->update();
   if (after != before) {
     QMetaObject::invokeMethod(this, &TMainForm::PaintBox1Paint, Qt::QueuedConnection);
+  }
+}
+
+void TMainForm::DescribePicture() {
+  const std::u16string latex = LatexFromFormula(RootLine);
+  const QString text = latex.empty() ? QString("leer") : ToQString(latex);
+  // The scroll box is what the Tab key reaches; the picture inside says the same.
+  for (QWidget* shown : {static_cast<QWidget*>(ScrollBox1), static_cast<QWidget*>(PaintBox1)}) {
+    if (shown->accessibleDescription() != text) shown->setAccessibleDescription(text);
   }
 }
 
@@ -675,9 +730,9 @@ void TMainForm::ShowHistoryState() {
   const auto label = [](const char* command, const std::string& step) {
     return step.empty() ? QString(command) : QString(command) + ": " + QString::fromStdString(step);
   };
-  UndoAction->setText(label("Rückgängig", history_.UndoName()));
+  UndoAction->setText(label("&Rückgängig", history_.UndoName()));
   UndoAction->setEnabled(history_.CanUndo());
-  RedoAction->setText(label("Wiederherstellen", history_.RedoName()));
+  RedoAction->setText(label("&Wiederherstellen", history_.RedoName()));
   RedoAction->setEnabled(history_.CanRedo());
 }
 

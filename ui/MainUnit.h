@@ -51,7 +51,8 @@ class TPaintBox : public QWidget {
   QImage deviceImage_;
 };
 
-// A rectangle in the background colour with a black outline; any mouse button.
+// A rectangle in the background colour with a black outline; any mouse
+// button, or Space and Enter while it has the focus.
 class TColorSwatch : public QFrame {
   Q_OBJECT
  public:
@@ -65,6 +66,7 @@ class TColorSwatch : public QFrame {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   std::uint32_t color_ = kWhite;
@@ -215,6 +217,8 @@ class TMainForm : public QMainWindow {
   bool SavePrompt(const QString& question);
   bool FormCloseQuery();
   void ComposeCaption();
+  // Tells a screen reader what the picture shows: the formula as LaTeX.
+  void DescribePicture();
   // The last complete paint drawn again at the paint box's device pixel
   // ratio, rounded up; null at a ratio of 1.
   QImage DevicePicture() const;

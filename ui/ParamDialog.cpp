@@ -51,9 +51,12 @@ void TParamDialog::BuildTextField(const TTextFieldLayout& layout, QLabel*& label
   if (layout.Label == nullptr) return;
   label = MakeLabel(this, QString::fromUtf8(layout.Label), layout.LabelAt);
   edit = MakeEdit(this, layout.Edit);
+  label->setBuddy(edit);
   if (!layout.TermButton.isEmpty()) {
     termButton =
         MakeButton(this, "Term bearbeiten...", layout.TermButton, TButtonPicture::CycleArrows);
+    // Two of these buttons may stand in one dialog: the field tells them apart.
+    termButton->setAccessibleDescription(label->text());
   }
 }
 

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "tests/ui/DialogDriver.h"
+#include "tests/ui/DialogMaker.h"
 #include "ui/BetragEFUnit.h"
 #include "ui/BruchEFUnit.h"
 #include "ui/ButtonPictures.h"
@@ -40,19 +41,6 @@ int CountInk(const QImage& image, TInk ink) {
     for (int x = 0; x < image.width(); ++x) count += InkOf(image.pixel(x, y)) == ink ? 1 : 0;
   }
   return count;
-}
-
-std::unique_ptr<QDialog> MakeDialog(const QString& name, TTestDocument& document) {
-  const TEditorContext context = document.Context();
-  if (name == "TEditForm") return std::make_unique<TEditForm>(context);
-  if (name == "TTermEditForm") return std::make_unique<TTermEditForm>(context);
-  if (name == "TBruchEForm") return std::make_unique<TBruchEForm>(context);
-  if (name == "TWurzelEForm") return std::make_unique<TWurzelEForm>(context);
-  if (name == "TSummeEForm") return std::make_unique<TSummeEForm>(context);
-  if (name == "TPotenzEForm") return std::make_unique<TPotenzEForm>(context);
-  if (name == "TBetragEForm") return std::make_unique<TBetragEForm>(context);
-  if (name == "TIntegralEForm") return std::make_unique<TIntegralEForm>(context);
-  return std::make_unique<TUserEForm>(context);
 }
 
 // Picture, the gap the style leaves after it, and caption.
@@ -119,11 +107,7 @@ void DialogPicturesTest::picturesHaveTheirColours() {
 
 void DialogPicturesTest::dialogsAreFixedCentredAndReadable_data() {
   QTest::addColumn<QString>("dialog");
-  for (const char* name :
-       {"TEditForm", "TTermEditForm", "TBruchEForm", "TWurzelEForm", "TSummeEForm", "TPotenzEForm",
-        "TBetragEForm", "TIntegralEForm", "TUserEForm"}) {
-    QTest::newRow(name) << name;
-  }
+  for (const char* name : kEditingDialogs) QTest::newRow(name) << name;
 }
 
 void DialogPicturesTest::dialogsAreFixedCentredAndReadable() {

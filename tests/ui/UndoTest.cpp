@@ -120,18 +120,18 @@ class UndoTest : public QObject {
     TMainForm& main = Main();
     const TDocumentState before = main.CurrentState();
     QVERIFY(!main.UndoAction->isEnabled());
-    QCOMPARE(main.UndoAction->text(), QString("Rückgängig"));
+    QCOMPARE(main.UndoAction->text(), QString("&Rückgängig"));
 
     step(main);
     const TDocumentState after = main.CurrentState();
     QVERIFY(!(after == before));
     QCOMPARE(main.History().StepCount(), std::size_t{1});
-    QCOMPARE(main.UndoAction->text(), "Rückgängig: " + name);
+    QCOMPARE(main.UndoAction->text(), "&Rückgängig: " + name);
 
     Undo(main);
     QVERIFY(main.CurrentState() == before);
     QVERIFY(!main.UndoAction->isEnabled());
-    QCOMPARE(main.RedoAction->text(), "Wiederherstellen: " + name);
+    QCOMPARE(main.RedoAction->text(), "&Wiederherstellen: " + name);
     QVERIFY(!main.windowTitle().contains('*'));
 
     Redo(main);
