@@ -36,6 +36,7 @@ bench: deps
 
 fuzz: deps
 	@bash scripts/fuzz.sh
+	@bash scripts/fuzz-text.sh
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

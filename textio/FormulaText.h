@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "model/FormulaTree.h"
+#include "textio/Utf.h"
 
 // Longer input is refused before it is read (bytes of UTF-8 or of the file).
 inline constexpr std::size_t kMaxFormulaTextBytes = std::size_t{16} << 20;
@@ -50,8 +51,3 @@ bool FormulaFromLatex(std::u16string_view text, TEntryCursor* cursor, TOwnedLine
 // `xml` as bytes; the XML declaration or a byte order mark names the encoding.
 bool FormulaFromMathML(std::string_view xml, TEntryCursor* cursor, TOwnedLine& out,
                        TTextError& error);
-
-// UTF-8 to UTF-16 and back, for files and terminals. Invalid sequences and
-// lone surrogates become U+FFFD.
-std::u16string Utf16FromUtf8(std::string_view text);
-std::string Utf8FromUtf16(std::u16string_view text);

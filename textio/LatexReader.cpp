@@ -766,7 +766,8 @@ bool FormulaFromLatex(std::u16string_view text, TEntryCursor* cursor, TOwnedLine
     return false;
   }
   bool read = false;
-  RunOnDeepStack([&] {
+  // Each level opens with a brace, a command, a bar or a bracket.
+  RunOnDeepStack(CountOf(text, std::u16string_view(u"{\\|([")), [&] {
     const auto [begin, end] = StripMathDelimiters(text);
     TLatexReader reader(text, begin, end);
     TTextSeq seq;

@@ -474,7 +474,7 @@ bool FormulaFromMathML(std::string_view xml, TEntryCursor* cursor, TOwnedLine& o
     return false;
   }
   bool read = false;
-  RunOnDeepStack([&] {
+  RunOnDeepStack(CountOf(xml, std::string_view("<")), [&] {
     TXmlElement root;
     TXmlTreeReader reader(xml);
     if (!reader.Read(root)) {

@@ -1,15 +1,20 @@
 #include "tools/CliCommands.h"
 
+#include <cctype>
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string_view>
 
 #include "docfile/DocFile.h"
 #include "render/EmbeddedDocument.h"
 #include "render/PictureFormat.h"
+#include "textio/FormulaText.h"
 #include "tools/CliPaint.h"
 #include "tools/DocJson.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -28,8 +33,64 @@ struct TOpenDocument {
   ~TOpenDocument() { Document.Release(); }
 };
 
-// A document file, or the document a PNG or SVG picture carries.
+enum class TTextForm { None, Latex, MathML };
+
+// "-" is standard input, read as LaTeX.
+TTextForm TextFormOfPath(const std::string& path) {
+  if (path == "-") return TTextForm::Latex;
+  std::string extension = fs::path(path).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == ".tex") return TTextForm::Latex;
+  if (extension == ".mml") return TTextForm::MathML;
+  return TTextForm::None;
+}
+
+// Standard input is read once, however often "-" stands among the arguments;
+// what lies beyond the longest formula text is not read at all.
+bool ReadInput(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+  if (path != "-") return ReadDocumentFile(path, bytes, error);
+  static std::vector<std::uint8_t> input;
+  static bool read = false;
+  while (!read && input.size() <= kMaxFormulaTextBytes) {
+    std::uint8_t chunk[65536];
+    const std::size_t got = std::fread(chunk, 1, sizeof chunk, stdin);
+    input.insert(input.end(), chunk, chunk + got);
+    read = got < sizeof chunk;
+  }
+  bytes = input;
+  return true;
+}
+
+// A formula in LaTeX or MathML, with the font, colour and margin of a new
+// document.
+bool OpenFormulaText(const std::string& path, TTextForm form, TOpenDocument& open) {
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  if (!ReadInput(path, bytes, error)) {
+    Report(path, error);
+    return false;
+  }
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  TOwnedLine line;
+  TTextError problem;
+  const bool read = form == TTextForm::MathML
+                        ? FormulaFromMathML(text, &open.Cursor, line, problem)
+                        : FormulaFromLatex(Utf16FromUtf8(text), &open.Cursor, line, problem);
+  if (!read) {
+    Report(path == "-" ? "Standardeingabe" : path, problem.Describe());
+    return false;
+  }
+  open.Document.Release();
+  open.Document.Root = line.release();
+  return true;
+}
+
+// A document file, the document a PNG or SVG picture carries, or a formula
+// as text.
 bool Open(const std::string& path, TOpenDocument& open) {
+  if (const TTextForm form = TextFormOfPath(path); form != TTextForm::None) {
+    return OpenFormulaText(path, form, open);
+  }
   std::vector<std::uint8_t> bytes;
   std::string error;
   if (!ReadDocumentFile(path, bytes, error) || !TakeDocumentFromFile(path, bytes, error) ||
@@ -47,13 +108,14 @@ bool Save(const std::string& path, const TDocument& document) {
   return false;
 }
 
-int PrintJson(const TJsonValue& json) {
-  const std::string text = WriteJson(json);
+int Print(const std::string& text) {
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
     return Report("stdout", "Die Ausgabe konnte nicht geschrieben werden.");
   }
   return kExitOk;
 }
+
+int PrintJson(const TJsonValue& json) { return Print(WriteJson(json)); }
 
 TJsonValue PictureJson(const TSize& size) {
   TJsonValue picture = TJsonValue::MakeObject();
@@ -124,8 +186,25 @@ int RunDump(const TInvocation& call) {
   return PrintJson(json);
 }
 
+int RunLatex(const TInvocation& call) {
+  TOpenDocument open;
+  if (!Open(call.Arguments[0], open)) return kExitFailed;
+  return Print(Utf8FromUtf16(LatexFromFormula(open.Document.Root)) + "\n");
+}
+
+int RunMathML(const TInvocation& call) {
+  TOpenDocument open;
+  if (!Open(call.Arguments[0], open)) return kExitFailed;
+  return Print(Utf8FromUtf16(MathMLFromFormula(open.Document.Root)) + "\n");
+}
+
 int RunBuild(const TInvocation& call) {
   const std::string& jsonPath = call.Arguments[0];
+  if (TextFormOfPath(jsonPath) != TTextForm::None) {
+    TOpenDocument built;
+    if (!Open(jsonPath, built)) return kExitFailed;
+    return Save(call.Arguments[1], built.Document) ? kExitOk : kExitFailed;
+  }
   std::vector<std::uint8_t> text;
   std::string error;
   if (!ReadDocumentFile(jsonPath, text, error)) return Report(jsonPath, error);

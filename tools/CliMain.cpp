@@ -40,18 +40,33 @@ constexpr bool Two(std::size_t count) { return count == 2; }
 constexpr bool Pairs(std::size_t count) { return count >= 2 && count % 2 == 0; }
 
 constexpr std::array kCommands = {
-    TCommand{"dump", "[--layout] DOC.qmt|BILD.png|BILD.svg",
+    TCommand{"dump", "[--layout] DOC",
              "zeigt das Dokument als JSON, so wie es gespeichert ist; aus einem PNG- oder "
              "SVG-Bild die Formel, die es mitträgt",
              kDumpOptions, One, nullptr, RunDump},
+    TCommand{"latex",
+             "DOC",
+             "schreibt die Formel als LaTeX auf die Standardausgabe",
+             {},
+             One,
+             nullptr,
+             RunLatex},
+    TCommand{"mathml",
+             "DOC",
+             "schreibt die Formel als MathML auf die Standardausgabe, mit dem LaTeX als Annotation",
+             {},
+             One,
+             nullptr,
+             RunMathML},
     TCommand{"build",
-             "DOC.json DOC.qmt",
-             "schreibt das Dokument, das die JSON-Datei beschreibt",
+             "DOC.json|FORMEL.tex|FORMEL.mml|- DOC.qmt",
+             "schreibt das Dokument, das die JSON-Datei beschreibt, oder die Formel aus LaTeX "
+             "oder MathML mit Schrift, Farbe und Rand eines neuen Dokuments",
              {},
              Two,
              nullptr,
              RunBuild},
-    TCommand{"render", "[--scale N] [--transparent] DOC.qmt BILD.png [DOC2.qmt BILD2.svg ...]",
+    TCommand{"render", "[--scale N] [--transparent] DOC BILD.png [DOC2 BILD2.svg ...]",
              "malt jedes Dokument wie der Editor und speichert das Bild; das Format folgt der "
              "Endung (.png .jpg .jpeg .bmp .svg .pdf), PNG und SVG tragen die Formel mit",
              kRenderOptions, Pairs, CheckRender, RunRender},
@@ -73,14 +88,17 @@ void PrintUsage(std::ostream& out) {
       out << "      " << option.Name << ": " << option.Help << '\n';
     }
   }
-  out << "\nJSON: {\"Formula\": [EINTRAG, ...] oder null, \"Font\": {\"Charset\", \"Color\", "
+  out << "\nDOC: ein Dokument (.qmt), ein PNG- oder SVG-Bild mit Formel, eine Formel in LaTeX "
+         "(.tex) oder MathML (.mml), oder - für LaTeX von der Standardeingabe.\n"
+         "\nJSON: {\"Formula\": [EINTRAG, ...] oder null, \"Font\": {\"Charset\", \"Color\", "
          "\"Name\", \"Pitch\", \"PixelsPerInch\", \"Size\", \"Style\"}, \"Background\", "
          "\"Margin\"}\n"
          "EINTRAG: {\"IsFunction\", \"Kind\", \"Text1\", \"Text2\", \"First\", \"Second\", "
          "\"Layout\": [zehn ganze Zahlen]}\n"
          "Ein Rand, der keine Zahl ist, steht als \"NaN\", \"Infinity\" oder \"-Infinity\".\n"
-         "\nExit-Status: 0 Erfolg; 1 ein Dokument, eine JSON-Datei oder ein Bild konnte nicht "
-         "gelesen oder geschrieben werden (auch bei ungültigem JSON-Inhalt); 2 falscher Aufruf.\n";
+         "\nExit-Status: 0 Erfolg; 1 ein Dokument, eine JSON-Datei, eine Formel oder ein Bild "
+         "konnte nicht gelesen oder geschrieben werden (auch bei ungültigem JSON-Inhalt; bei einer "
+         "Formel mit Zeile und Spalte); 2 falscher Aufruf.\n";
 }
 
 int UsageError(const std::string& message) {

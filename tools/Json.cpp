@@ -462,9 +462,3 @@ std::string WriteJson(const TJsonValue& value) {
   out.push_back('\n');
   return out;
 }
-
-std::string Utf8FromUtf16(std::u16string_view text) {
-  std::string out;
-  ForEachCharacter(text, [&out](char32_t c, bool lone) { AppendUtf8(lone ? 0xFFFD : c, out); });
-  return out;
-}

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "textio/Utf.h"
+
 struct TJsonValue {
   enum class TType { Null, Bool, Number, String, Array, Object };
 
@@ -37,6 +39,3 @@ bool ParseJson(std::string_view text, int maxDepth, TJsonValue& value, std::stri
 // Indented output. Non-ASCII characters are written as UTF-8; code units
 // that are no character (lone surrogates) as \uXXXX escapes.
 std::string WriteJson(const TJsonValue& value);
-
-// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD. For messages and keys.
-std::string Utf8FromUtf16(std::u16string_view text);

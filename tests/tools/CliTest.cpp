@@ -43,7 +43,10 @@ class CliTest : public ::testing::Test {
     std::ofstream(Path(name), std::ios::binary) << content;
   }
 
-  TRun Run(std::vector<std::string> args) const {
+  // `input` becomes the standard input.
+  TRun Run(std::vector<std::string> args, const std::string& input = "") const {
+    Write("stdin.txt", input);
+    const std::string inPath = Path("stdin.txt");
     args.insert(args.begin(), QM_CLI_PATH);
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
@@ -52,6 +55,7 @@ class CliTest : public ::testing::Test {
     const std::string errPath = Path("stderr.txt");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -321,9 +325,95 @@ TEST_F(CliTest, DoubleDashLetsAFileNameStartWithDashes) {
 TEST_F(CliTest, HelpGoesToStandardOutput) {
   const TRun run = Run({"--help"});
   EXPECT_EQ(run.status, 0);
-  for (const char* command : {"dump", "build", "render", "sample"}) {
+  for (const char* command : {"dump", "latex", "mathml", "build", "render", "sample"}) {
     EXPECT_NE(run.out.find(std::string("  ") + command + " "), std::string::npos) << command;
   }
 }
+
+// The three ways in (a .tex file, a .mml file, standard input) and the two
+// ways out (latex, mathml), each run as a user would.
+TEST_F(CliTest, FormulasTravelAsLatexAndMathML) {
+  const TRun half = Run({"render", "-", Path("half.png")}, "\\frac{1}{2}\n");
+  ASSERT_EQ(half.status, 0) << half.err;
+  EXPECT_EQ(Run({"latex", Path("half.png")}).out, "\\frac{1}{2}\n") << "the PNG carries it";
+
+  Write("root.tex", "$\\sqrt[3]{x}$");
+  ASSERT_EQ(Run({"build", Path("root.tex"), Path("root.qmt")}).status, 0);
+  EXPECT_EQ(Run({"latex", Path("root.qmt")}).out, "\\sqrt[3]{x}\n");
+  const std::string json = Dump(Path("root.qmt"));
+  EXPECT_NE(json.find("\"Margin\": 20"), std::string::npos) << "a new document's margin";
+  EXPECT_NE(json.find("Microsoft Sans Serif"), std::string::npos) << "a new document's font";
+
+  Write("frac.mml", "<math><mfrac><mi>a</mi><mi>b</mi></mfrac></math>");
+  ASSERT_EQ(Run({"build", Path("frac.mml"), Path("frac.qmt")}).status, 0);
+  const TRun mathml = Run({"mathml", Path("frac.qmt")});
+  EXPECT_EQ(mathml.status, 0);
+  EXPECT_EQ(mathml.out.rfind("<math xmlns=\"http://www.w3.org/1998/Math/MathML\"", 0), 0u);
+  EXPECT_NE(mathml.out.find(">\\frac{a}{b}</annotation>"), std::string::npos) << mathml.out;
+
+  // The start-up formula, out as LaTeX and in again, is the same formula.
+  ASSERT_EQ(Run({"sample", Path("start.qmt")}).status, 0);
+  const std::string latex = Run({"latex", Path("start.qmt")}).out;
+  ASSERT_EQ(Run({"build", "-", Path("again.qmt")}, latex).status, 0);
+  EXPECT_EQ(Run({"latex", Path("again.qmt")}).out, latex);
+  Write("start.mml", Run({"mathml", Path("start.qmt")}).out);
+  const TRun svg = Run({"render", Path("start.mml"), Path("start.svg")});
+  EXPECT_EQ(svg.status, 0) << svg.err;
+  EXPECT_EQ(Run({"latex", Path("start.svg")}).out, latex);
+}
+
+struct TTextFailure {
+  const char* Description;
+  std::vector<std::string> Args;  // "@name" is a file in the test folder
+  const char* File;               // written as "bad" with the extension of the first file
+  const char* Input;
+  const char* Message;
+};
+
+class CliTextFailureTest : public CliTest, public testing::WithParamInterface<TTextFailure> {};
+
+TEST_P(CliTextFailureTest, ExitsWithOneAndTheMessageWithItsPosition) {
+  std::vector<std::string> args;
+  for (const std::string& arg : GetParam().Args) {
+    args.push_back(arg.starts_with("@") ? Path(arg.substr(1)) : arg);
+  }
+  if (*GetParam().File != '\0') Write(GetParam().Args[1].substr(1), GetParam().File);
+  const TRun run = Run(args, GetParam().Input);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find(GetParam().Message), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(Path("x.qmt"))) << "nothing is written";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Text, CliTextFailureTest,
+    testing::Values(
+        TTextFailure{"LaTeX from standard input",
+                     {"build", "-", "@x.qmt"},
+                     "",
+                     "\\frac{1}{\\foo}",
+                     "quillmora-cli: Standardeingabe: Zeile 1, Spalte 10: Unbekannter Befehl "
+                     "„\\foo“."},
+        TTextFailure{"LaTeX file over two lines",
+                     {"build", "@bad.tex", "@x.qmt"},
+                     "a +\n\\begin{matrix}",
+                     "",
+                     "bad.tex: Zeile 2, Spalte 1: Umgebungen wie „\\begin{matrix}“"},
+        TTextFailure{"MathML file",
+                     {"build", "@bad.mml", "@x.qmt"},
+                     "<math>\n<mtable/></math>",
+                     "",
+                     "bad.mml: Zeile 2, Spalte 10: Das MathML-Element „mtable“ wird nicht "
+                     "unterstützt."},
+        TTextFailure{"render of LaTeX",
+                     {"render", "@bad.tex", "@x.png"},
+                     "x^",
+                     "",
+                     "bad.tex: Zeile 1, Spalte 2: Nach „^“ fehlt ein Argument."},
+        TTextFailure{"latex of a missing document",
+                     {"latex", "@none.qmt"},
+                     "",
+                     "",
+                     "Die Datei konnte nicht geöffnet werden!"}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 }  // namespace

@@ -1,0 +1,96 @@
+// Formulas as text against one paint of the same formula: writing and
+// reading LaTeX and MathML for the start-up formula and for a formula of
+// 10,000 entries. Text must cost well under a paint.
+#include <benchmark/benchmark.h>
+
+#include "render/Paint.h"
+#include "render/QImageCanvas.h"
+#include "tests/render/FormulaTrees.h"
+#include "textio/FormulaText.h"
+
+namespace {
+
+// 1,000 times a term, a fraction, a root, a power and a sum: 10,000 entries.
+void BuildTenThousand(TFormulaLine* line) {
+  for (int i = 0; i < 1000; ++i) {
+    AppendTermEntry(line, u"x + ");
+    AddStacked(line, fkBruch, u"1", u"n");
+    AppendTermEntry(AddFunction(line, fkWurzel).First, u"2");
+    TFormulaEntry& power = AddFunction(line, fkPotenz);
+    AppendTermEntry(power.First, u"2");
+    AppendTermEntry(power.Second, u"a");
+    AppendTermEntry(AddFunction(line, fkSumme, u"i=1", u"n").First, u"i");
+  }
+}
+
+void Build(TFormulaLine* line, std::int64_t which) {
+  which == 0 ? BuildSampleFormula(line) : BuildTenThousand(line);
+}
+
+void Label(benchmark::State& state) {
+  state.SetLabel(state.range(0) == 0 ? "start-up formula" : "10,000 entries");
+}
+
+void BM_Paint(benchmark::State& state) {
+  TFormulaTree tree;
+  Build(tree.Root(), state.range(0));
+  TQImageCanvas canvas;
+  TPaintInput input;
+  input.Root = tree.Root();
+  PaintComplete(canvas, input);  // at its size: every paint below is one run
+  for (auto _ : state) benchmark::DoNotOptimize(PaintFormula(canvas, input));
+  Label(state);
+}
+
+template <std::u16string (*Write)(const TFormulaLine*)>
+void BM_Write(benchmark::State& state) {
+  TFormulaTree tree;
+  Build(tree.Root(), state.range(0));
+  for (auto _ : state) benchmark::DoNotOptimize(Write(tree.Root()));
+  Label(state);
+}
+
+void BM_ReadLatex(benchmark::State& state) {
+  TFormulaTree tree;
+  Build(tree.Root(), state.range(0));
+  const std::u16string latex = LatexFromFormula(tree.Root());
+  for (auto _ : state) {
+    TEntryCursor cursor = nullptr;
+    TOwnedLine line;
+    TTextError error;
+    if (!FormulaFromLatex(latex, &cursor, line, error)) state.SkipWithError("not read");
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(latex.size() * 2));
+  Label(state);
+}
+
+void BM_ReadMathML(benchmark::State& state) {
+  TFormulaTree tree;
+  Build(tree.Root(), state.range(0));
+  const std::string xml = Utf8FromUtf16(MathMLFromFormula(tree.Root()));
+  for (auto _ : state) {
+    TEntryCursor cursor = nullptr;
+    TOwnedLine line;
+    TTextError error;
+    if (!FormulaFromMathML(xml, &cursor, line, error)) state.SkipWithError("not read");
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(xml.size()));
+  Label(state);
+}
+
+BENCHMARK(BM_Paint)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Write<LatexFromFormula>)
+    ->Name("BM_WriteLatex")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Write<MathMLFromFormula>)
+    ->Name("BM_WriteMathML")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond);
+// A text that can nest deeply is read on a thread of its own: wall time.
+BENCHMARK(BM_ReadLatex)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadMathML)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+}  // namespace

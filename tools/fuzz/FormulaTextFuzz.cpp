@@ -1,0 +1,65 @@
+// libFuzzer targets over the two formula text readers; FUZZ_MATHML chooses
+// MathML, otherwise LaTeX. Besides crashes, leaks and hangs they check that
+// a refusal says what and where, and that whatever is read is written as
+// text that reads again and, from the second writing on, stays the same.
+#include <cstdlib>
+#include <string>
+
+#include "textio/FormulaText.h"
+
+namespace {
+
+bool Read(const std::u16string& text, TEntryCursor* cursor, TOwnedLine& line, TTextError& error) {
+#ifdef FUZZ_MATHML
+  return FormulaFromMathML(Utf8FromUtf16(text), cursor, line, error);
+#else
+  return FormulaFromLatex(text, cursor, line, error);
+#endif
+}
+
+std::u16string Write(const TFormulaLine* line) {
+#ifdef FUZZ_MATHML
+  return MathMLFromFormula(line);
+#else
+  return LatexFromFormula(line);
+#endif
+}
+
+std::u16string WrittenAfterReading(const std::u16string& text, TEntryCursor* cursor) {
+  TOwnedLine line;
+  TTextError error;
+  if (!Read(text, cursor, line, error)) std::abort();  // what was written must read
+  return Write(line.get());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const bool quiet = [] {
+    SetAllocFailureReporter([](const std::string&) {});
+    return true;
+  }();
+  (void)quiet;
+
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  TEntryCursor cursor = nullptr;
+  TOwnedLine line;
+  TTextError error;
+#ifdef FUZZ_MATHML
+  const bool read = FormulaFromMathML(bytes, &cursor, line, error);
+  const std::u16string text = Utf16FromUtf8(bytes);
+#else
+  const std::u16string text = Utf16FromUtf8(bytes);
+  const bool read = FormulaFromLatex(text, &cursor, line, error);
+#endif
+  if (!read) {
+    if (error.Message.empty() || line != nullptr || error.Line < 1 || error.Column < 1) {
+      std::abort();
+    }
+    return 0;
+  }
+  const std::u16string second = WrittenAfterReading(Write(line.get()), &cursor);
+  const std::u16string third = WrittenAfterReading(second, &cursor);
+  if (WrittenAfterReading(third, &cursor) != third) std::abort();
+  return 0;
+}
