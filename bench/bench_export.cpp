@@ -3,8 +3,12 @@
 // files. The paint itself is done once, as the editor has it at hand.
 #include <benchmark/benchmark.h>
 
+#include <QBuffer>
+#include <QImageWriter>
+
 #include "docfile/DocFile.h"
 #include "render/Export.h"
+#include "render/Palette.h"
 #include "render/QImageCanvas.h"
 
 namespace {
@@ -51,6 +55,32 @@ BENCHMARK_CAPTURE(BM_ExportSample, Svg, TExportOptions{TPictureFormat::Svg, 1, f
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ExportSample, Pdf, TExportOptions{TPictureFormat::Pdf, 1, false})
     ->Unit(benchmark::kMillisecond);
+
+// The PNG writer's compression setting (0 to 100) on the start-up formula's
+// palette picture, with the bytes it gives: the measurement behind the
+// setting the export uses.
+void BM_PngCompression(benchmark::State& state) {
+  const TSamplePicture sample;
+  const QImage palette = PaletteImage(sample.Picture.Bitmap);
+  QByteArray bytes;
+  for (auto _ : state) {
+    bytes.clear();
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    writer.setCompression(static_cast<int>(state.range(0)));
+    if (!writer.write(palette)) state.SkipWithError("PNG not written");
+  }
+  state.counters["bytes"] = static_cast<double>(bytes.size());
+}
+BENCHMARK(BM_PngCompression)->DenseRange(20, 100, 10)->Unit(benchmark::kMillisecond);
+
+// Finding the palette of the start-up formula's picture.
+void BM_PaletteOfSample(benchmark::State& state) {
+  const TSamplePicture sample;
+  for (auto _ : state) benchmark::DoNotOptimize(PaletteImage(sample.Picture.Bitmap).colorCount());
+}
+BENCHMARK(BM_PaletteOfSample)->Unit(benchmark::kMicrosecond);
 
 // What the editor pays for keeping a recording of every paint: compare with
 // bench_render's BM_PaintSampleFormulaOnQImage.

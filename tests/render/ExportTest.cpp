@@ -16,7 +16,9 @@
 
 #include "render/EmbeddedDocument.h"
 #include "render/Layout.h"
+#include "render/Palette.h"
 #include "render/QImageCanvas.h"
+#include "render/Replay.h"
 #include "tests/render/Artefacts.h"
 #include "tests/render/ExportSupport.h"
 
@@ -82,6 +84,59 @@ TEST_F(ExportTest, RasterAtScaleOneIsTheScreenBitmap) {
   const QImage jpeg = Decoded(Encoded(picture_, {TPictureFormat::Jpeg, 1, false}));
   EXPECT_EQ(jpeg.size(), bitmap.size());
   SaveArtefact(Decoded(Encoded(picture_, {})), "export-1x.png");
+}
+
+// Byte 25 of a PNG is its colour type: 2 RGB, 3 palette, 6 RGB with alpha.
+char PngColourType(const QByteArray& png) { return png.size() > 25 ? png[25] : '?'; }
+
+// The transparent picture as the exporter draws it, before encoding.
+QImage TransparentReplay(const TPicture& picture, int scale) {
+  const TSize size = picture.Recording.Size;
+  QImage image(QSize(size.cx, size.cy) * scale, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  ReplayRecording(painter, picture.Recording, {scale, true});
+  return image;
+}
+
+// More colours than a palette holds: a band of 512 shades.
+TPicture GradientPicture() {
+  TPicture picture;
+  picture.Bitmap = QImage(512, 3, QImage::Format_RGB32);
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 512; ++x) picture.Bitmap.setPixel(x, y, qRgb(x / 2, (x * 7) % 256, 40));
+  }
+  picture.Recording.Size = {512, 3};
+  return picture;
+}
+
+struct TPngCase {
+  const char* description;
+  const TPicture* picture;
+  TExportOptions options;
+  QImage expected;
+  char colourType;
+};
+
+// A palette when the colours fit, 24 or 32 bits when not; lossless either way.
+TEST_F(ExportTest, PngDecodesToExactlyThePicturesPixels) {
+  const TPicture gradient = GradientPicture();
+  const TPngCase cases[] = {
+      {"screen picture", &picture_, {}, picture_.Bitmap, '\x03'},
+      {"transparent at 3x",
+       &picture_,
+       {TPictureFormat::Png, 3, true},
+       TransparentReplay(picture_, 3).convertToFormat(QImage::Format_ARGB32),
+       '\x03'},
+      {"512 colours", &gradient, {}, gradient.Bitmap, '\x02'},
+  };
+  for (const TPngCase& c : cases) {
+    const QByteArray png = Encoded(*c.picture, c.options);
+    EXPECT_EQ(PngColourType(png), c.colourType) << c.description;
+    const QImage decoded = Decoded(png).convertToFormat(c.expected.format());
+    EXPECT_TRUE(decoded == c.expected) << c.description;
+  }
+  EXPECT_TRUE(PaletteImage(gradient.Bitmap).isNull());
 }
 
 TEST_F(ExportTest, ScaledRasterIsLargerAtAHigherResolution) {
