@@ -6,7 +6,9 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QSvgGenerator>
+#include <cstring>
 #include <iterator>
 #include <span>
 #include <string_view>
@@ -149,6 +151,26 @@ bool EncodeRaster(const TPicture& picture, const TExportOptions& options, QByteA
   return false;
 }
 
+// The generator gives the size in millimetres, rounded to six digits, which
+// readers turn back into pixels one too many. The size in CSS pixels (96 per
+// inch, as the picture has them at scale 1) is exact, at every scale.
+QByteArray WithPixelSize(QByteArray svg, QSize size) {
+  const qsizetype root = svg.indexOf("<svg");
+  if (root < 0) return svg;
+  for (const auto& [name, pixels] :
+       {std::pair{"width=\"", size.width()}, std::pair{"height=\"", size.height()}}) {
+    const qsizetype tagEnd = svg.indexOf('>', root);
+    const qsizetype start = svg.indexOf(name, root);
+    if (start < 0 || start > tagEnd) continue;
+    const qsizetype valueStart = start + qsizetype(std::strlen(name));
+    const qsizetype valueEnd = svg.indexOf('"', valueStart);
+    if (valueEnd < 0) continue;
+    const QByteArray value = QByteArray::number(pixels) + "px";
+    svg.replace(valueStart, valueEnd - valueStart, value);
+  }
+  return svg;
+}
+
 bool EncodeSvg(const TPicture& picture, const TExportOptions& options, QByteArray& bytes,
                std::string& error) {
   const QSize size = PictureSize(picture) * options.Scale;
@@ -163,11 +185,38 @@ bool EncodeSvg(const TPicture& picture, const TExportOptions& options, QByteArra
   generator.setDescription(kCreator);
   if (!ReplayOnto(generator, picture, options, false, error)) return false;
   buffer.close();
+  bytes = WithPixelSize(bytes, PictureSize(picture));
   if (!picture.Document.empty()) bytes = EmbedInSvg(bytes, picture.Document);
   return true;
 }
 
-// The page is the picture at its resolution, rounded up to whole points.
+// A length in points with no more digits than it needs.
+QByteArray PointsText(double points) {
+  QByteArray text = QByteArray::number(points, 'f', 2);
+  while (text.endsWith('0')) text.chop(1);
+  if (text.endsWith('.')) text.chop(1);
+  return text;
+}
+
+// The writer makes pages of whole points, rounded up, and draws from the
+// page's top down. The page's box is narrowed to the picture, `exact`
+// points: from the left and from the top, which leaves its bottom above 0.
+// The new box takes no more bytes than the old one (spaces make up the
+// rest), so every offset the file records stays right.
+void NarrowMediaBox(QByteArray& pdf, QSizeF exact) {
+  static const QRegularExpression box(R"(/MediaBox \[0 0 ([0-9.]+) ([0-9.]+)\])");
+  const QRegularExpressionMatch match = box.match(QString::fromLatin1(pdf));
+  if (!match.hasMatch()) return;
+  const double pageHeight = match.captured(2).toDouble();
+  QByteArray narrowed = "/MediaBox [0 " + PointsText(pageHeight - exact.height()) + " " +
+                        PointsText(exact.width()) + " " + PointsText(pageHeight);
+  const qsizetype length = match.capturedLength();
+  if (narrowed.size() + 1 > length) return;
+  narrowed += QByteArray(length - narrowed.size() - 1, ' ') + "]";
+  pdf.replace(match.capturedStart(), length, narrowed);
+}
+
+// The page is the picture: 72 points for 96 pixels, at every scale.
 bool EncodePdf(const TPicture& picture, const TExportOptions& options, QByteArray& bytes,
                std::string& error) {
   const QSize size = PictureSize(picture);
@@ -187,7 +236,10 @@ bool EncodePdf(const TPicture& picture, const TExportOptions& options, QByteArra
     error = kCannotSave;
     return false;
   }
-  return ReplayOnto(writer, picture, options, true, error);
+  if (!ReplayOnto(writer, picture, options, true, error)) return false;
+  buffer.close();
+  NarrowMediaBox(bytes, QSizeF(size) * 72.0 / kScreenPixelsPerInch);
+  return true;
 }
 
 }  // namespace

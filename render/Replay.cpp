@@ -2,6 +2,7 @@
 
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QString>
 #include <algorithm>
@@ -40,7 +41,9 @@ class TReplayer {
       : painter_(painter),
         background_(recording.Background),
         options_(options),
-        raster_(painter.device()->devType() == QInternal::Image) {}
+        raster_(painter.device()->devType() == QInternal::Image),
+        pdf_(painter.paintEngine() != nullptr &&
+             painter.paintEngine()->type() == QPaintEngine::Pdf) {}
 
   void operator()(const TRecordedText& text);
   void operator()(const TLineOp& line);
@@ -51,11 +54,13 @@ class TReplayer {
   QPoint Scaled(std::int32_t x, std::int32_t y) const {
     return {x * options_.Scale, y * options_.Scale};
   }
+  void DrawWords(QPointF origin, const QString& text);
 
   QPainter& painter_;
   std::uint32_t background_;
   TReplayOptions options_;
   bool raster_;
+  bool pdf_;
   // Chooses the pixel size for a font height exactly as the screen canvas did.
   TQImageCanvas screenFonts_;
   std::map<std::tuple<std::string, std::uint8_t, std::uint8_t, std::int32_t>, TScaledFont> fonts_;
@@ -93,7 +98,28 @@ void TReplayer::operator()(const TRecordedText& text) {
   }
   painter_.setFont(font.Font);
   painter_.setPen(color);
-  painter_.drawText(origin, string);
+  if (pdf_) {
+    DrawWords(origin, string);
+  } else {
+    painter_.drawText(origin, string);
+  }
+}
+
+// The PDF writer's text layer gives the space glyph the character it finds
+// first for it, a tab. Drawn word by word, each where the whole text put it,
+// the text needs no space glyph: readers see the gaps and give spaces.
+void TReplayer::DrawWords(QPointF origin, const QString& text) {
+  const QFontMetricsF metrics(painter_.font());
+  qsizetype start = 0;
+  while (start < text.size()) {
+    const qsizetype end = text.indexOf(' ', start);
+    const qsizetype wordEnd = end < 0 ? text.size() : end;
+    if (wordEnd > start) {
+      const qreal x = metrics.horizontalAdvance(text.left(start));
+      painter_.drawText(origin + QPointF(x, 0), text.mid(start, wordEnd - start));
+    }
+    start = wordEnd + 1;
+  }
 }
 
 // Straight lines cover the same pixels as on screen, scaled; slanted ones run

@@ -13,9 +13,18 @@ struct TGuiSession::TImpl {
   QGuiApplication app{argc, argv};
 };
 
+namespace {
+
+// Qt's own warnings (a missing runtime folder, a font it substitutes) mean
+// nothing to the user of a command: the command says what went wrong itself.
+void SilenceQt(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+}  // namespace
+
 // Qt gets only the program name: the command's own arguments are not its options.
 TGuiSession::TGuiSession() {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  qInstallMessageHandler(SilenceQt);
   impl_ = new TImpl;
 }
 

@@ -50,6 +50,21 @@ std::vector<QString> RecordedTexts(const TPicture& picture) {
   return texts;
 }
 
+// The same, word by word: the PDF draws words, with gaps for the spaces.
+std::vector<QString> RecordedWords(const TPicture& picture) {
+  std::vector<QString> words;
+  for (const TRecordedOp& op : picture.Recording.Ops) {
+    const auto* text = std::get_if<TRecordedText>(&op);
+    if (text == nullptr) continue;
+    for (const QString& word :
+         QString::fromStdU16String(text->Text).split(' ', Qt::SkipEmptyParts)) {
+      words.push_back(word);
+    }
+  }
+  std::sort(words.begin(), words.end());
+  return words;
+}
+
 class ExportTest : public ::testing::Test {
  protected:
   ExportTest() {
@@ -193,6 +208,13 @@ QImage RenderedSvg(const QByteArray& svg, QSize size) {
 TEST_F(ExportTest, SvgIsValidAndKeepsTheTermsAsText) {
   const QByteArray svg = Encoded(picture_, {TPictureFormat::Svg, 1, false});
   EXPECT_EQ(QSvgRenderer(svg).viewBox(), picture_.Bitmap.rect());
+  // Exactly the picture's size, in CSS pixels at any scale.
+  const QByteArray size = QString("<svg width=\"%1px\" height=\"%2px\"")
+                              .arg(picture_.Bitmap.width())
+                              .arg(picture_.Bitmap.height())
+                              .toLatin1();
+  EXPECT_TRUE(svg.contains(size)) << svg.left(200).constData();
+  EXPECT_TRUE(Encoded(picture_, {TPictureFormat::Svg, 3, false}).contains(size));
   bool wellFormed = false;
   EXPECT_EQ(SvgTexts(svg, wellFormed), RecordedTexts(picture_));
   EXPECT_TRUE(wellFormed);
@@ -256,8 +278,7 @@ std::map<QString, QChar> ToUnicode(const QByteArray& pdf) {
   return characters;
 }
 
-// Each BT ... ET block of the page, as text, spaces left out. The writer maps
-// the space glyph to a tab; both go.
+// Each BT ... ET block of the page, as text.
 std::vector<QString> PdfTexts(const QByteArray& pdf) {
   const std::map<QString, QChar> characters = ToUnicode(pdf);
   std::vector<QString> texts;
@@ -272,7 +293,7 @@ std::vector<QString> PdfTexts(const QByteArray& pdf) {
         const auto found = characters.find(code.next().captured(1));
         text += found == characters.end() ? QChar('?') : found->second;
       }
-      texts.push_back(text.remove(' ').remove('\t'));
+      texts.push_back(text);
     }
   }
   std::sort(texts.begin(), texts.end());
@@ -281,9 +302,12 @@ std::vector<QString> PdfTexts(const QByteArray& pdf) {
 
 TEST_F(ExportTest, PdfIsOnePageOfThePictureSizeWithTheTermsAsText) {
   const QSize size = picture_.Bitmap.size();
-  const QString mediaBox = QString("/MediaBox [0 0 %1.000000 %2.000000]")
-                               .arg(std::ceil(size.width() * 0.75))
-                               .arg(std::ceil(size.height() * 0.75));
+  // The page box's top is the top of the whole points the writer pages in.
+  const double top = std::ceil(size.height() * 0.75);
+  const QString mediaBox = QString("/MediaBox [0 %1 %2 %3 ")
+                               .arg(top - size.height() * 0.75)
+                               .arg(size.width() * 0.75)
+                               .arg(top);
   for (int scale : {1, 3}) {
     const QByteArray pdf = Encoded(picture_, {TPictureFormat::Pdf, scale, false});
     EXPECT_TRUE(pdf.startsWith("%PDF-1.")) << scale;
@@ -291,7 +315,11 @@ TEST_F(ExportTest, PdfIsOnePageOfThePictureSizeWithTheTermsAsText) {
     EXPECT_TRUE(pdf.contains("startxref")) << scale;
     EXPECT_EQ(pdf.count("/Type /Page\n"), 1) << scale;
     EXPECT_TRUE(pdf.contains(mediaBox.toLatin1())) << scale << ": the same size at any scale";
-    EXPECT_EQ(PdfTexts(pdf), RecordedTexts(picture_)) << scale;
+    EXPECT_EQ(PdfTexts(pdf), RecordedWords(picture_)) << scale;
+    EXPECT_FALSE(ToUnicode(pdf).empty()) << scale;
+    for (const auto& [glyph, character] : ToUnicode(pdf)) {
+      EXPECT_NE(character, QChar('\t')) << scale << ": glyph " << glyph.toStdString();
+    }
     if (scale == 1) SaveArtefactBytes(pdf, "export.pdf");
   }
 }
