@@ -3,6 +3,20 @@
 #include <cerrno>
 #include <cmath>
 
+namespace {
+
+// The size is read as a whole pixel height at the stored resolution and
+// then taken back to points. At 72 pixels per inch or more that gives the
+// stored size again; below, where a point is less than a pixel, the height
+// rounds and the size with it: 1 point at 48 ppi is 1 pixel, that is 2 points.
+std::int32_t StoredPointSize(const TStoredFont& stored) {
+  const std::int32_t ppi = stored.PixelsPerInch;
+  if (ppi <= 0 || ppi >= 72) return stored.Size;
+  return PointSizeFromHeight(HeightFromPointSize(stored.Size, ppi), ppi);
+}
+
+}  // namespace
+
 TFontDesc FontFromStored(const TStoredFont& stored) {
   TFontDesc font;
   font.Name = stored.Name.substr(0, kMaxFaceNameBytes);
@@ -11,7 +25,7 @@ TFontDesc FontFromStored(const TStoredFont& stored) {
   font.Pitch = stored.Pitch;
   // The point size is kept, not the pixel height: a document saved on a
   // screen of another resolution opens in the same point size.
-  font.Height = HeightFromPointSize(stored.Size, kScreenPixelsPerInch);
+  font.Height = HeightFromPointSize(StoredPointSize(stored), kScreenPixelsPerInch);
   font.Style = stored.Style;
   return font;
 }
