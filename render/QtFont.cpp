@@ -67,15 +67,3 @@ QFont QFontFromDesc(const TFontDesc& font, int pixelSize) {
   if (font.Pitch == 2) qfont.setFixedPitch(true);
   return qfont;
 }
-
-TFontDesc DescFromQFont(const QFont& qfont, std::uint32_t color, std::int32_t height) {
-  TFontDesc font;
-  font.Name = Utf16ToAnsi(qfont.family().toStdU16String()).substr(0, 31);
-  font.Color = color;
-  font.Height = height;
-  font.Pitch = qfont.fixedPitch() ? 2 : 0;
-  font.Style = static_cast<std::uint8_t>(
-      (qfont.bold() ? fsBold : 0) | (qfont.italic() ? fsItalic : 0) |
-      (qfont.underline() ? fsUnderline : 0) | (qfont.strikeOut() ? fsStrikeOut : 0));
-  return font;
-}

@@ -15,5 +15,3 @@ std::uint32_t ValueFromColor(const QColor& color);
 // Face and style of the document font, at the given pixel size (character
 // height). Used by the canvas and by widgets that show document text.
 QFont QFontFromDesc(const TFontDesc& font, int pixelSize);
-// Face and style of a Qt font into a description with the given height.
-TFontDesc DescFromQFont(const QFont& font, std::uint32_t color, std::int32_t height);
