@@ -208,6 +208,9 @@ void TEditForm::AddFuncClick() {
   context_.NotifyChanged();
   SelectOnlyRow(static_cast<int>(line->Count()) - 1);
   EditBtnClick();
+  // The next term is typed at once: left on the button, the focus would let
+  // each blank typed press it again.
+  Edit1->setFocus();
 }
 
 void TEditForm::EditBtnClick() {

@@ -2,6 +2,7 @@
 // sequence, the wheel, and the subtrees it releases.
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include "tests/ui/DialogDriver.h"
@@ -71,6 +72,7 @@ class EditFormTest : public QObject {
   void wheelScrollsThePaletteAnywhere();
   void deletingAFunctionReleasesItsSubtree();
   void startUpEditorKeepsItsFieldAndPalette();
+  void typingAfterAddingAFunctionGoesIntoTheTermField();
 };
 
 void EditFormTest::listShowsKindAndTexts_data() {
@@ -383,6 +385,39 @@ void EditFormTest::startUpEditorKeepsItsFieldAndPalette() {
   QCOMPARE(scrollAgain, 20);
   QCOMPARE(kindAgain, 0);  // the opener resets the selector
   QCOMPARE(document.RootLine->Count(), 0u);
+}
+
+// Once the new function's dialog has closed, the focus is back in the term
+// field: typing there must not press "Funktion hinzufügen...." once per blank.
+void EditFormTest::typingAfterAddingAFunctionGoesIntoTheTermField() {
+  TTestDocument document;
+  TEditForm editor(document.Context());
+  int pressedAgain = 0;
+  QTimer guard;  // closes a dialog that a blank opened, so the test goes on
+  connect(&guard, &QTimer::timeout, [&pressedAgain] {
+    if (auto* opened = qobject_cast<TParamDialog*>(QApplication::activeModalWidget())) {
+      ++pressedAgain;
+      opened->close();
+    }
+  });
+  QString typed;
+  Answer<TEditForm>([&](TEditForm* shown) {
+    AddFunction(shown, fkBruch, [](TParamDialog*) {});
+    guard.start(20);
+    shown->activateWindow();  // as the window manager does when the dialog has gone
+    if (!QTest::qWaitForWindowActive(shown)) Problems() << "the editor is not active again";
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyClicks(focus != nullptr ? focus : shown, " 2 + 5 ");
+    typed = shown->Edit1->text();
+    Click(shown->BackBtn);
+  });
+  editor.OpenOn(&document.RootLine);
+  guard.stop();
+
+  QVERIFY2(Problems().isEmpty(), qPrintable(Problems().join("; ")));
+  QCOMPARE(pressedAgain, 0);
+  QCOMPARE(typed, QString(" 2 + 5 "));
+  QCOMPARE(document.RootLine->Count(), 1u);
 }
 
 QTEST_MAIN(EditFormTest)
