@@ -21,6 +21,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScreen>
+#include <QSettings>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -61,15 +62,22 @@ bool WritableUnlessPicture(const std::string& path, bool fromPicture, std::strin
 
 // ---- TPaintBox --------------------------------------------------------------
 
-TPaintBox::TPaintBox(const TQImageCanvas& bitmap, QWidget* parent)
-    : QWidget(parent), bitmap_(bitmap) {}
+TPaintBox::TPaintBox(const TQImageCanvas& bitmap, std::function<void()> draw, QWidget* parent)
+    : QWidget(parent), bitmap_(bitmap), draw_(std::move(draw)) {}
 
-void TPaintBox::SetDeviceImage(QImage image) {
-  deviceImage_ = std::move(image);
+// Kept until the next picture; shown by the repaint that follows.
+void TPaintBox::SetDeviceImage(QImage image) { deviceImage_ = std::move(image); }
+
+void TPaintBox::ShowDrawn() {
+  drawn_ = true;
   update();
 }
 
+// A repaint the windowing layer asks for draws the picture afresh; the one
+// that ShowDrawn asked for only copies what was just drawn.
 void TPaintBox::paintEvent(QPaintEvent*) {
+  if (!drawn_) draw_();
+  drawn_ = false;
   QPainter painter(this);
   // Image() finishes any drawing still under way on the bitmap.
   const QImage& bitmap = bitmap_.Image();
@@ -141,6 +149,18 @@ TSpinEdit::TSpinEdit(QWidget* parent) : QSpinBox(parent) {
   setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
   setKeyboardTracking(true);
   lineEdit()->installEventFilter(this);
+  // The field's own signal tells of typing, the spin box's of values set or
+  // stepped (it blocks the field's signal then), and on Enter even of a text
+  // that did not change; only a text that differs counts.
+  connect(lineEdit(), &QLineEdit::textChanged, this, &TSpinEdit::NoteText);
+  connect(this, &QSpinBox::textChanged, this, &TSpinEdit::NoteText);
+}
+
+void TSpinEdit::NoteText() {
+  const QString text = lineEdit()->text();
+  if (text == lastText_) return;
+  lastText_ = text;
+  emit TextChange();
 }
 
 namespace {
@@ -194,12 +214,26 @@ void TSpinEdit::focusOutEvent(QFocusEvent* event) {
   const int value = Value();
   const int clamped = std::clamp(value, kMarginMin, kMarginMax);
   if (clamped != value || lineEdit()->text() != QString::number(value)) setValue(clamped);
+  NoteText();  // "020" becomes "20" without a new value
   QSpinBox::focusOutEvent(event);
 }
 
 // ---- TMainForm: construction -------------------------------------------------
 
+// The program keeps no settings, but Qt's own file and colour dialogs would
+// keep folders, history, view mode and custom colours in QtProject.conf under
+// the user's configuration folder. Their settings go below /dev/null instead,
+// where no file can be read or made.
+void KeepNoSettings() {
+  for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+    for (const QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope}) {
+      QSettings::setPath(format, scope, "/dev/null");
+    }
+  }
+}
+
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+  KeepNoSettings();
   setWindowTitle("Quillmora Editor 1.0");
   setFont(TFixedDialog::InterfaceFont());
   resize(780, 580);
@@ -218,7 +252,12 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   FormCreate();
 }
 
-TMainForm::~TMainForm() { FormDestroy(); }
+TMainForm::~TMainForm() {
+  // Closing the window takes the focus from the margin field, which may then
+  // bring its text into range; the half-destroyed window must not hear of it.
+  disconnect(RandEd, nullptr, this, nullptr);
+  FormDestroy();
+}
 
 void TMainForm::SetDialogs(TEditForm* editForm, TAboutBox* aboutBox) {
   editForm_ = editForm;
@@ -297,7 +336,8 @@ void TMainForm::BuildFormatControls() {
   RandEd = new TSpinEdit(panel);
   RandEd->setGeometry(56, 96, 65, 21);
   RandEd->setValue(20);
-  connect(RandEd, &QSpinBox::textChanged, this, &TMainForm::RandEdChange);
+  // Every change of the text counts, "20" to "020" too, and only a change.
+  connect(RandEd, &TSpinEdit::TextChange, this, &TMainForm::RandEdChange);
   // Typing "125" is one step: the changes join until the field is left.
   connect(RandEd, &QAbstractSpinBox::editingFinished, this, [this] { history_.EndMerge(); });
   Label2 = new QLabel("Hintergrundfarbe:", panel);
@@ -314,7 +354,8 @@ void TMainForm::BuildPictureArea() {
   ScrollBox1 = new QScrollArea(centralWidget());
   ScrollBox1->setBackgroundRole(QPalette::Dark);  // the application-workspace colour
   ScrollBox1->setAccessibleName("Formelbild");
-  PaintBox1 = new TPaintBox(FormulaBitmap, nullptr);
+  PaintBox1 = new TPaintBox(
+      FormulaBitmap, [this] { DrawPicture(); }, nullptr);
   PaintBox1->resize(760, 480);
   PaintBox1->setAccessibleName("Formel");
   ScrollBox1->setWidget(PaintBox1);
@@ -413,9 +454,13 @@ void TMainForm::FormDestroy() {
   RootLine = nullptr;
 }
 
+// The new formula belongs to no file: the first "Speichern" asks for a
+// name, so the previous file is never overwritten by it unasked.
 void TMainForm::NewItNow() {
   freetheline(RootLine);
   RootLine = CreateLine(&CurrentEntry);
+  FileName.clear();
+  ComposeCaption();
   PaintBox1Paint();
 }
 
@@ -444,22 +489,23 @@ TPaintInput TMainForm::PaintInput() const {
   return input;
 }
 
-// Paints the picture into FormulaBitmap and shows it. A picture that grew was
-// drawn at the old size, so it is painted once more at the new one.
+// Paints the picture into FormulaBitmap, sizes the paint box to it and shows
+// it. Only here can the formula have changed, so only here is it described.
 void TMainForm::PaintBox1Paint() {
-  const QSize before(FormulaBitmap.Width(), FormulaBitmap.Height());
+  DrawPicture();
+  DescribePicture();
+  PaintBox1->ShowDrawn();
+}
+
+// A picture that grew was drawn at the old size, so it is drawn once more at
+// the new one, at once rather than in the repaint the size change causes.
+void TMainForm::DrawPicture() {
   TRecordedPaint paint = PaintFormulaRecorded(FormulaBitmap, PaintInput());
-  if (paint.Complete) {
-    LastRecording = std::move(paint.Recording);
-    DescribePicture();
-  }
-  PaintBox1->SetDeviceImage(paint.Complete ? DevicePicture() : QImage());
-  const QSize after(FormulaBitmap.Width(), FormulaBitmap.Height());
-  if (PaintBox1->size() != after) PaintBox1->resize(after);
-  PaintBox1->update();
-  if (after != before) {
-    QMetaObject::invokeMethod(this, &TMainForm::PaintBox1Paint, Qt::QueuedConnection);
-  }
+  if (!paint.Complete) paint = PaintFormulaRecorded(FormulaBitmap, PaintInput());
+  LastRecording = std::move(paint.Recording);
+  PaintBox1->SetDeviceImage(DevicePicture());
+  const QSize size(FormulaBitmap.Width(), FormulaBitmap.Height());
+  if (PaintBox1->size() != size) PaintBox1->resize(size);
 }
 
 void TMainForm::DescribePicture() {

@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QString>
 #include <QStyle>
+#include <functional>
 
 #include "history/UndoHistory.h"
 #include "model/FormulaTree.h"
@@ -30,12 +31,16 @@ class QComboBox;
 class TEditForm;
 class TAboutBox;
 
-// The surface that shows the picture; it only copies the bitmap, or on a
-// high-density screen the same picture drawn at the screen's pixels.
+// The surface that shows the picture: the bitmap, or on a high-density
+// screen the same picture drawn at the screen's pixels. `draw` paints the
+// whole formula into the bitmap and sizes this box to it; every repaint of
+// the windowing layer runs it before the picture is copied.
 class TPaintBox : public QWidget {
   Q_OBJECT
  public:
-  TPaintBox(const TQImageCanvas& bitmap, QWidget* parent);
+  TPaintBox(const TQImageCanvas& bitmap, std::function<void()> draw, QWidget* parent);
+  // Shows the picture that `draw` has just painted, without painting it again.
+  void ShowDrawn();
 
   // Shown instead of the bitmap while it is the bitmap's picture: an image
   // whose device pixel ratio times its size in logical pixels is its pixel
@@ -49,6 +54,8 @@ class TPaintBox : public QWidget {
  private:
   const TQImageCanvas& bitmap_;
   QImage deviceImage_;
+  std::function<void()> draw_;
+  bool drawn_ = false;
 };
 
 // A rectangle in the background colour with a black outline; any mouse
@@ -82,6 +89,10 @@ class TSpinEdit : public QSpinBox {
   int Value() const;
   QLineEdit* Field() const { return lineEdit(); }
 
+ signals:
+  // The text differs from what it was before: typed, stepped or set.
+  void TextChange();
+
  protected:
   // Strg+Z and Strg+Y belong to the document's undo, not to the field's own.
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -91,7 +102,16 @@ class TSpinEdit : public QSpinBox {
   void stepBy(int steps) override;
   StepEnabled stepEnabled() const override;
   void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  void NoteText();
+
+  QString lastText_;
 };
+
+// Points Qt's own settings, which its standard dialogs keep, where nothing
+// can be stored; the main window does it before it makes its dialogs.
+void KeepNoSettings();
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -222,6 +242,9 @@ class TMainForm : public QMainWindow {
   // The last complete paint drawn again at the paint box's device pixel
   // ratio, rounded up; null at a ratio of 1.
   QImage DevicePicture() const;
+  // Steps of a paint up to the copy: the whole formula into FormulaBitmap,
+  // the paint box sized to it.
+  void DrawPicture();
   bool WriteDocumentTo(const QString& path);
   void ShowError(const QString& text);
   QString ChooseFile(QFileDialog* dialog);

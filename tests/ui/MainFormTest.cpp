@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -30,6 +31,24 @@
 namespace {
 
 const QString kStartCaption = "Quillmora Editor 1.0 - [unbenannt.qmt]";
+
+// An empty configuration folder of the test's own, named before anything
+// reads the environment, so that a settings file would appear in it.
+QTemporaryDir& ConfigHome() {
+  static QTemporaryDir folder;
+  return folder;
+}
+const bool kConfigHomeSet = qputenv("XDG_CONFIG_HOME", ConfigHome().path().toLocal8Bit());
+
+// Counts the paint events a widget receives.
+class TPaintCounter : public QObject {
+ public:
+  int Paints = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++Paints;
+    return false;
+  }
+};
 
 // Clicks a message box button by its caption.
 void Press(QMessageBox* box, const QString& caption) {
@@ -271,6 +290,134 @@ class MainFormTest : public QObject {
     QVERIFY(form->windowTitle().endsWith("[unbenannt.qmt*]"));
     QTest::qWait(20);
     QCOMPARE(Picture().size(), QSize(42, 42));
+  }
+
+  // After "Neu" the document belongs to no file: neither "Speichern" nor the
+  // save prompt before "Öffnen..." may write the new formula into the
+  // previous one; both ask for a name.
+  void newDocumentIsUntitled_data() {
+    QTest::addColumn<bool>("changedBeforeNew");
+    QTest::addColumn<QString>("then");
+    QTest::newRow("saved, Neu, changed, Speichern") << false << "Speichern";
+    QTest::newRow("changed, Neu with Nein, Öffnen... with Ja") << true << "Öffnen...";
+  }
+  void newDocumentIsUntitled() {
+    QFETCH(bool, changedBeforeNew);
+    QFETCH(QString, then);
+    const QString path = PathIn(changedBeforeNew ? "a-changed.qmt" : "a.qmt");
+    Expect<QFileDialog>([path](QFileDialog* d) { ChooseInDialog(d, path); });
+    form->SaveAsBtn->click();
+    const QByteArray saved = Bytes(path);
+    QVERIFY(saved.size() > 56);
+
+    if (changedBeforeNew) {
+      MarkChanged();
+      Expect<QMessageBox>([](QMessageBox* box) { Press(box, "Nein"); });
+    }
+    form->NewBtn->click();
+    QCOMPARE(form->FileName, QString());
+    QCOMPARE(form->windowTitle(),
+             QString("Quillmora Editor 1.0 - [unbenannt.qmt%1]").arg(changedBeforeNew ? "*" : ""));
+
+    auto askedForName = std::make_shared<bool>(false);
+    const auto cancelSaveDialog = [askedForName](QFileDialog* d) {
+      *askedForName = d->acceptMode() == QFileDialog::AcceptSave;
+      d->reject();
+    };
+    if (then == "Speichern") {
+      MarkChanged();
+      Expect<QFileDialog>(cancelSaveDialog);
+      form->SaveQMTBtn->click();
+    } else {
+      Expect<QMessageBox>([cancelSaveDialog](QMessageBox* box) {
+        Expect<QFileDialog>(cancelSaveDialog);
+        Press(box, "Ja");
+      });
+      form->OpenBtn->click();
+    }
+    QVERIFY(*askedForName);
+    QCOMPARE(Bytes(path), saved);
+    QCOMPARE(form->RootLine->Count(), 0u);
+  }
+
+  // The margin field reacts to every change of its text, and only to one.
+  void marginReactsToChangesOfItsText_data() {
+    QTest::addColumn<QString>("typed");  // at the start of "20"; "Enter" presses Enter
+    QTest::addColumn<bool>("changed");
+    QTest::newRow("20 edited to 020") << "0" << true;
+    QTest::newRow("20 edited to 120") << "1" << true;
+    QTest::newRow("Enter with the text unchanged") << "Enter" << false;
+  }
+  void marginReactsToChangesOfItsText() {
+    QFETCH(QString, typed);
+    QFETCH(bool, changed);
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    form->RandEd->setFocus();
+    QTest::qWait(20);
+    // A term added behind the picture's back shows once the picture is repainted.
+    AppendTermEntry(form->RootLine, u"+ 1");
+    const QSize before = Picture().size();
+    QLineEdit* field = form->RandEd->Field();
+    QTest::keyClick(field, Qt::Key_Home);
+    if (typed == "Enter") {
+      QTest::keyClick(field, Qt::Key_Return);
+    } else {
+      QTest::keyClicks(field, typed);
+    }
+    QCOMPARE(form->Changed, changed);
+    if (changed) QVERIFY(Picture().size().width() > before.width());
+  }
+
+  // A repaint of the paint box by the windowing layer paints the formula
+  // afresh; a picture that keeps its size causes no further repaint.
+  void windowRepaintWalksTheTree() {
+    QTest::qWait(50);
+    const QSize before = Picture().size();
+    AppendTermEntry(form->RootLine, u"+ 12345");
+    form->PaintBox1->repaint();
+    QVERIFY(Picture().width() > before.width());
+    QCOMPARE(form->PaintBox1->size(), Picture().size());
+    QVERIFY(!form->Changed);
+
+    TPaintCounter counter;
+    QTest::qWait(50);
+    form->PaintBox1->installEventFilter(&counter);
+    form->PaintBox1->update();
+    QTest::qWait(200);
+    form->PaintBox1->removeEventFilter(&counter);
+    QCOMPARE(counter.Paints, 1);
+  }
+
+  // The program keeps no settings: Qt's file and colour dialogs, used and
+  // closed, leave nothing in the configuration folder.
+  void dialogsLeaveNoSettings() {
+    QVERIFY(kConfigHomeSet);
+    Expect<QFileDialog>([this](QFileDialog* d) { ChooseInDialog(d, PathIn("kept.qmt")); });
+    form->SaveAsBtn->click();
+    Expect<QFileDialog>([this](QFileDialog* d) { ChooseInDialog(d, PathIn("kept.png")); });
+    form->SaveBtn->click();
+    Expect<QFileDialog>([](QFileDialog* d) { d->reject(); });
+    form->OpenBtn->click();
+    Expect<QColorDialog>([](QColorDialog* d) {
+      QColorDialog::setCustomColor(0, QColor(1, 2, 3));
+      d->setCurrentColor(QColor(1, 2, 3));
+      d->accept();
+    });
+    QTest::mouseClick(form->bkcolor, Qt::LeftButton);
+    QCOMPARE(form->bkcolor->Color(), 0x00030201u);
+    form->Changed = false;
+    form.reset();
+
+    // What Qt would write at the end of the run goes the same way.
+    QSettings qtProject(QSettings::UserScope, "QtProject");
+    qtProject.setValue("probe", 1);
+    qtProject.sync();
+    QCOMPARE(qtProject.status(), QSettings::AccessError);
+    const QDir config(ConfigHome().path());
+    QCOMPARE(config.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+    ShowForm();
   }
 
   void saveAsShowsOnlyTheFileNameAndSaveWritesWithoutDialog() {
