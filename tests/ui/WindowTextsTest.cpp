@@ -98,6 +98,7 @@ const TRow kRows[] = {
      "Über...", kNoPlace},
     {WINDOW(MainForm), kTabOrder,
      "NewBtn|OpenBtn|SaveQMTBtn|SaveAsBtn|CopyBtn|EditBtn|FontBtn|SaveBtn|AboutBtn|EndeBtn|RandEd|"
+     "bkcolor|"
      "ScrollBox1",
      kNoPlace},
 
