@@ -5,7 +5,9 @@
 // controls; a tab row walks the window with the Tab key.
 #include <QColorDialog>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -65,6 +67,13 @@ constexpr QRect Client(int width, int height) { return QRect(0, 0, width, height
 
 QWidget* MenuTitled(TWindows& w, const QString& title);
 QWidget* FileTypes(QFileDialog* dialog) { return dialog->findChild<QComboBox*>("fileTypeCombo"); }
+// A button of the font dialog's own row, not of the chooser inside it.
+QWidget* FontDialogButton(TWindows& w, QDialogButtonBox::StandardButton which) {
+  for (auto* box : w.MainForm.FontDialog1->findChildren<QDialogButtonBox*>()) {
+    if (!w.MainForm.FontDialog1->FontChooser->isAncestorOf(box)) return box->button(which);
+  }
+  return nullptr;
+}
 
 #define WINDOW(W) #W, #W, [](TWindows & w) -> QWidget* { return &w.W; }
 #define CONTROL(W, C) #W, #C, [](TWindows & w) -> QWidget* { return w.W.C; }
@@ -105,6 +114,11 @@ const TRow kRows[] = {
     // The standard dialogs of the main window.
     {MAIN_CHILD(FontDialog1, ColorBtn), kReads, "Farbe...", kNoPlace},
     {CONTROL(MainForm, FontDialog1), kReads, "Schriftart", kNoPlace},
+    {"FontDialog1", "OK", [](TWindows& w) { return FontDialogButton(w, QDialogButtonBox::Ok); },
+     kReads, "OK", kNoPlace},
+    {"FontDialog1", "Abbrechen",
+     [](TWindows& w) { return FontDialogButton(w, QDialogButtonBox::Cancel); }, kReads, "Abbrechen",
+     kNoPlace},
     {CONTROL(MainForm, ColorDialog1), kReads, "Farbe", kNoPlace},
     {CONTROL(MainForm, OpenDialog1), kReads, "Öffnen", kNoPlace},
     {"OpenDialog1", "file types", [](TWindows& w) { return FileTypes(w.MainForm.OpenDialog1); },
