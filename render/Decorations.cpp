@@ -16,8 +16,9 @@ constexpr std::int32_t kBoundGap = 2;
 void DrawRootIndex(TLayoutState& state, std::u16string_view index, std::int32_t x,
                    std::int32_t tickY, std::int32_t cellHeight) {
   TFontScope font(state.Canvas, state.BaseFont, cellHeight);
-  const std::int32_t height = state.Canvas.TextExtent(index).cy;
-  state.Canvas.TextOut(x, tickY - height, index);
+  const TSize size = state.Canvas.TextExtent(index);
+  state.Canvas.TextOut(x, tickY - size.cy, index);
+  if (state.Hits != nullptr) state.Hits->AddOwnDrawing({x, tickY - size.cy, size.cx, size.cy});
 }
 
 // Bounds are not part of the box: they go over whatever lies above and below
@@ -29,12 +30,19 @@ void DrawBounds(TLayoutState& state, const TFormulaEntry& entry, std::int32_t xs
   SetBoundFont(state, entry.BoxHeight);
   const std::u16string_view upper = TextOf(entry.Text2);
   const TSize upperSize = canvas.TextExtent(upper);
-  canvas.TextOut(xs + (signWidth - upperSize.cx) / 2, yt + ink.Top - upperSize.cy - kBoundGap,
-                 upper);
+  const TBox upperCell{xs + (signWidth - upperSize.cx) / 2, yt + ink.Top - upperSize.cy - kBoundGap,
+                       upperSize.cx, upperSize.cy};
+  canvas.TextOut(upperCell.Left, upperCell.Top, upper);
   const std::u16string_view lower = TextOf(entry.Text1);
   const TSize lowerSize = canvas.TextExtent(lower);
-  canvas.TextOut(xs + (signWidth - lowerSize.cx) / 2, yt + entry.BoxHeight + ink.Bottom + kBoundGap,
-                 lower);
+  const TBox lowerCell{xs + (signWidth - lowerSize.cx) / 2,
+                       yt + entry.BoxHeight + ink.Bottom + kBoundGap, lowerSize.cx, lowerSize.cy};
+  canvas.TextOut(lowerCell.Left, lowerCell.Top, lower);
+  // The bounds stand outside the box, yet a double-click there means the sum.
+  if (state.Hits != nullptr) {
+    state.Hits->AddOwnDrawing(upperCell);
+    state.Hits->AddOwnDrawing(lowerCell);
+  }
 }
 
 // Sums and integrals differ only in their sign. The parentheses and the sign

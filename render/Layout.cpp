@@ -100,12 +100,18 @@ std::int32_t FindRowHeight(TLayoutState& state, const TFormulaLine& line) {
   return height;
 }
 
+// Only the drawing pass records, so the boxes are those on the picture.
+THitMap* Recorder(const TLayoutState& state, const TRow& row) {
+  return row.MeasureOnly ? nullptr : state.Hits;
+}
+
 void PlaceTerm(TLayoutState& state, TFormulaEntry& entry, TRow& row) {
   const std::u16string text = ConvertOperators(TextOf(entry.Text1));
   const TSize size = state.Canvas.TextExtent(text);
-  if (!row.MeasureOnly) {
-    state.Canvas.TextOut(Sum(state.CurX, state.ItemSpacing / 2),
-                         Sum(state.CurY, Sum(row.Height, -size.cy) / 2), text);
+  const std::int32_t top = Sum(state.CurY, Sum(row.Height, -size.cy) / 2);
+  if (!row.MeasureOnly) state.Canvas.TextOut(Sum(state.CurX, state.ItemSpacing / 2), top, text);
+  if (THitMap* hits = Recorder(state, row)) {
+    hits->SetBox({state.CurX, top, Sum(state.ItemSpacing, size.cx), size.cy});
   }
   entry.BoxWidth = Sum(state.ItemSpacing, size.cx);
   entry.BoxHeight = size.cy;
@@ -143,13 +149,26 @@ void PlaceStacked(TLayoutState& state, TFormulaEntry& entry, TRow& row) {
   std::int32_t w1 = 0, h1 = 0, w2 = 0, h2 = 0;
   DrawTheLine(state, entry.First, w1, h1, row.MeasureOnly);
   entry.FirstWidth = w1;
+  const std::int32_t firstHeight = h1;
   if (entry.Second != nullptr) h1 = Sum(h1, state.ItemSpacing);
   state.CurX = Sum(left, Sum(room, -entry.SecondWidth) / 2);
   state.CurY = Sum(yt, entry.TopInset, h1);
+  THitMap* hits = Recorder(state, row);
+  if (hits != nullptr) hits->EnterPart(TSequencePart::Second);
   if (entry.Second != nullptr) DrawTheLine(state, entry.Second, w2, h2, row.MeasureOnly);
   entry.SecondWidth = w2;
   state.CurY = ys;
   CloseBox(state, entry, row, xs, std::max(w1, w2), Sum(h1, h2));
+  if (hits != nullptr) {
+    // The bar and the gap around it belong to neither sequence.
+    const std::int32_t top = Sum(yt, entry.TopInset);
+    const std::int32_t width = std::max(w1, w2);
+    hits->SetBox({xs, yt, entry.BoxWidth, entry.BoxHeight});
+    hits->SetArea(TSequencePart::First, {left, top, width, firstHeight});
+    if (entry.Second != nullptr) {
+      hits->SetArea(TSequencePart::Second, {left, Sum(top, h1), width, h2});
+    }
+  }
   if (entry.Second != nullptr && !row.MeasureOnly) {
     // In the middle of the spacing between the two sequences.
     DrawBar(state, Sum(yt, entry.TopInset, h1, -(state.ItemSpacing / 2)), left,
@@ -166,31 +185,43 @@ void PlaceBaseAndExponent(TLayoutState& state, TFormulaEntry& entry, TRow& row) 
   const std::int32_t yt = BoxTop(entry, ys, row.Height);
   const std::int32_t parenthesis =
       row.MeasureOnly ? 0 : KindRules(entry.Kind).Decorate(state, entry, xs, yt);
-  state.CurX = Sum(xs, entry.LeftInset, entry.SecondWidth, parenthesis);
-  state.CurY = Sum(yt, entry.TopInset);
+  const TBox exponent{Sum(xs, entry.LeftInset, entry.SecondWidth, parenthesis),
+                      Sum(yt, entry.TopInset), 0, 0};
+  state.CurX = exponent.Left;
+  state.CurY = exponent.Top;
   std::int32_t w1 = 0, h1 = 0, w2 = 0, h2 = 0;
   DrawTheLine(state, entry.First, w1, h1, row.MeasureOnly);
-  state.CurX = Sum(xs, entry.LeftInset);
-  state.CurY = Sum(yt, entry.TopInset, entry.FirstHeight);
+  const TBox base{Sum(xs, entry.LeftInset), Sum(yt, entry.TopInset, entry.FirstHeight), 0, 0};
+  state.CurX = base.Left;
+  state.CurY = base.Top;
+  THitMap* hits = Recorder(state, row);
+  if (hits != nullptr) hits->EnterPart(TSequencePart::Second);
   if (entry.Second != nullptr) DrawTheLine(state, entry.Second, w2, h2, row.MeasureOnly);
   entry.SecondWidth = w2;
   state.CurY = ys;
   CloseBox(state, entry, row, xs, Sum(w1, w2), Sum(h1, h2));
+  if (hits != nullptr) {
+    hits->SetBox({xs, yt, entry.BoxWidth, entry.BoxHeight});
+    hits->SetArea(TSequencePart::First, {exponent.Left, exponent.Top, w1, h1});
+    hits->SetArea(TSequencePart::Second, {base.Left, base.Top, w2, h2});
+  }
 }
 
 // Pass 2: places, and draws unless measuring, every entry inside the row.
 void PlaceEntries(TLayoutState& state, const TFormulaLine& line, TRow& row) {
   for (std::uint32_t i = 0; i < line.Count(); ++i) {
     TFormulaEntry& entry = *EntryAt(line, i);
+    if (entry.IsFunction > 1) continue;  // not an entry this system writes: no size, no drawing
+    THitMap* hits = Recorder(state, row);
+    if (hits != nullptr) hits->Open(i);
     if (entry.IsFunction == 0) {
       PlaceTerm(state, entry, row);
-    } else if (entry.IsFunction != 1) {
-      continue;  // not an entry this system writes: no size, no drawing
     } else if (KindRules(entry.Kind).Arrangement == TArrangement::Stacked) {
       PlaceStacked(state, entry, row);
     } else {
       PlaceBaseAndExponent(state, entry, row);
     }
+    if (hits != nullptr) hits->Close();
   }
 }
 

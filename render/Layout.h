@@ -11,6 +11,7 @@
 #include "model/FontDesc.h"
 #include "model/FormulaTree.h"
 #include "render/Canvas.h"
+#include "render/HitMap.h"
 
 inline constexpr std::int32_t kItemSpacing = 10;
 
@@ -49,6 +50,9 @@ struct TLayoutState {
   // sequence above it; the outermost call starts afresh.
   std::unordered_map<const TFormulaLine*, TSize> Measured;
   std::int32_t Depth = 0;
+
+  // When set, the drawing pass records where it placed each entry.
+  THitMap* Hits = nullptr;
 };
 
 // Lays out `Line` at (CurX, CurY) and, unless MeasureOnly, draws it. Writes

@@ -27,6 +27,8 @@ TSize PaintFormula(TCanvas& canvas, const TPaintInput& input) {
   state.CurY = margin;
   state.BaseFont = input.Font;
   state.Background = input.Background;
+  state.Hits = input.Hits;
+  if (state.Hits != nullptr) state.Hits->Clear();
   canvas.SetFont(input.Font);
   canvas.SetTransparentText();
 

@@ -7,12 +7,15 @@
 #include "model/FontDesc.h"
 #include "model/FormulaTree.h"
 #include "render/Canvas.h"
+#include "render/HitMap.h"
 
 struct TPaintInput {
   TFormulaLine* Root = nullptr;
   TFontDesc Font;
   std::int32_t Margin = 20;
   std::uint32_t Background = kWhite;
+  // When set, filled afresh with where this paint placed each entry.
+  THitMap* Hits = nullptr;
 };
 
 // One paint on the canvas's bitmap at its current size, then resized to

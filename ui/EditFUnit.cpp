@@ -154,9 +154,10 @@ void TEditForm::BuildList() {
   connect(DownBtn, &QToolButton::clicked, this, &TEditForm::DownBtnClick);
 }
 
-void TEditForm::OpenOn(TFormulaLine** line) {
+void TEditForm::OpenOn(TFormulaLine** line, int selectedRow) {
   LineRef = line;
   Filllist();
+  if (selectedRow >= 0) SelectOnlyRow(selectedRow);
   ComboBox1->setCurrentIndex(0);
   exec();
 }
@@ -223,7 +224,7 @@ void TEditForm::EditBtnClick() {
   if (entry.IsFunction == 0) {
     EditTerm(entry);
   } else {
-    EditFunction(entry);
+    EditFunctionEntry(context_, entry);
   }
   context_.NotifyChanged();
   Filllist();
@@ -238,10 +239,10 @@ void TEditForm::EditTerm(TFormulaEntry& entry) {
   SetText(entry.Text1, ToU16(editor.Edit1->text()));
 }
 
-void TEditForm::EditFunction(TFormulaEntry& entry) {
+void EditFunctionEntry(const TEditorContext& context, TFormulaEntry& entry) {
   const TKindInfo* kind = KindOf(entry);
   if (kind == nullptr) return;
-  const std::unique_ptr<TParamDialog> dialog = kind->Dialog(context_);
+  const std::unique_ptr<TParamDialog> dialog = kind->Dialog(context);
   dialog->FirstRef = &entry.First;
   dialog->SecondRef = &entry.Second;
   dialog->LoadTexts(entry);

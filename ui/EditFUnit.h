@@ -19,13 +19,18 @@
 #include "ui/FixedDialog.h"
 #include "ui/SymbolPalette.h"
 
+// Opens the parameter dialog of a function entry of the open tree and writes
+// its texts back into the entry when it closes. Nothing for another entry.
+void EditFunctionEntry(const TEditorContext& context, TFormulaEntry& entry);
+
 class TEditForm : public TFixedDialog {
   Q_OBJECT
  public:
   explicit TEditForm(const TEditorContext& context);
 
-  // The caller's protocol: edit the sequence held in *line until the dialog closes.
-  void OpenOn(TFormulaLine** line);
+  // The caller's protocol: edit the sequence held in *line until the dialog
+  // closes, with row `selectedRow` selected at first (none when -1).
+  void OpenOn(TFormulaLine** line, int selectedRow = -1);
   void Filllist();
 
   void AddTermClick();
@@ -75,7 +80,6 @@ class TEditForm : public TFixedDialog {
   void SelectOnlyRow(int row);
   void MoveEntry(int from, int to);
   void EditTerm(TFormulaEntry& entry);
-  void EditFunction(TFormulaEntry& entry);
   void ScrollPalette(int pixels);
   void TakeWheel(QWheelEvent* event);
 

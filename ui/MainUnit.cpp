@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QSettings>
@@ -37,6 +38,7 @@
 #include "ui/AboutBoxUnit.h"
 #include "ui/EditFUnit.h"
 #include "ui/FixedDialog.h"
+#include "ui/FormulaHits.h"
 
 namespace {
 
@@ -72,6 +74,17 @@ void TPaintBox::ShowDrawn() {
   drawn_ = true;
   update();
 }
+
+void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
+  emit MouseMove(event->position().toPoint().x(), event->position().toPoint().y());
+}
+
+void TPaintBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  emit DblClick(event->position().toPoint().x(), event->position().toPoint().y());
+}
+
+void TPaintBox::leaveEvent(QEvent*) { emit MouseLeave(); }
 
 // A repaint the windowing layer asks for draws the picture afresh; the one
 // that ShowDrawn asked for only copies what was just drawn.
@@ -359,6 +372,10 @@ void TMainForm::BuildPictureArea() {
   PaintBox1->resize(760, 480);
   PaintBox1->setAccessibleName("Formel");
   ScrollBox1->setWidget(PaintBox1);
+  PaintBox1->setMouseTracking(true);
+  connect(PaintBox1, &TPaintBox::DblClick, this, &TMainForm::PaintBox1DblClick);
+  connect(PaintBox1, &TPaintBox::MouseMove, this, &TMainForm::PaintBox1MouseMove);
+  connect(PaintBox1, &TPaintBox::MouseLeave, statusBar(), &QStatusBar::clearMessage);
   ScrollBox1->setWidgetResizable(false);
   ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
@@ -500,9 +517,13 @@ void TMainForm::PaintBox1Paint() {
 // A picture that grew was drawn at the old size, so it is drawn once more at
 // the new one, at once rather than in the repaint the size change causes.
 void TMainForm::DrawPicture() {
-  TRecordedPaint paint = PaintFormulaRecorded(FormulaBitmap, PaintInput());
-  if (!paint.Complete) paint = PaintFormulaRecorded(FormulaBitmap, PaintInput());
+  TPaintInput input = PaintInput();
+  THitMap placed;
+  input.Hits = &placed;
+  TRecordedPaint paint = PaintFormulaRecorded(FormulaBitmap, input);
+  if (!paint.Complete) paint = PaintFormulaRecorded(FormulaBitmap, input);
   LastRecording = std::move(paint.Recording);
+  PlacedEntries = std::move(placed);
   PaintBox1->SetDeviceImage(DevicePicture());
   const QSize size(FormulaBitmap.Width(), FormulaBitmap.Height());
   if (PaintBox1->size() != size) PaintBox1->resize(size);
@@ -694,13 +715,53 @@ void TMainForm::bkcolorMouseDown() {
   RecordStep("Hintergrundfarbe");
 }
 
-// Everything done in the editor and the dialogs opened from it is one step,
-// and none when the formula came out as it went in.
-void TMainForm::EditBtnClick() {
-  if (editForm_ != nullptr) editForm_->OpenOn(&RootLine);
+void TMainForm::EditBtnClick() { EditFormulaAt(THit{}); }
+
+void TMainForm::PaintBox1DblClick(int x, int y) {
+  // Undo replaces the tree, and so may a dialog's own undo; no second edit
+  // starts while one is open.
+  if (QApplication::activeModalWidget() != nullptr) return;
+  EditFormulaAt(PlacedEntries.HitAt(x, y));
+}
+
+void TMainForm::PaintBox1MouseMove(int x, int y) {
+  statusBar()->showMessage(DescribeHit(&RootLine, PlacedEntries.HitAt(x, y)));
+}
+
+// Everything done in the dialogs opened here is one step, and none when the
+// formula came out as it went in.
+void TMainForm::EditFormulaAt(const THit& hit) {
+  OpenDialogFor(hit);
   PaintBox1Paint();
   SetChanged();
   RecordStep("Formel bearbeiten");
+}
+
+void TMainForm::OpenDialogFor(const THit& hit) {
+  TFormulaEntry* entry = HitEntry(&RootLine, hit);
+  if (entry == nullptr) return OpenEditorOn(&RootLine, -1);
+  switch (hit.Kind) {
+    case THitKind::Term:
+      return OpenEditorOn(SequenceSlot(&RootLine, hit.Line), static_cast<int>(hit.Index));
+    case THitKind::Body: {
+      TFormulaLine** body = hit.Part == TSequencePart::First ? &entry->First : &entry->Second;
+      if (*body != nullptr) return OpenEditorOn(body, -1);
+      return EditFunctionEntry(context_, *entry);
+    }
+    default:
+      return EditFunctionEntry(context_, *entry);
+  }
+}
+
+// The root line has the editor made at start; a nested one gets its own, as
+// the parameter dialogs give it.
+void TMainForm::OpenEditorOn(TFormulaLine** line, int selectedRow) {
+  if (line == &RootLine) {
+    if (editForm_ != nullptr) editForm_->OpenOn(line, selectedRow);
+    return;
+  }
+  TEditForm editor(context_);
+  editor.OpenOn(line, selectedRow);
 }
 
 void TMainForm::AboutBtnClick() {

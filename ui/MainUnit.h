@@ -48,8 +48,17 @@ class TPaintBox : public QWidget {
   void SetDeviceImage(QImage image);
   const QImage& DeviceImage() const { return deviceImage_; }
 
+ signals:
+  // Positions in the picture's pixels.
+  void MouseMove(int x, int y);
+  void DblClick(int x, int y);
+  void MouseLeave();
+
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
   const TQImageCanvas& bitmap_;
@@ -131,6 +140,8 @@ class TMainForm : public QMainWindow {
   // What the last complete paint drew: pictures at other scales and as
   // vectors are drawn from it.
   TRecording LastRecording;
+  // Where the last complete paint placed each entry: what a double-click opens.
+  THitMap PlacedEntries;
   bool Changed = false;
   QString BaseCaption;
   QString FileName;
@@ -215,6 +226,10 @@ class TMainForm : public QMainWindow {
   void CopyBtnClick();
   void Rueckgaengig1Click();
   void Wiederherstellen1Click();
+  // A double-click opens what lies there: a term's sequence, a function's
+  // dialog, or the whole formula; moving the mouse names it in the status bar.
+  void PaintBox1DblClick(int x, int y);
+  void PaintBox1MouseMove(int x, int y);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -255,6 +270,10 @@ class TMainForm : public QMainWindow {
   void MoveInHistory(THistoryMove move, THistoryMove back);
   // The caption's "*" and the two menu entries after the history moved.
   void ShowHistoryState();
+  // Opens the dialog for what `hit` lies on and records the edit as one step.
+  void EditFormulaAt(const THit& hit);
+  void OpenDialogFor(const THit& hit);
+  void OpenEditorOn(TFormulaLine** line, int selectedRow);
 
   QWidget* ButtonPanel() const { return panel_; }
 

@@ -1,0 +1,148 @@
+// Double-clicks into the picture of the real main window: each opens the
+// dialog for what lies there, answered from a timer, and the edit is one
+// undo step. The status bar names what a double-click would open.
+#include <QAction>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QStatusBar>
+#include <QTest>
+
+#include "tests/ui/DialogDriver.h"
+#include "tests/ui/Program.h"
+#include "ui/FormulaHits.h"
+#include "ui/IntegralEFUnit.h"
+
+using namespace DialogDriver;
+
+namespace {
+
+// The first point of the picture, row by row, whose description is `text`.
+// Not (0, 0): the mouse functions of the test library take it for the centre.
+QPoint PointNamed(TMainForm& main, const QString& text) {
+  const QImage picture = SettledPicture(main);
+  THit last;
+  last.Index = ~0u;
+  for (int y = 1; y < picture.height(); ++y) {
+    for (int x = 1; x < picture.width(); ++x) {
+      const THit hit = main.PlacedEntries.HitAt(x, y);
+      const bool same = hit.Kind == last.Kind && hit.Line == last.Line && hit.Index == last.Index &&
+                        hit.Part == last.Part;
+      if (!same && DescribeHit(&main.RootLine, hit) == text) return {x, y};
+      last = hit;
+    }
+  }
+  return {-1, -1};
+}
+
+// The mouse moved over the picture, without a button down.
+void MoveMouse(TMainForm& main, QPoint point) {
+  QMouseEvent move(QEvent::MouseMove, point, main.PaintBox1->mapToGlobal(point), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(main.PaintBox1, &move);
+}
+
+QStringList Rows(const TEditForm* editor) {
+  QStringList rows;
+  for (int i = 0; i < editor->ListView1->topLevelItemCount(); ++i) {
+    const QTreeWidgetItem* item = editor->ListView1->topLevelItem(i);
+    rows << (item->isSelected() ? "> " : "  ") + item->text(0) + " '" + item->text(1) + "'";
+  }
+  return rows;
+}
+
+}  // namespace
+
+class DoubleClickTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TProgram> program_;
+
+ private slots:
+  void init() {
+    program_ = std::make_unique<TProgram>();
+    program_->MainForm.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&program_->MainForm));
+  }
+  void cleanup() {
+    program_->MainForm.Changed = false;
+    program_.reset();
+    QVERIFY2(Problems().isEmpty(), qPrintable(Problems().join("; ")));
+    Problems().clear();
+  }
+
+  void editorsOpenOnTheSequenceThatHoldsWhatWasClicked_data() {
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QStringList>("rows");
+    QTest::newRow("a term: its row in the root editor")
+        << "Term „+ 3 * “"
+        << QStringList{"  Term '12 * 3 / 2 *'", "  Integral Funktion '1'", "> Term '+ 3 * '",
+                       "  Integral Funktion '1'"};
+    QTest::newRow("the sum's lower part, off its term")
+        << "Unterer Teil der Summe" << QStringList{"  Term '5'"};
+    QTest::newRow("a term deep inside: the sum's lower part")
+        << "Term „5“" << QStringList{"> Term '5'"};
+    QTest::newRow("the margin: the whole formula")
+        << "Ganze Formel"
+        << QStringList{"  Term '12 * 3 / 2 *'", "  Integral Funktion '1'", "  Term '+ 3 * '",
+                       "  Integral Funktion '1'"};
+  }
+
+  void editorsOpenOnTheSequenceThatHoldsWhatWasClicked() {
+    QFETCH(QString, status);
+    QFETCH(QStringList, rows);
+    TMainForm& main = program_->MainForm;
+    const QPoint point = PointNamed(main, status);
+    QVERIFY2(point.x() >= 0, qPrintable("nowhere named " + status));
+    MoveMouse(main, point);
+    QCOMPARE(main.statusBar()->currentMessage(), status);
+
+    auto seen = std::make_shared<QStringList>();
+    Answer<TEditForm>([seen](TEditForm* editor) {
+      *seen = Rows(editor);
+      editor->close();
+    });
+    QTest::mouseDClick(main.PaintBox1, Qt::LeftButton, {}, point);
+    QCOMPARE(*seen, rows);
+    QVERIFY(!main.UndoAction->isEnabled());  // nothing changed, no step
+  }
+
+  void theIntegralSignOpensItsDialogAndTheEditIsOneStep() {
+    TMainForm& main = program_->MainForm;
+    const QPoint sign = PointNamed(main, "Integral von 1 bis 10");
+    QVERIFY(sign.x() >= 0);
+    const QImage before = SettledPicture(main);
+    Answer<TIntegralEForm>([](TIntegralEForm* integral) {
+      QCOMPARE(integral->Edit1->text(), QString("1"));
+      QCOMPARE(integral->Edit2->text(), QString("10"));
+      integral->Edit2->selectAll();
+      QTest::keyClicks(integral->Edit2, "20");
+      Click(integral->BackBtn);
+    });
+    QTest::mouseDClick(main.PaintBox1, Qt::LeftButton, {}, sign);
+
+    QCOMPARE(ToQString(TextOf(EntryAt(*main.RootLine, 1)->Text2)), QString("20"));
+    QVERIFY(main.windowTitle().contains('*'));
+    QVERIFY(SettledPicture(main) != before);
+    QCOMPARE(main.UndoAction->text(), QString("&Rückgängig: Formel bearbeiten"));
+    main.UndoAction->trigger();
+    QCOMPARE(ToQString(TextOf(EntryAt(*main.RootLine, 1)->Text2)), QString("10"));
+    QVERIFY(PointNamed(main, "Integral von 1 bis 10").x() >= 0);
+  }
+
+  void theFractionBarOpensTheFractionDialog() {
+    TMainForm& main = program_->MainForm;
+    const QPoint bar = PointNamed(main, "Bruch");
+    QVERIFY(bar.x() >= 0);
+    auto opened = std::make_shared<QString>();
+    Answer<TParamDialog>([opened](TParamDialog* dialog) {
+      *opened = dialog->windowTitle();
+      dialog->close();
+    });
+    QTest::mouseDClick(main.PaintBox1, Qt::LeftButton, {}, bar);
+    QCOMPARE(*opened, QString("Bruch bearbeiten"));
+  }
+};
+
+QTEST_MAIN(DoubleClickTest)
+#include "DoubleClickTest.moc"
