@@ -9,13 +9,17 @@
 
 namespace {
 
-// The smallest entry block: the record image and two empty texts.
-constexpr std::size_t kMinEntryBytes = 64 + 4 + 4;
+// The record image with and without the ten layout fields.
+constexpr std::size_t kFullImageBytes = 64;
+constexpr std::size_t kShortImageBytes = 24;
 
 class TDocumentDecoder {
  public:
-  TDocumentDecoder(std::span<const std::uint8_t> bytes, TEntryCursor* cursor)
-      : in_(bytes), cursor_(cursor) {}
+  TDocumentDecoder(std::span<const std::uint8_t> bytes, TEntryCursor* cursor, TLayoutImage layout)
+      : in_(bytes),
+        cursor_(cursor),
+        layout_(layout),
+        imageBytes_(layout == TLayoutImage::AsLaidOut ? kFullImageBytes : kShortImageBytes) {}
   ~TDocumentDecoder() { freetheline(root_); }
   TDocumentDecoder(const TDocumentDecoder&) = delete;
   TDocumentDecoder& operator=(const TDocumentDecoder&) = delete;
@@ -41,7 +45,8 @@ class TDocumentDecoder {
     slot = CreateLine(cursor_);
     // A count the rest of the file cannot hold is refused before anything
     // grows, so a forged count costs neither memory nor time.
-    if (count > 0 && static_cast<std::size_t>(count) > in_.Remaining() / kMinEntryBytes) {
+    // The smallest entry block: the record image and two empty texts.
+    if (count > 0 && static_cast<std::size_t>(count) > in_.Remaining() / (imageBytes_ + 8)) {
       return Fail(kReadBeyondEnd);
     }
     for (std::int32_t i = 0; i < count; ++i) {
@@ -81,11 +86,13 @@ class TDocumentDecoder {
   // Texts and sub-sequences come from the blocks that follow, not from the slots.
   bool ReadRecordImage(TFormulaEntry& entry) {
     std::uint32_t slots[4];
-    if (in_.Remaining() < 64) return Fail(kReadBeyondEnd);
+    if (in_.Remaining() < imageBytes_) return Fail(kReadBeyondEnd);
     in_.U32(entry.IsFunction);
     in_.U32(entry.Kind);
     for (std::uint32_t& slot : slots) in_.U32(slot);
-    for (const auto field : kLayoutFields) in_.I32(entry.*field);
+    if (layout_ == TLayoutImage::AsLaidOut) {
+      for (const auto field : kLayoutFields) in_.I32(entry.*field);
+    }
     return true;
   }
 
@@ -106,6 +113,8 @@ class TDocumentDecoder {
 
   TByteReader in_;
   TEntryCursor* cursor_;
+  TLayoutImage layout_;
+  std::size_t imageBytes_;
   TFormulaLine* root_ = nullptr;  // owned until handed over
   std::string error_;
 };
@@ -134,9 +143,9 @@ bool CommitDocument(TEntryCursor* cursor, TDocument& out, std::string& error,
 }
 
 bool DecodeDocument(std::span<const std::uint8_t> bytes, TEntryCursor* cursor, TDocument& out,
-                    std::string& error) {
+                    std::string& error, TLayoutImage layout) {
   return CommitDocument(cursor, out, error, [&](TDocument& fresh, std::string& message) {
-    TDocumentDecoder decoder(bytes, cursor);
+    TDocumentDecoder decoder(bytes, cursor, layout);
     if (!decoder.ReadDocument(fresh)) {
       message = decoder.Error();
       return false;

@@ -59,9 +59,8 @@ class TDocumentEncoder {
     out_.U32(TextOf(entry.Text2).empty() ? 0 : 1);
     out_.U32(entry.First != nullptr ? 1 : 0);
     out_.U32(entry.Second != nullptr ? 1 : 0);
-    for (const auto field : kLayoutFields) {
-      out_.I32(layout_ == TLayoutImage::AsLaidOut ? entry.*field : 0);
-    }
+    if (layout_ == TLayoutImage::Omitted) return;
+    for (const auto field : kLayoutFields) out_.I32(entry.*field);
   }
 
   void WriteText(const std::u16string* text) {

@@ -72,10 +72,12 @@ inline constexpr std::array<std::int32_t TFormulaEntry::*, 10> kLayoutFields = {
 // The system's input/output error text for an errno value, full stop included.
 std::string IoErrorText(int errnum);
 
-// What the ten layout fields of each record image hold. Files keep what the
-// last layout left; snapshots of the document write 0, because every paint
-// recomputes the fields and two equal formulas would otherwise differ.
-enum class TLayoutImage { AsLaidOut, Zeroed };
+// Whether the ten layout fields are part of each record image. Files keep
+// what the last layout left. Snapshots of the open document (undo) leave them
+// out: every paint recomputes them, they would make two equal formulas
+// differ, and they are 40 of an entry's 64 bytes. Such bytes are read back
+// only with the same choice.
+enum class TLayoutImage { AsLaidOut, Omitted };
 
 // Serialises a document; `root` may be nullptr (written as presence word 0).
 // A face name longer than 31 bytes is cut to 31.
@@ -89,7 +91,7 @@ std::vector<std::uint8_t> EncodeDocument(const TDocument& document);
 // failure nothing is allocated that outlives the call, `out` and `*cursor` are
 // untouched and `error` holds the message to show.
 bool DecodeDocument(std::span<const std::uint8_t> bytes, TEntryCursor* cursor, TDocument& out,
-                    std::string& error);
+                    std::string& error, TLayoutImage layout = TLayoutImage::AsLaidOut);
 
 // Runs `build` on a fresh document and hands the result to `out` only when
 // it succeeds; otherwise `out` and `*cursor` stay as they were. `build`

@@ -12,7 +12,7 @@ TDocumentState TakeSnapshot(const TFormulaLine* root, const TFontDesc& font,
                             std::uint32_t background, std::int32_t margin) {
   TDocumentState state;
   state.Bytes = EncodeDocument(root, StoredFromFont(font), background, static_cast<double>(margin),
-                               TLayoutImage::Zeroed);
+                               TLayoutImage::Omitted);
   state.Bytes.shrink_to_fit();
   state.Font = font;
   state.Margin = margin;
@@ -22,7 +22,7 @@ TDocumentState TakeSnapshot(const TFormulaLine* root, const TFontDesc& font,
 bool RestoreSnapshot(const TDocumentState& state, TEntryCursor* cursor, TRestoredDocument& out,
                      std::string& error) {
   TDocument document;
-  if (!DecodeDocument(state.Bytes, cursor, document, error)) return false;
+  if (!DecodeDocument(state.Bytes, cursor, document, error, TLayoutImage::Omitted)) return false;
   out.Root = document.Root != nullptr ? document.Root : CreateLine(cursor);
   out.Font = state.Font;
   out.Background = document.Background;

@@ -66,6 +66,32 @@ TEST(SnapshotTest, RestoresTreeFontColourAndMarginExactly) {
   freetheline(root);
 }
 
+// The layout fields are 40 of each record image's 64 bytes; a snapshot
+// leaves them out, so that a hundred steps of 10,000 entries fit in 64 MiB.
+TEST(SnapshotTest, LeavesTheLayoutFieldsOutSoAHundredLargeStepsFit) {
+  TEntryCursor cursor = nullptr;
+  TFormulaLine* root = CreateLine(&cursor);
+  for (int i = 0; i < 2500; ++i) {
+    AppendTermEntry(root, u"12 * 3 / 2 * x + ");
+    TFormulaEntry* fraction = AppendFunctionEntry(root, fkBruch);
+    AppendTermEntry(fraction->First, u" 2 + 5 ");
+    AppendTermEntry(fraction->Second, u" 3 + 5 ");
+  }
+  const TDocumentState state = TakeSnapshot(root, {}, kWhite, 20);
+  EXPECT_EQ(state.Bytes.size() + 10000 * 40,
+            EncodeDocument(root, StoredFromFont({}), kWhite, 20.0).size());
+  TUndoHistory history;
+  history.Reset(state);
+  EXPECT_LT(100 * history.MemoryBytes(), THistoryLimits{}.MaxBytes);
+  TRestoredDocument restored;
+  std::string error;
+  ASSERT_TRUE(RestoreSnapshot(state, &cursor, restored, error)) << error;
+  EXPECT_EQ(TakeSnapshot(restored.Root, restored.Font, restored.Background, restored.Margin),
+            state);
+  freetheline(restored.Root);
+  freetheline(root);
+}
+
 TEST(SnapshotTest, AnEmptyFormulaComesBackAsAnEmptyLine) {
   TEntryCursor cursor = nullptr;
   TFormulaLine* root = CreateLine(&cursor);
