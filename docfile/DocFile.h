@@ -104,6 +104,19 @@ bool CommitDocument(TEntryCursor* cursor, TDocument& out, std::string& error,
 // content reached the disk. `error` gets the message to show.
 bool WriteDocumentFile(const std::string& path, std::span<const std::uint8_t> bytes,
                        std::string& error);
+// Several files written as WriteDocumentFile writes one, for the price of
+// one sync: every new content goes to its temporary file, one sync per file
+// system makes them all durable, then each replaces its target. A crash at
+// any moment leaves each target with its old content or its complete new
+// one. `report` gets the path and message of each file not written; false
+// when there is one.
+struct TFileToWrite {
+  std::string Path;
+  std::span<const std::uint8_t> Bytes;
+};
+using TWriteReport = std::function<void(const std::string& path, const std::string& message)>;
+bool WriteFilesTogether(const std::vector<TFileToWrite>& files, const TWriteReport& report);
+
 // Reads the whole file; `bytes` is only replaced on success.
 bool ReadDocumentFile(const std::string& path, std::vector<std::uint8_t>& bytes,
                       std::string& error);

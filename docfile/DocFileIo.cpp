@@ -10,6 +10,8 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <map>
+#include <set>
 #include <utility>
 
 #include "docfile/DocFile.h"
@@ -128,13 +130,14 @@ bool CheckTarget(const std::string& target, struct stat& st, bool& exists, std::
   return true;
 }
 
-bool FillTemp(int fd, std::span<const std::uint8_t> bytes, const struct stat* keepMode,
+// A batch leaves out the sync: it syncs all its files at once.
+bool FillTemp(int fd, std::span<const std::uint8_t> bytes, const struct stat* keepMode, bool sync,
               std::string& error) {
   if (keepMode != nullptr && ::fchmod(fd, keepMode->st_mode & 07777) != 0) {
     return Fail(error, IoErrorText(errno));
   }
   if (!WriteAll(fd, bytes, error)) return false;
-  if (::fsync(fd) != 0) return Fail(error, IoErrorText(errno));
+  if (sync && ::fsync(fd) != 0) return Fail(error, IoErrorText(errno));
   return true;
 }
 
@@ -145,7 +148,83 @@ void SyncDirectory(const std::string& path) {
   ::close(fd);
 }
 
+// A file of a batch, written to its temporary file but not yet in place.
+struct TStagedFile {
+  std::string Path;  // as given, for messages
+  std::string Target;
+  std::string TempPath;
+};
+
+bool StageFile(const TFileToWrite& file, TStagedFile& staged, std::string& error) {
+  staged.Path = file.Path;
+  staged.Target = ResolveTarget(file.Path);
+  struct stat st {};
+  bool exists = false;
+  if (!CheckTarget(staged.Target, st, exists, error)) return false;
+  TFileDescriptor fd(CreateTempBeside(staged.Target, staged.TempPath));
+  if (fd.Get() < 0) return Fail(error, kCannotCreate);
+  TTempFile temp(staged.TempPath);
+  if (!FillTemp(fd.Get(), file.Bytes, exists ? &st : nullptr, false, error)) return false;
+  if (!fd.Close()) return Fail(error, IoErrorText(errno));
+  temp.Keep();
+  return true;
+}
+
+// One syncfs per file system that holds a staged file; false with the
+// message when one fails.
+bool SyncFileSystems(const std::vector<TStagedFile>& staged, std::string& error) {
+  std::set<dev_t> synced;
+  for (const TStagedFile& file : staged) {
+    const int fd = ::open(DirectoryOf(file.TempPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+      if (fd >= 0) ::close(fd);
+      return Fail(error, IoErrorText(errno));
+    }
+    const bool ok = synced.contains(st.st_dev) || ::syncfs(fd) == 0;
+    const int syncError = errno;
+    ::close(fd);
+    if (!ok) return Fail(error, IoErrorText(syncError));
+    synced.insert(st.st_dev);
+  }
+  return true;
+}
+
 }  // namespace
+
+bool WriteFilesTogether(const std::vector<TFileToWrite>& files, const TWriteReport& report) {
+  bool all = true;
+  std::vector<TStagedFile> staged;
+  for (const TFileToWrite& file : files) {
+    TStagedFile stage;
+    std::string error;
+    if (StageFile(file, stage, error)) {
+      staged.push_back(std::move(stage));
+    } else {
+      report(file.Path, error);
+      all = false;
+    }
+  }
+  std::string error;
+  const bool durable = SyncFileSystems(staged, error);
+  // One file per folder, whose folder is synced once the renames are done.
+  std::map<std::string, std::string> folders;
+  for (const TStagedFile& file : staged) {
+    TTempFile temp(file.TempPath);
+    if (!durable) {
+      report(file.Path, error);
+    } else if (::rename(file.TempPath.c_str(), file.Target.c_str()) != 0) {
+      report(file.Path, kCannotCreate);
+    } else {
+      temp.Keep();
+      folders.emplace(DirectoryOf(file.Target), file.Target);
+      continue;
+    }
+    all = false;
+  }
+  for (const auto& [folder, target] : folders) SyncDirectory(target);
+  return all;
+}
 
 void SetFileWriteFunction(TFileWriteFunction write) { gWrite = write; }
 void ResetFileWriteFunction() { gWrite = ::write; }
@@ -162,7 +241,7 @@ bool WriteDocumentFile(const std::string& path, std::span<const std::uint8_t> by
   if (fd.Get() < 0) return Fail(error, kCannotCreate);
   TTempFile temp(tempPath);
 
-  if (!FillTemp(fd.Get(), bytes, exists ? &st : nullptr, error)) return false;
+  if (!FillTemp(fd.Get(), bytes, exists ? &st : nullptr, true, error)) return false;
   if (!fd.Close()) return Fail(error, IoErrorText(errno));
   if (::rename(temp.Path().c_str(), target.c_str()) != 0) return Fail(error, kCannotCreate);
   temp.Keep();

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string_view>
 
 #include "docfile/DocFile.h"
@@ -13,6 +14,7 @@
 #include "textio/FormulaText.h"
 #include "tools/CliPaint.h"
 #include "tools/DocJson.h"
+#include "tools/RenderBatch.h"
 
 namespace fs = std::filesystem;
 
@@ -224,28 +226,38 @@ bool CheckRender(const TInvocation& call, std::string& error) {
 }
 
 // Every pair is tried, so one bad document does not cost the pictures of the
-// others. The picture carries the document as it was read, before the paint
-// filled in its layout fields.
+// others. The documents are read first, in order (standard input once); the
+// pictures are then painted on every core and written together.
 int RunRender(const TInvocation& call) {
   std::vector<TExportOptions> pictures;
   std::string error;
   if (!ParseRender(call, pictures, error)) return Report("render", error);
   TGuiSession gui;
   int status = kExitOk;
+  std::vector<std::unique_ptr<TOpenDocument>> documents;
+  std::vector<TRenderJob> jobs;
   for (std::size_t i = 0; i + 1 < call.Arguments.size(); i += 2) {
-    const std::string& picturePath = call.Arguments[i + 1];
-    TOpenDocument open;
-    if (!Open(call.Arguments[i], open)) {
+    auto open = std::make_unique<TOpenDocument>();
+    if (!Open(call.Arguments[i], *open)) {
       status = kExitFailed;
       continue;
     }
-    std::vector<std::uint8_t> document = EncodeDocument(open.Document);
-    TPicture picture = PaintAsEditor(open.Document, &open.Cursor);
-    picture.Document = std::move(document);
-    if (!ExportPicture(picture, picturePath, pictures[i / 2], error)) {
-      status = Report(picturePath, error);
+    jobs.push_back({&open->Document, &open->Cursor, call.Arguments[i + 1], pictures[i / 2]});
+    documents.push_back(std::move(open));
+  }
+  const std::vector<TRenderResult> results = RenderPictures(jobs);
+  std::vector<TPictureFile> files;
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    if (results[i].Error.empty()) {
+      files.push_back({jobs[i].PicturePath, results[i].Bytes});
+    } else {
+      status = Report(jobs[i].PicturePath, results[i].Error);
     }
   }
+  const auto report = [](const std::string& path, const std::string& message) {
+    Report(path, message);
+  };
+  if (!WritePictures(files, report)) status = kExitFailed;
   return status;
 }
 

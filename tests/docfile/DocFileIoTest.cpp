@@ -182,6 +182,38 @@ INSTANTIATE_TEST_SUITE_P(
                       TWriteFailureCase{"a device error", IoError, "I/O error 5."}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
+// Files written together: each one written or reported, the others not
+// held up by a failure, a link written through, no temporary file left.
+TEST_F(DocFileIoTest, FilesWrittenTogetherEachArriveOrAreReported) {
+  const std::string old = dir / "old.png";
+  const std::string linked = dir / "linked.png";
+  std::string error;
+  ASSERT_TRUE(WriteDocumentFile(old, kOld, error));
+  ASSERT_TRUE(WriteDocumentFile(linked, kOld, error));
+  fs::create_symlink(linked, dir / "link.png");
+  fs::create_directory(dir / "folder.png");
+  const std::vector<std::uint8_t> sample = SampleBytes();
+  const std::vector<TFileToWrite> files = {
+      {dir / "new.png", sample},    {old, sample},
+      {dir / "folder.png", sample}, {dir / "link.png", sample},
+      {dir / "none/x.png", sample}, {dir / "new.png", kOld},
+  };
+  std::vector<std::string> reported;
+  const bool all = WriteFilesTogether(files, [&](const std::string& path, const std::string& why) {
+    reported.push_back(path + ": " + why);
+  });
+  EXPECT_FALSE(all);
+  const std::vector<std::string> expected = {dir / "folder.png: " + std::string(kCannotCreate),
+                                             dir / "none/x.png: " + std::string(kCannotCreate)};
+  EXPECT_EQ(reported, expected);
+  EXPECT_EQ(Slurp(dir / "new.png"), kOld) << "the later of two pictures for one file wins";
+  EXPECT_EQ(Slurp(old), sample);
+  EXPECT_EQ(Slurp(linked), sample);
+  EXPECT_TRUE(fs::is_symlink(dir / "link.png"));
+  EXPECT_EQ(dir.FileCount(), 5u) << "a temporary file was left behind";
+  EXPECT_TRUE(WriteFilesTogether({}, [](const std::string&, const std::string&) {}));
+}
+
 TEST_F(DocFileIoTest, ShortWritesAreContinued) {
   const std::string path = dir / "doc.qmt";
   SetFileWriteFunction(OneByteAtATime);

@@ -1,0 +1,43 @@
+// The pictures of a render call, made on every core and written together.
+// Painting needs a QGuiApplication (TGuiSession) for the whole batch.
+#pragma once
+
+#include <QByteArray>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "docfile/DocFile.h"
+#include "render/Export.h"
+
+// One picture to make: the document (opened, owned by the caller) and where
+// and how its picture goes.
+struct TRenderJob {
+  TDocument* Document = nullptr;
+  TEntryCursor* Cursor = nullptr;
+  std::string PicturePath;
+  TExportOptions Options;
+};
+
+// What a job made: the picture file's bytes, or the message why not.
+struct TRenderResult {
+  QByteArray Bytes;
+  std::string Error;
+};
+
+// Paints and encodes every job, each document on a core of its own; the
+// results in the order of the jobs. Pictures are independent: each has its
+// own tree, canvas and fonts.
+std::vector<TRenderResult> RenderPictures(const std::vector<TRenderJob>& jobs);
+
+struct TPictureFile {
+  std::string Path;
+  QByteArray Bytes;
+};
+
+// Writes the pictures so that a crash at any moment leaves every target
+// with its old content or its complete new one, at the cost of one sync for
+// the whole batch instead of one per picture. `report` gets the path and
+// message of each failure; false when any picture was not written.
+using TReportFunction = std::function<void(const std::string& path, const std::string& message)>;
+bool WritePictures(const std::vector<TPictureFile>& files, const TReportFunction& report);
