@@ -1,5 +1,7 @@
 #include "model/FormulaTree.h"
 
+#include <cstring>
+
 std::u16string_view TextOf(const std::u16string* text) {
   return text != nullptr ? std::u16string_view(*text) : std::u16string_view();
 }
@@ -75,6 +77,17 @@ void DeleteEntry(TFormulaLine* line, std::int32_t index) {
 void RemoveSecond(TFormulaLine*& second) {
   freetheline(second);
   second = nullptr;
+}
+
+bool MoveEntries(TFormulaLine* from, TFormulaLine* to) {
+  for (std::uint32_t i = 0; i < from->Count(); ++i) {
+    void* slot = to->Append();
+    if (slot == nullptr) return false;
+    // The record owns its texts and sequences; the blank left behind owns nothing.
+    std::memcpy(slot, from->At(i), sizeof(TFormulaEntry));
+    std::memset(from->At(i), 0, sizeof(TFormulaEntry));
+  }
+  return true;
 }
 
 namespace {

@@ -63,5 +63,9 @@ TFormulaEntry* AppendFunctionEntry(TFormulaLine* line, std::uint32_t kind);
 void freetheline(TFormulaLine* line);
 void DeleteEntry(TFormulaLine* line, std::int32_t index);
 void RemoveSecond(TFormulaLine*& second);
+// Moves every entry of `from`, with everything below it, to the end of `to`
+// (both bound to the same cursor variable). False when `to` could not grow:
+// what was not moved stays in `from`, which the caller still releases.
+bool MoveEntries(TFormulaLine* from, TFormulaLine* to);
 // Fills an empty line with the formula shown at start.
 void BuildSampleFormula(TFormulaLine* line);

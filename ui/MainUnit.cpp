@@ -38,6 +38,8 @@
 #include "ui/AboutBoxUnit.h"
 #include "ui/EditFUnit.h"
 #include "ui/FixedDialog.h"
+#include "ui/FormelTextUnit.h"
+#include "ui/FormulaClipboard.h"
 #include "ui/FormulaHits.h"
 
 namespace {
@@ -48,6 +50,8 @@ const QString kUntitled = "unbenannt.qmt";
 const QString kDocumentFilter = "Quillmora Dateien (*.qmt)";
 const QString kPictureFilter = "Formelbilder (*.png *.svg)";
 const QString kAppTitle = "Quillmora Editor";
+// How long a confirmation stays in the status bar; problems stay until the next.
+constexpr int kStatusMillis = 8000;
 const QString kOpenQuestion = "Die Datei wurde noch nicht gespeichert. Wollen Sie jetzt speichern?";
 
 std::string ToLocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -453,6 +457,20 @@ void TMainForm::BuildEditMenu() {
   RedoAction = EditMenu->addAction("&Wiederherstellen", this, &TMainForm::Wiederherstellen1Click);
   RedoAction->setShortcuts(
       {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  BuildTextMenu();
+}
+
+void TMainForm::BuildTextMenu() {
+  EditMenu->addSeparator();
+  CopyLatexAction =
+      EditMenu->addAction("Als &LaTeX kopieren", this, &TMainForm::AlsLaTeXkopieren1Click);
+  CopyMathMLAction =
+      EditMenu->addAction("Als &MathML kopieren", this, &TMainForm::AlsMathMLkopieren1Click);
+  PasteAction = EditMenu->addAction("&Einfügen", this, &TMainForm::Einfuegen1Click);
+  PasteAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+  EditMenu->addSeparator();
+  FormulaTextAction =
+      EditMenu->addAction("&Formel als Text...", this, &TMainForm::FormelalsText1Click);
 }
 
 // ---- TMainForm: the document ---------------------------------------------------
@@ -732,9 +750,7 @@ void TMainForm::PaintBox1MouseMove(int x, int y) {
 // formula came out as it went in.
 void TMainForm::EditFormulaAt(const THit& hit) {
   OpenDialogFor(hit);
-  PaintBox1Paint();
-  SetChanged();
-  RecordStep("Formel bearbeiten");
+  FormulaChangedBy("Formel bearbeiten");
 }
 
 void TMainForm::OpenDialogFor(const THit& hit) {
@@ -796,6 +812,60 @@ void TMainForm::CopyBtnClick() {
   std::unique_ptr<QMimeData> data = MakeClipboardData(CurrentPicture(), error);
   if (data == nullptr) return ShowError(QString::fromStdString(error));
   QGuiApplication::clipboard()->setMimeData(data.release());
+}
+
+// ---- TMainForm: the formula as text ------------------------------------------------------
+
+void TMainForm::AlsLaTeXkopieren1Click() {
+  QGuiApplication::clipboard()->setText(ToQString(LatexFromFormula(RootLine)));
+  statusBar()->showMessage("Die Formel steht als LaTeX in der Zwischenablage.", kStatusMillis);
+}
+
+void TMainForm::AlsMathMLkopieren1Click() {
+  QGuiApplication::clipboard()->setMimeData(MakeMathMLData(RootLine).release());
+  statusBar()->showMessage("Die Formel steht als MathML in der Zwischenablage.", kStatusMillis);
+}
+
+// The pasted entries go to the end of the formula, as one step.
+void TMainForm::Einfuegen1Click() {
+  if (QApplication::activeModalWidget() != nullptr) return;
+  TOwnedLine pasted;
+  QString problem;
+  if (!FormulaFromClipboard(QGuiApplication::clipboard()->mimeData(), &CurrentEntry, pasted,
+                            problem)) {
+    statusBar()->showMessage(problem);
+    return;
+  }
+  const std::uint32_t count = pasted->Count();
+  if (count == 0) {
+    statusBar()->showMessage("Die Formel in der Zwischenablage ist leer.", kStatusMillis);
+    return;
+  }
+  const bool whole = MoveEntries(pasted.get(), RootLine);
+  FormulaChangedBy("Einfügen");
+  if (!whole) {
+    statusBar()->showMessage("Für die ganze Formel reichte der Arbeitsspeicher nicht.");
+    return;
+  }
+  statusBar()->showMessage(
+      QString("%1 %2 eingefügt.").arg(count).arg(count == 1 ? "Eintrag" : "Einträge"),
+      kStatusMillis);
+}
+
+void TMainForm::FormelalsText1Click() {
+  TFormelTextForm dialog(ToQString(LatexFromFormula(RootLine)), PaintInput(), &CurrentEntry, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  TOwnedLine formula = dialog.TakeFormula();
+  if (formula == nullptr) return;
+  freetheline(RootLine);
+  RootLine = formula.release();
+  FormulaChangedBy("Formel als Text");
+}
+
+void TMainForm::FormulaChangedBy(const QString& step) {
+  PaintBox1Paint();
+  SetChanged();
+  RecordStep(step);
 }
 
 // ---- TMainForm: undo and redo -----------------------------------------------------------

@@ -171,11 +171,15 @@ class TMainForm : public QMainWindow {
   // The picture options that go with PictureDialog, kept while the program runs.
   QComboBox* ScaleBox;
   QCheckBox* TransparentBox;
-  // "Bearbeiten": "Rückgängig" and "Wiederherstellen"; later commands that
-  // change the document add their entries here.
+  // "Bearbeiten": "Rückgängig" and "Wiederherstellen", then the formula as
+  // text: the two ways out to the clipboard, "Einfügen" and "Formel als Text...".
   QMenu* EditMenu;
   QAction* UndoAction;
   QAction* RedoAction;
+  QAction* CopyLatexAction;
+  QAction* CopyMathMLAction;
+  QAction* PasteAction;
+  QAction* FormulaTextAction;
 
   // Methods of the document.
   void FormCreate();
@@ -230,6 +234,10 @@ class TMainForm : public QMainWindow {
   // dialog, or the whole formula; moving the mouse names it in the status bar.
   void PaintBox1DblClick(int x, int y);
   void PaintBox1MouseMove(int x, int y);
+  void AlsLaTeXkopieren1Click();
+  void AlsMathMLkopieren1Click();
+  void Einfuegen1Click();
+  void FormelalsText1Click();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -244,6 +252,9 @@ class TMainForm : public QMainWindow {
   void BuildPictureArea();
   void BuildMenus();
   void BuildEditMenu();
+  void BuildTextMenu();
+  // The end of a command that replaced or added to the formula.
+  void FormulaChangedBy(const QString& step);
   void BuildFileDialogs();
   void AddPictureOptions();
   QPushButton* AddButton(const QString& caption, QStyle::StandardPixmap picture, QRect place,

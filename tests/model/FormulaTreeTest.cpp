@@ -90,6 +90,24 @@ TEST_F(FormulaTreeTest, RemovingSecondReleasesIt) {
   EXPECT_EQ(e->Second, nullptr);
 }
 
+TEST_F(FormulaTreeTest, MovingEntriesHandsOverWholeSubtreesAndLeavesBlanks) {
+  BuildSampleFormula(RootLine);
+  TFormulaLine* pasted = CreateLine(&CurrentEntry);
+  AppendTermEntry(pasted, u"x");
+  BuildSampleFormula(pasted);
+  ASSERT_TRUE(MoveEntries(pasted, RootLine));
+  EXPECT_EQ(RootLine->Count(), 9u);
+  EXPECT_EQ(Term(RootLine, 4), u"x");
+  EXPECT_EQ(CountEntries(RootLine), 2 * 15 + 1);  // the sample holds 15 entries
+  EXPECT_EQ(EntryAt(*RootLine, 6)->Kind, static_cast<std::uint32_t>(fkIntegral));
+  for (std::uint32_t i = 0; i < pasted->Count(); ++i) {
+    const TFormulaEntry* left = EntryAt(*pasted, i);
+    EXPECT_TRUE(left->Text1 == nullptr && left->First == nullptr && left->Second == nullptr);
+  }
+  freetheline(pasted);  // releases nothing that moved: the sanitizer would see it twice
+  EXPECT_EQ(Term(RootLine, 5), u"12 * 3 / 2 *");
+}
+
 TEST_F(FormulaTreeTest, WalkDescendingIntoSubSequencesVisitsEachOuterEntryOnce) {
   BuildSampleFormula(RootLine);
   int outer = 0;

@@ -2,8 +2,10 @@
 // them, for tests that go from the main window into the editors.
 #pragma once
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QImage>
+#include <QTest>
 
 #include "ui/EditFUnit.h"
 #include "ui/EditTermFUnit.h"
@@ -27,6 +29,15 @@ struct TProgram {
 inline QImage SettledPicture(const TMainForm& main) {
   for (int round = 0; round < 3; ++round) QCoreApplication::processEvents();
   return main.FormulaBitmap.Image().copy();
+}
+
+// Keys go where the focus is, as they do for a user.
+inline void PressKeys(TMainForm& main, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+  // The offscreen platform leaves a closed dialog the active window, with
+  // the focus in it; on a desktop both come back to the main window.
+  if (QApplication::activeWindow() != &main) QApplication::setActiveWindow(&main);
+  QVERIFY(QTest::qWaitForWindowActive(&main));
+  QTest::keyClick(QApplication::focusWidget(), key, modifiers);
 }
 
 }  // namespace DialogDriver

@@ -19,15 +19,6 @@ namespace {
 
 using TStep = std::function<void(TMainForm&)>;
 
-// Keys go where the focus is, as they do for a user.
-void PressKeys(TMainForm& main, Qt::Key key, Qt::KeyboardModifiers modifiers) {
-  // The offscreen platform leaves a closed dialog the active window, with
-  // the focus in it; on a desktop both come back to the main window.
-  if (QApplication::activeWindow() != &main) QApplication::setActiveWindow(&main);
-  QVERIFY(QTest::qWaitForWindowActive(&main));
-  QTest::keyClick(QApplication::focusWidget(), key, modifiers);
-}
-
 void Undo(TMainForm& main) { PressKeys(main, Qt::Key_Z, Qt::ControlModifier); }
 void Redo(TMainForm& main) { PressKeys(main, Qt::Key_Y, Qt::ControlModifier); }
 void RedoShifted(TMainForm& main) {

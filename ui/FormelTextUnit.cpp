@@ -1,0 +1,105 @@
+#include "ui/FormelTextUnit.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+#include "ui/FixedDialog.h"
+
+TFormelTextForm::TFormelTextForm(const QString& latex, const TPaintInput& look,
+                                 TEntryCursor* cursor, QWidget* parent)
+    : QDialog(parent), initial_(latex), look_(look), cursor_(cursor) {
+  setWindowTitle("Formel als Text");
+  setFont(TFixedDialog::InterfaceFont());
+  auto* label = new QLabel("&LaTeX:", this);
+  Edit1 = new QPlainTextEdit(latex, this);
+  Edit1->setTabChangesFocus(true);
+  Edit1->setFixedHeight(Edit1->fontMetrics().lineSpacing() * 5 + 12);
+  label->setBuddy(Edit1);
+  ErrorLabel = new QLabel(this);
+  ErrorLabel->setWordWrap(true);
+  ErrorLabel->setStyleSheet("color: #b00000");
+  ErrorLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  Preview = new QLabel(this);
+  Preview->setAccessibleName("Vorschau");
+  auto* previewArea = new QScrollArea(this);
+  previewArea->setWidget(Preview);
+  previewArea->setWidgetResizable(false);
+  previewArea->setMinimumHeight(160);
+  auto* buttons = new QDialogButtonBox(this);
+  OKBtn = buttons->addButton("OK", QDialogButtonBox::AcceptRole);
+  CancelBtn = buttons->addButton("Abbrechen", QDialogButtonBox::RejectRole);
+  OKBtn->setDefault(true);
+  connect(OKBtn, &QPushButton::clicked, this, &TFormelTextForm::OKBtnClick);
+  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+  connect(Edit1, &QPlainTextEdit::textChanged, this, &TFormelTextForm::Edit1Change);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(label);
+  layout->addWidget(Edit1);
+  layout->addWidget(ErrorLabel);
+  layout->addWidget(new QLabel("Vorschau:", this));
+  layout->addWidget(previewArea, 1);
+  layout->addWidget(buttons);
+  resize(640, 420);
+  Edit1Change();
+}
+
+// Every change is read and painted at once; the last formula that could be
+// read stays in the preview while the text has a mistake.
+void TFormelTextForm::Edit1Change() {
+  TOwnedLine formula;
+  if (ReadField(formula)) ShowPreview(formula.get());
+}
+
+bool TFormelTextForm::ReadField(TOwnedLine& formula) {
+  TTextError error;
+  if (FormulaFromLatex(Edit1->toPlainText().toStdU16String(), cursor_, formula, error)) {
+    ErrorLabel->clear();
+    Edit1->setExtraSelections({});
+    return true;
+  }
+  ShowProblem(error);
+  return false;
+}
+
+// The message under the field, and the place it names underlined in red.
+void TFormelTextForm::ShowProblem(const TTextError& error) {
+  problem_ = error;
+  ErrorLabel->setText(QString::fromStdString(error.Describe()));
+  QTextEdit::ExtraSelection mark;
+  mark.cursor = QTextCursor(Edit1->document());
+  mark.cursor.setPosition(static_cast<int>(error.Offset));
+  mark.cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+  mark.format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+  mark.format.setUnderlineColor(QColor(0xb0, 0, 0));
+  mark.format.setBackground(QColor(0xff, 0xe0, 0xe0));
+  Edit1->setExtraSelections({mark});
+}
+
+void TFormelTextForm::ShowPreview(TFormulaLine* formula) {
+  TPaintInput input = look_;
+  input.Root = formula;
+  PaintComplete(canvas_, input);
+  Preview->setPixmap(QPixmap::fromImage(canvas_.Image()));
+  Preview->resize(Preview->pixmap().size());
+}
+
+// A text with a mistake is not taken: the caret goes to the mistake. An
+// untouched text changes nothing.
+void TFormelTextForm::OKBtnClick() {
+  if (Edit1->toPlainText() == initial_) return reject();
+  TOwnedLine formula;
+  if (!ReadField(formula)) {
+    QTextCursor caret = Edit1->textCursor();
+    caret.setPosition(static_cast<int>(problem_.Offset));
+    Edit1->setTextCursor(caret);
+    Edit1->setFocus();
+    return;
+  }
+  formula_ = std::move(formula);
+  accept();
+}

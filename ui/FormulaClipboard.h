@@ -1,0 +1,22 @@
+// The formula as text on the clipboard, and what "Einfügen" takes from it.
+#pragma once
+
+#include <QMimeData>
+#include <QString>
+#include <memory>
+
+#include "textio/FormulaText.h"
+
+inline constexpr const char* kMathMLMimeType = "application/mathml+xml";
+inline constexpr const char* kNothingToPaste = "Die Zwischenablage enthält keine Formel.";
+
+// The MathML as application/mathml+xml and as text.
+std::unique_ptr<QMimeData> MakeMathMLData(const TFormulaLine* formula);
+
+// The best formula the clipboard offers, in this order: the document of
+// "In die Zwischenablage kopieren", a PNG or SVG that carries a formula,
+// MathML, then text (read as MathML when it is XML, otherwise as LaTeX).
+// On failure `problem` says why, in German: what the best offer that could
+// not be read reported, or kNothingToPaste.
+bool FormulaFromClipboard(const QMimeData* data, TEntryCursor* cursor, TOwnedLine& formula,
+                          QString& problem);
