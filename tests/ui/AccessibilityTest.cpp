@@ -127,7 +127,8 @@ class AccessibilityTest : public QObject {
     }
     QCOMPARE(seen, QStringList({
                        "&Datei: &Neu, Ö&ffnen..., &Speichern, Speichern &unter..., &Beenden",
-                       "&Bearbeiten: &Rückgängig, &Wiederherstellen",
+                       "&Bearbeiten: &Rückgängig, &Wiederherstellen, Als &LaTeX kopieren, "
+                       "Als &MathML kopieren, &Einfügen, &Formel als Text...",
                        "&Hilfe: Ü&ber...",
                    }));
   }

@@ -102,7 +102,9 @@ const TRow kRows[] = {
     {"MainForm", "menu Datei", [](TWindows& w) { return MenuTitled(w, "Datei"); }, kReads,
      "Neu|Öffnen...|Speichern|Speichern unter...|-|Beenden", kNoPlace},
     {"MainForm", "menu Bearbeiten", [](TWindows& w) { return MenuTitled(w, "Bearbeiten"); }, kReads,
-     "Rückgängig|Wiederherstellen", kNoPlace},
+     "Rückgängig|Wiederherstellen|-|Als LaTeX kopieren|Als MathML kopieren|Einfügen|-|"
+     "Formel als Text...",
+     kNoPlace},
     {"MainForm", "menu Hilfe", [](TWindows& w) { return MenuTitled(w, "Hilfe"); }, kReads,
      "Über...", kNoPlace},
     {WINDOW(MainForm), kTabOrder,
