@@ -924,6 +924,11 @@ QString DraggedFile(const QMimeData* data) {
   return url.isLocalFile() ? url.toLocalFile() : QString();
 }
 
+// Text that is no address: a formula in LaTeX.
+bool IsDraggedText(const QMimeData* data) {
+  return data != nullptr && data->urls().isEmpty() && !data->text().isEmpty();
+}
+
 }  // namespace
 
 // Queued: the prompt and an error message are modal, and neither the start
@@ -938,12 +943,35 @@ void TMainForm::OpenFromOutside(const QString& path) {
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
-  if (!DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  const QMimeData* data = event->mimeData();
+  if (!DraggedFile(data).isEmpty() || IsDraggedText(data)) event->acceptProposedAction();
 }
 
 void TMainForm::dropEvent(QDropEvent* event) {
-  const QString path = DraggedFile(event->mimeData());
-  if (path.isEmpty()) return;
-  event->acceptProposedAction();
-  OpenFromOutside(path);
+  const QMimeData* data = event->mimeData();
+  const QString path = DraggedFile(data);
+  if (!path.isEmpty()) {
+    event->acceptProposedAction();
+    OpenFromOutside(path);
+  } else if (IsDraggedText(data)) {
+    event->acceptProposedAction();
+    const QString text = data->text();
+    QMetaObject::invokeMethod(
+        this, [this, text]() { AppendLatex(text); }, Qt::QueuedConnection);
+  }
+}
+
+void TMainForm::AppendLatex(const QString& text) {
+  TOwnedLine read;
+  TTextError error;
+  if (!FormulaFromLatex(text.toStdU16String(), &CurrentEntry, read, error)) {
+    ShowError("Der Text ist keine lesbare Formel in LaTeX.\n" +
+              QString::fromStdString(error.Describe()));
+    return;
+  }
+  if (read->Count() == 0) return;
+  AppendEntries(RootLine, read.get());
+  PaintBox1Paint();
+  SetChanged();
+  RecordStep("Text einfügen");
 }

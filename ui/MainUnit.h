@@ -263,6 +263,9 @@ class TMainForm : public QMainWindow {
   bool SavePrompt(const QString& question);
   bool FormCloseQuery();
   void ComposeCaption();
+  // Appends the formula a LaTeX text describes, as one step; a German
+  // message where it cannot be read.
+  void AppendLatex(const QString& text);
   // Tells a screen reader what the picture shows: the formula as LaTeX.
   void DescribePicture();
   // The last complete paint drawn again at the paint box's device pixel

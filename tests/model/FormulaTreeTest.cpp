@@ -57,6 +57,33 @@ TEST_F(FormulaTreeTest, TermEntryHoldsItsTextOnly) {
   EXPECT_EQ(TextOf(empty->Text1), u"");
 }
 
+// The moved entries keep their parts; releasing both sequences afterwards
+// releases everything once (the sanitizers see a double or missing release).
+TEST_F(FormulaTreeTest, AppendedEntriesMoveWithTheirPartsAndLeaveBlanks) {
+  AppendTermEntry(RootLine, u"a");
+  TFormulaLine* other = CreateLine(&CurrentEntry);
+  AppendTermEntry(other, u"b");
+  TFormulaEntry* fraction = AppendFunctionEntry(other, fkBruch);
+  AppendTermEntry(fraction->First, u"1");
+  TFormulaLine* numerator = fraction->First;
+
+  ASSERT_TRUE(AppendEntries(RootLine, other));
+  ASSERT_EQ(RootLine->Count(), 3u);
+  EXPECT_EQ(Term(RootLine, 0), u"a");
+  EXPECT_EQ(Term(RootLine, 1), u"b");
+  EXPECT_EQ(EntryAt(*RootLine, 2)->First, numerator);
+  EXPECT_EQ(Term(numerator, 0), u"1");
+  ASSERT_EQ(other->Count(), 2u);
+  for (std::uint32_t i = 0; i < other->Count(); ++i) {
+    const TFormulaEntry* blank = EntryAt(*other, i);
+    EXPECT_EQ(blank->Text1, nullptr);
+    EXPECT_EQ(blank->First, nullptr);
+    EXPECT_EQ(blank->Second, nullptr);
+  }
+  freetheline(other);
+  EXPECT_EQ(CountEntries(RootLine), 4);
+}
+
 TEST_F(FormulaTreeTest, DeletingANestedFunctionReleasesItsWholeSubtree) {
   AppendTermEntry(RootLine, u"a");
   TFormulaEntry* outer = AppendFunctionEntry(RootLine, fkBruch);

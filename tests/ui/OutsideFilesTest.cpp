@@ -11,6 +11,7 @@
 
 #include "docfile/DocFile.h"
 #include "tests/ui/DialogDriver.h"
+#include "textio/FormulaText.h"
 #include "ui/MainUnit.h"
 #include "ui/StartArguments.h"
 
@@ -169,20 +170,61 @@ class OutsideFilesTest : public QObject {
     QVERIFY(!form->Changed);
   }
 
-  void onlyOneLocalFileIsTaken_data() {
+  void onlyOneLocalFileOrTextIsTaken_data() {
     QTest::addColumn<QList<QUrl>>("urls");
+    QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("taken");
     const QUrl local = QUrl::fromLocalFile("/tmp/a.qmt");
-    QTest::newRow("one local file") << QList<QUrl>{local} << true;
-    QTest::newRow("two files") << QList<QUrl>{local, QUrl::fromLocalFile("/tmp/b.qmt")} << false;
-    QTest::newRow("a web address") << QList<QUrl>{QUrl("https://example.org/a.qmt")} << false;
-    QTest::newRow("no address") << QList<QUrl>{} << false;
+    const QUrl web("https://example.org/a.qmt");
+    QTest::newRow("one local file") << QList<QUrl>{local} << "" << true;
+    QTest::newRow("two files") << QList<QUrl>{local, QUrl::fromLocalFile("/tmp/b.qmt")} << ""
+                               << false;
+    QTest::newRow("a web address") << QList<QUrl>{web} << "" << false;
+    QTest::newRow("a web address with its text") << QList<QUrl>{web} << web.toString() << false;
+    QTest::newRow("text") << QList<QUrl>{} << "\\frac{1}{2}" << true;
+    QTest::newRow("nothing") << QList<QUrl>{} << "" << false;
   }
-  void onlyOneLocalFileIsTaken() {
+  void onlyOneLocalFileOrTextIsTaken() {
     QFETCH(QList<QUrl>, urls);
+    QFETCH(QString, text);
     QFETCH(bool, taken);
     auto data = FilesData(urls);
+    if (!text.isEmpty()) data->setText(text);
     QCOMPARE(DragEnter(form.get(), data.get()), taken);
+  }
+
+  // Dropped text is read as LaTeX and appended as one step that one undo takes back.
+  void droppedLatexIsAppendedAsOneStep() {
+    const QString latex = "\\frac{1}{2} + \\sqrt{x}";
+    TEntryCursor cursor = nullptr;
+    TOwnedLine expected;
+    TTextError error;
+    QVERIFY(FormulaFromLatex(latex.toStdU16String(), &cursor, expected, error));
+    const QString before = DialogDriver::Outline(form->RootLine);
+
+    auto data = std::make_unique<QMimeData>();
+    data->setText(latex);
+    Drop(form.get(), data.get());
+    Settle();
+    QCOMPARE(DialogDriver::Outline(form->RootLine), before + DialogDriver::Outline(expected.get()));
+    QVERIFY(form->windowTitle().endsWith("*]"));
+    QVERIFY(form->UndoAction->isEnabled());
+    form->UndoAction->trigger();
+    QCOMPARE(DialogDriver::Outline(form->RootLine), before);
+    QVERIFY(!form->Changed);
+  }
+
+  void unreadableLatexIsRefusedWithAMessage() {
+    const QString before = DialogDriver::Outline(form->RootLine);
+    auto data = std::make_unique<QMimeData>();
+    data->setText("\\frac{1");
+    auto shown = AnswerBox(QMessageBox::Ok);
+    Drop(form.get(), data.get());
+    Settle();
+    QVERIFY2(shown->startsWith("Der Text ist keine lesbare Formel in LaTeX.\nZeile 1, Spalte"),
+             qPrintable(*shown));
+    QCOMPARE(DialogDriver::Outline(form->RootLine), before);
+    QVERIFY(!form->Changed);
   }
 };
 
