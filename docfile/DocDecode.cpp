@@ -49,6 +49,9 @@ class TDocumentDecoder {
     if (count > 0 && static_cast<std::size_t>(count) > in_.Remaining() / (imageBytes_ + 8)) {
       return Fail(kReadBeyondEnd);
     }
+    // The whole block at once: growing it step by step would copy a long
+    // line over and over.
+    if (count > 0 && !slot->Reserve(static_cast<std::uint32_t>(count))) return Fail(kOutOfMemory);
     for (std::int32_t i = 0; i < count; ++i) {
       if (!ReadEntry(*slot, depth)) return false;
     }

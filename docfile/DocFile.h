@@ -56,6 +56,10 @@ inline constexpr const char* kReadBeyondEnd = "Read beyond end of file.";
 inline constexpr const char* kTooDeep =
     "Die Datei ist zu tief verschachtelt (mehr als 1000 Ebenen).";
 inline constexpr const char* kTooLarge = "Die Datei ist zu groß (mehr als 256 MiB).";
+inline constexpr const char* kTooLargeToSave =
+    "Das Dokument ist zu groß zum Speichern (mehr als 256 MiB).";
+inline constexpr const char* kTooDeepToSave =
+    "Das Dokument ist zu tief verschachtelt zum Speichern (mehr als 1000 Ebenen).";
 inline constexpr const char* kOutOfMemory =
     "Die Datei konnte nicht gelesen werden: nicht genug Arbeitsspeicher.";
 
@@ -86,6 +90,18 @@ std::vector<std::uint8_t> EncodeDocument(const TFormulaLine* root, const TStored
                                          TLayoutImage layout = TLayoutImage::AsLaidOut);
 std::vector<std::uint8_t> EncodeDocument(const TDocument& document);
 
+// The length of the file EncodeDocument would make, found without making
+// it, and whether a sequence lies deeper than the reader accepts (the walk
+// stops there, so Bytes is then only a lower bound).
+struct TDocumentMeasure {
+  std::uint64_t Bytes = 0;
+  bool TooDeep = false;
+};
+TDocumentMeasure MeasureDocument(const TDocument& document);
+// The writer refuses what the reader would refuse (size and depth), before
+// anything is encoded or written: kTooLargeToSave or kTooDeepToSave.
+bool CheckDocumentForWriting(const TDocument& document, std::string& error);
+
 // Parses a whole file's bytes. On success `out` owns a new tree bound to
 // `cursor` (a tree `out` held before is released: the document owns it); on
 // failure nothing is allocated that outlives the call, `out` and `*cursor` are
@@ -100,8 +116,8 @@ bool DecodeDocument(std::span<const std::uint8_t> bytes, TEntryCursor* cursor, T
 bool CommitDocument(TEntryCursor* cursor, TDocument& out, std::string& error,
                     const std::function<bool(TDocument& fresh, std::string& error)>& build);
 
-// Writes atomically: the previous file stays intact unless the whole new
-// content reached the disk. `error` gets the message to show.
+// Writes safely (SafeWrite.h): the previous file stays intact unless the
+// whole new content reached the disk. `error` gets the message to show.
 bool WriteDocumentFile(const std::string& path, std::span<const std::uint8_t> bytes,
                        std::string& error);
 // Several files written as WriteDocumentFile writes one, for the price of
@@ -120,11 +136,6 @@ bool WriteFilesTogether(const std::vector<TFileToWrite>& files, const TWriteRepo
 // Reads the whole file; `bytes` is only replaced on success.
 bool ReadDocumentFile(const std::string& path, std::vector<std::uint8_t>& bytes,
                       std::string& error);
-
-// The write(2) that WriteDocumentFile uses; tests replace it to make writes fail.
-using TFileWriteFunction = ssize_t (*)(int fd, const void* data, std::size_t size);
-void SetFileWriteFunction(TFileWriteFunction write);
-void ResetFileWriteFunction();
 
 // The margin as the editor takes it over: into 0..1000, halves to even.
 std::int32_t MarginFromStored(double stored);

@@ -76,10 +76,23 @@ void* TDynaArray::Select(std::int32_t index) {
   return current_;
 }
 
+bool TDynaArray::Reserve(std::uint32_t count) {
+  if (count_ != 0 || count == 0) return true;
+  const std::uint64_t bytes = BlockSizeFor(count);
+  if (bytes == allocatedBytes_ && data_ != nullptr) return true;
+  if (bytes > std::numeric_limits<std::uint32_t>::max() ||
+      !Reallocate(static_cast<std::uint32_t>(bytes))) {
+    Reporter()(AllocFailureText(bytes));
+    return false;
+  }
+  return true;
+}
+
 void* TDynaArray::Append() {
   const std::uint64_t newCount = std::uint64_t{count_} + 1;
   const std::uint64_t bytes = BlockSizeFor(newCount);
-  if (bytes != allocatedBytes_ || data_ == nullptr) {
+  // A reserved block is larger than the count needs until it is filled.
+  if (bytes > allocatedBytes_ || data_ == nullptr) {
     // A size beyond the 32-bit bookkeeping is a failure like any other.
     if (bytes > std::numeric_limits<std::uint32_t>::max() ||
         !Reallocate(static_cast<std::uint32_t>(bytes))) {

@@ -41,6 +41,11 @@ class TDynaArray {
   // Returns the new all-zero element, or nullptr when its block could not be
   // allocated; the array is then left exactly as it was before the call.
   void* Append();
+  // Allocates at once the block that `count` elements will need (still a
+  // whole multiple of 100), for a caller that knows how many it is about to
+  // append: appending them then moves nothing. Only an empty array reserves;
+  // false (after the usual message) when the block cannot be had.
+  bool Reserve(std::uint32_t count);
   void Delete(std::int32_t index);
   void Swap(std::int32_t a, std::int32_t b);
   void Rewind();

@@ -205,6 +205,36 @@ TEST(DocReaderTest, NestingIsLimitedTo1000Levels) {
   EXPECT_EQ(tooDeep.doc.Root, nullptr);
 }
 
+// What the reader refuses, the writer refuses before writing anything; what
+// it takes, the writer measures at exactly the size it then writes.
+TEST(DocWriterLimitTest, RefusesWhatTheReaderWouldRefuse) {
+  TDecoded deepest;
+  Decode(NestedDocument(kMaxNestingDepth), deepest);
+  ASSERT_TRUE(deepest.ok) << deepest.error;
+  std::string error;
+  EXPECT_TRUE(CheckDocumentForWriting(deepest.doc, error)) << error;
+  EXPECT_EQ(MeasureDocument(deepest.doc).Bytes, EncodeDocument(deepest.doc).size());
+
+  // One level more, made in memory as an editor could make it.
+  TFormulaEntry* innermost = EntryAt(*deepest.doc.Root, 0);
+  while (EntryAt(*innermost->First, 0)->IsFunction == 1) innermost = EntryAt(*innermost->First, 0);
+  AppendFunctionEntry(innermost->First, fkWurzel);
+  EXPECT_FALSE(CheckDocumentForWriting(deepest.doc, error));
+  EXPECT_EQ(error, kTooDeepToSave);
+}
+
+TEST(DocWriterLimitTest, MeasuresEveryKindOfBlock) {
+  TEntryCursor cursor = nullptr;
+  TDocument sample;
+  sample.Root = CreateLine(&cursor);
+  BuildSampleFormula(sample.Root);
+  SetText(EntryAt(*sample.Root, 0)->Text2, u"\U0001D465 two units");
+  sample.Font.Name = std::string(40, 'x');  // cut to 31 when written
+  EXPECT_EQ(MeasureDocument(sample).Bytes, EncodeDocument(sample).size());
+  EXPECT_EQ(MeasureDocument(TDocument{}).Bytes, EncodeDocument(TDocument{}).size());
+  sample.Release();
+}
+
 struct THostileCase {
   const char* description;
   std::vector<std::uint8_t> bytes;

@@ -1,0 +1,240 @@
+#include "docfile/SafeWrite.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <utility>
+#include <vector>
+
+#include "docfile/DocFile.h"
+
+namespace {
+
+TFileWriteFunction gWrite = ::write;
+
+// Symbolic links nest at most this deep before the system gives up (ELOOP).
+constexpr int kMaxLinkHops = 40;
+constexpr std::size_t kCopyChunk = 1 << 16;
+
+bool Fail(std::string& error, const std::string& message) {
+  error = message;
+  return false;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Follows links to the file they name, whether it exists or not, so that
+// saving through a dangling link creates its target instead of replacing it.
+std::string ResolveTarget(std::string path) {
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::string link(static_cast<std::size_t>(PATH_MAX), '\0');
+    const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) return path;
+    link.resize(static_cast<std::size_t>(n));
+    path = link.front() == '/' ? link : DirectoryOf(path) + "/" + link;
+  }
+  return path;
+}
+
+std::string TempNameIn(const std::string& directory) {
+  static std::atomic<unsigned> counter{0};
+  const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+  return directory + "/.quillmora-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
+         "-" + std::to_string(ticks % 1000000007) + ".tmp";
+}
+
+// Opens a new file of our own in `directory`; O_EXCL guarantees that no
+// other file is reused. Leaves errno as the failing open set it.
+TFileDescriptor CreateTempIn(const std::string& directory, std::string& tempPath, int flags,
+                             mode_t mode) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    tempPath = TempNameIn(directory);
+    const int fd = ::open(tempPath.c_str(), flags | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return TFileDescriptor(fd);
+  }
+  return TFileDescriptor();
+}
+
+bool WriteAllWith(TFileWriteFunction write, int fd, std::span<const std::uint8_t> bytes,
+                  std::string& error) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Fail(error, IoErrorText(errno));
+    // A write that takes nothing will never take the rest.
+    if (n == 0) return Fail(error, IoErrorText(ENOSPC));
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Copies everything from the start of `from` over the start of `to` and
+// cuts `to` to that length; the old content's own copies bypass the write
+// that tests make fail.
+bool CopyWhole(int from, int to, std::string& error) {
+  if (::lseek(from, 0, SEEK_SET) < 0 || ::lseek(to, 0, SEEK_SET) < 0) {
+    return Fail(error, IoErrorText(errno));
+  }
+  std::vector<std::uint8_t> chunk(kCopyChunk);
+  off_t total = 0;
+  for (;;) {
+    const ssize_t n = ::read(from, chunk.data(), chunk.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Fail(error, IoErrorText(errno));
+    if (n == 0) break;
+    if (!WriteAllWith(::write, to, {chunk.data(), static_cast<std::size_t>(n)}, error)) {
+      return false;
+    }
+    total += n;
+  }
+  if (::ftruncate(to, total) != 0 || ::fsync(to) != 0) return Fail(error, IoErrorText(errno));
+  return true;
+}
+
+void SyncDirectory(const std::string& path) {
+  const TFileDescriptor fd(::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.Valid()) ::fsync(fd.Get());  // best effort: the rename has happened either way
+}
+
+// The target must be a file we may write, as it would have to be when
+// rewritten in place: a write-protected document stays protected, and a
+// folder, pipe or device is never replaced by a file.
+bool CheckTarget(const std::string& target, struct stat& st, bool& exists, std::string& error) {
+  exists = ::stat(target.c_str(), &st) == 0;
+  if (!exists) return errno == ENOENT || Fail(error, kCannotCreate);
+  if (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0) {
+    return Fail(error, kCannotCreate);
+  }
+  return true;
+}
+
+// The copy of the old content: beside the file where possible, else in the
+// system's folder for temporary files (a read-only folder takes no new file).
+TFileDescriptor CreateBackup(const std::string& target, std::string& backupPath) {
+  TFileDescriptor fd = CreateTempIn(DirectoryOf(target), backupPath, O_RDWR, 0600);
+  if (fd.Valid()) return fd;
+  std::error_code ignored;
+  const std::string tmp = std::filesystem::temp_directory_path(ignored).string();
+  return CreateTempIn(tmp.empty() ? "/tmp" : tmp, backupPath, O_RDWR, 0600);
+}
+
+// The new content over the old, cut to its own length and synced.
+bool WriteInPlace(int fd, std::span<const std::uint8_t> bytes, std::string& error) {
+  if (::lseek(fd, 0, SEEK_SET) != 0) return Fail(error, IoErrorText(errno));
+  if (!WriteAllWith(gWrite, fd, bytes, error)) return false;
+  if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd) != 0) {
+    return Fail(error, IoErrorText(errno));
+  }
+  return true;
+}
+
+}  // namespace
+
+void SetFileWriteFunction(TFileWriteFunction write) { gWrite = write; }
+void ResetFileWriteFunction() { gWrite = ::write; }
+
+TSafeWrite::TSafeWrite(const std::string& path) : target_(ResolveTarget(path)) {}
+
+TSafeWrite::~TSafeWrite() {
+  if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+}
+
+bool TSafeWrite::Stage(std::span<const std::uint8_t> bytes, std::string& error) {
+  if (!CheckTarget(target_, old_, exists_, error)) return false;
+  // A rename would give the other names of a hard-linked file the old content.
+  if (exists_ && old_.st_nlink > 1) {
+    inPlace_ = true;
+  } else {
+    // 0666 less the umask, as any new file; an existing file's bits follow.
+    temp_ = CreateTempIn(DirectoryOf(target_), tempPath_, O_WRONLY, 0666);
+    if (!temp_.Valid()) {
+      const bool folderRefuses = errno == EACCES || errno == EPERM || errno == EROFS;
+      tempPath_.clear();
+      if (!exists_ || !folderRefuses) return Fail(error, kCannotCreate);
+      inPlace_ = true;
+    } else if (exists_ && !KeepOwner(temp_.Get())) {
+      temp_ = TFileDescriptor();
+      ::unlink(tempPath_.c_str());
+      tempPath_.clear();
+      inPlace_ = true;
+    }
+  }
+  if (inPlace_) {
+    inPlaceBytes_ = bytes;
+    return true;
+  }
+  return WriteAllWith(gWrite, temp_.Get(), bytes, error);
+}
+
+// The new file takes the old one's owner and permission bits; false when
+// the process may not give it that owner.
+bool TSafeWrite::KeepOwner(int fd) {
+  struct stat made {};
+  if (::fstat(fd, &made) != 0) return false;
+  if ((made.st_uid != old_.st_uid || made.st_gid != old_.st_gid) &&
+      ::fchown(fd, old_.st_uid, old_.st_gid) != 0) {
+    return false;
+  }
+  return ::fchmod(fd, old_.st_mode & 07777) == 0;
+}
+
+bool TSafeWrite::Commit(std::string& error, bool syncTemp) {
+  return inPlace_ ? CommitInPlace(error) : CommitRename(error, syncTemp);
+}
+
+bool TSafeWrite::CommitRename(std::string& error, bool syncTemp) {
+  if (!temp_.Valid()) return Fail(error, kCannotCreate);
+  if (syncTemp && ::fsync(temp_.Get()) != 0) return Fail(error, IoErrorText(errno));
+  if (!temp_.Close()) return Fail(error, IoErrorText(errno));
+  if (::rename(tempPath_.c_str(), target_.c_str()) != 0) return Fail(error, kCannotCreate);
+  tempPath_.clear();
+  SyncDirectory(target_);
+  return true;
+}
+
+// The copy reaches the disk before the file is touched, so a crash leaves
+// the old content in the file or in the copy; a failed write restores the
+// file from the copy, which stays only when even that fails.
+bool TSafeWrite::CommitInPlace(std::string& error) {
+  const TFileDescriptor file(::open(target_.c_str(), O_RDWR | O_CLOEXEC));
+  if (!file.Valid()) return Fail(error, kCannotCreate);
+  std::string backupPath;
+  const TFileDescriptor backup = CreateBackup(target_, backupPath);
+  if (!backup.Valid()) return Fail(error, kCannotCreate);
+  if (!CopyWhole(file.Get(), backup.Get(), error)) {
+    ::unlink(backupPath.c_str());
+    return false;
+  }
+  SyncDirectory(backupPath);
+  if (WriteInPlace(file.Get(), inPlaceBytes_, error)) {
+    ::unlink(backupPath.c_str());
+    return true;
+  }
+  std::string restoreError;
+  if (CopyWhole(backup.Get(), file.Get(), restoreError)) {
+    ::unlink(backupPath.c_str());
+  } else {
+    error += " Der alte Inhalt liegt in " + backupPath + ".";
+  }
+  return false;
+}
+
+bool WriteFileSafely(const std::string& path, std::span<const std::uint8_t> bytes,
+                     std::string& error) {
+  TSafeWrite write(path);
+  return write.Stage(bytes, error) && write.Commit(error);
+}

@@ -1,0 +1,67 @@
+// Replacing the whole content of a file so that a failure leaves the old
+// content and a crash leaves the old content or the new one. Used for
+// documents and pictures alike. Plain C++ and POSIX.
+//
+// Normally the new content goes to a temporary file beside the target, which
+// then replaces it in one rename. Where that rename would break something the
+// file has (a second hard link, an owner the process cannot give a new file,
+// a folder in which no new file may be made) the content is written into the
+// file itself instead, after a copy of the old content has reached the disk;
+// a failed write puts the old content back from that copy.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "docfile/FileDescriptor.h"
+
+class TSafeWrite {
+ public:
+  // A symbolic link is written through, also a dangling one: the file it
+  // names gets the content and the link stays.
+  explicit TSafeWrite(const std::string& path);
+  // Without a successful Commit the file stays as it was and nothing made
+  // on the way is left behind.
+  ~TSafeWrite();
+  TSafeWrite(const TSafeWrite&) = delete;
+  TSafeWrite& operator=(const TSafeWrite&) = delete;
+
+  // Prepares the replacement: the content goes to the temporary file (not
+  // yet synced), or is kept for writing in place; `bytes` must then stay
+  // valid until Commit. `error` gets the message to show.
+  bool Stage(std::span<const std::uint8_t> bytes, std::string& error);
+  // Puts the staged content in place durably. A batch that has synced all
+  // its temporary files at once may pass syncTemp = false.
+  bool Commit(std::string& error, bool syncTemp = true);
+
+  // The path that is written: the target of a link, or the path itself.
+  const std::string& Target() const { return target_; }
+  bool InPlace() const { return inPlace_; }
+
+ private:
+  bool KeepOwner(int fd);
+  bool CommitRename(std::string& error, bool syncTemp);
+  bool CommitInPlace(std::string& error);
+
+  std::string target_;
+  bool exists_ = false;
+  struct stat old_ {};  // the target's status when it exists
+  bool inPlace_ = false;
+  std::span<const std::uint8_t> inPlaceBytes_;
+  TFileDescriptor temp_;
+  std::string tempPath_;
+};
+
+// Stage and Commit in one go.
+bool WriteFileSafely(const std::string& path, std::span<const std::uint8_t> bytes,
+                     std::string& error);
+
+// The write(2) that puts new content into a file; tests replace it to make
+// writes fail. Copies of old content do not go through it.
+using TFileWriteFunction = ssize_t (*)(int fd, const void* data, std::size_t size);
+void SetFileWriteFunction(TFileWriteFunction write);
+void ResetFileWriteFunction();
