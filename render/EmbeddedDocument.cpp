@@ -1,14 +1,13 @@
 #include "render/EmbeddedDocument.h"
 
-#include <QBuffer>
 #include <QImage>
-#include <QImageReader>
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <string_view>
 
 #include "docfile/DocFile.h"
 #include "render/PictureFormat.h"
+#include "render/PngText.h"
 
 namespace {
 
@@ -28,16 +27,32 @@ QByteArray RawBytes(std::span<const std::uint8_t> bytes) {
                                  static_cast<qsizetype>(bytes.size()));
 }
 
+// Base64 without the line breaks and blanks that wrapping put into it.
+QByteArray WithoutWhitespace(QByteArrayView text) {
+  QByteArray compact;
+  compact.reserve(text.size());
+  for (const char c : text) {
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') compact.append(c);
+  }
+  return compact;
+}
+
 // Base64 of a document, accepted only when it decodes in full to a document
 // the reader takes.
 bool DocumentFromBase64(QByteArrayView base64, std::vector<std::uint8_t>& document,
                         std::string& error) {
-  error = kDamagedFormulaInPicture;
-  if (base64.size() > static_cast<qsizetype>((kMaxEmbeddedDocumentBytes + 2) / 3 * 4 + 4)) {
+  if (base64.size() > static_cast<qsizetype>(kMaxEmbeddedBase64Bytes)) {
+    error = kFormulaTooLargeInPicture;
     return false;
   }
-  const auto decoded = QByteArray::fromBase64Encoding(base64.toByteArray().trimmed(),
-                                                      QByteArray::AbortOnBase64DecodingErrors);
+  const QByteArray compact = WithoutWhitespace(base64);
+  if (compact.size() > static_cast<qsizetype>((kMaxEmbeddedDocumentBytes + 2) / 3 * 4)) {
+    error = kFormulaTooLargeInPicture;
+    return false;
+  }
+  error = kDamagedFormulaInPicture;
+  const auto decoded =
+      QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);
   if (!decoded || decoded.decoded.isEmpty()) return false;
   std::vector<std::uint8_t> bytes(decoded.decoded.begin(), decoded.decoded.end());
   TEntryCursor cursor = nullptr;
@@ -50,18 +65,25 @@ bool DocumentFromBase64(QByteArrayView base64, std::vector<std::uint8_t>& docume
   return true;
 }
 
+// Our own chunk reader, not the image library's: no length a file claims
+// is allocated before it is checked.
 bool DocumentFromPng(std::span<const std::uint8_t> picture, std::vector<std::uint8_t>& document,
                      std::string& error) {
-  QByteArray data = RawBytes(picture);
-  QBuffer buffer(&data);
-  buffer.open(QIODevice::ReadOnly);
-  // The text chunks come before the pixels: only the header is read.
-  QImageReader reader(&buffer, "png");
-  if (!reader.textKeys().contains(kEmbeddedDocumentKey)) {
-    error = kNoFormulaInPicture;
-    return false;
+  std::string text;
+  switch (ReadPngText(picture, kEmbeddedDocumentKey, kMaxEmbeddedBase64Bytes, text)) {
+    case TPngTextResult::Found:
+      return DocumentFromBase64(QByteArrayView(text.data(), std::ssize(text)), document, error);
+    case TPngTextResult::Missing:
+      error = kNoFormulaInPicture;
+      break;
+    case TPngTextResult::Damaged:
+      error = kDamagedFormulaInPicture;
+      break;
+    case TPngTextResult::TooLarge:
+      error = kFormulaTooLargeInPicture;
+      break;
   }
-  return DocumentFromBase64(reader.text(kEmbeddedDocumentKey).toLatin1(), document, error);
+  return false;
 }
 
 bool DocumentFromSvg(std::span<const std::uint8_t> picture, std::vector<std::uint8_t>& document,

@@ -16,6 +16,8 @@ inline constexpr const char* kNoFormulaInPicture = "Das Bild enthält keine Form
 inline constexpr const char* kDamagedFormulaInPicture = "Die Formel im Bild ist beschädigt.";
 inline constexpr const char* kFormulaTooLargeForPicture =
     "Die Formel ist zu groß, um sie im Bild mitzuspeichern (mehr als 4 MiB).";
+inline constexpr const char* kFormulaTooLargeInPicture =
+    "Die Formel im Bild ist zu groß (mehr als 4 MiB).";
 
 // The PNG text key, and the SVG element's namespace.
 inline constexpr const char* kEmbeddedDocumentKey = "Quillmora";
@@ -24,6 +26,10 @@ inline constexpr const char* kEmbeddedDocumentNamespace = "urn:x-quillmora:docum
 // The PNG reader's library refuses text chunks beyond 8 MB; this much
 // document stays well below that once in base64.
 inline constexpr std::size_t kMaxEmbeddedDocumentBytes = std::size_t{4} << 20;
+// Its base64, also when wrapped in lines of 76 with CR LF, as other tools
+// re-wrap it, with some room for blanks around it.
+inline constexpr std::size_t kMaxEmbeddedBase64Bytes =
+    (kMaxEmbeddedDocumentBytes + 2) / 3 * 4 / 76 * 78 + 1024;
 
 // The image's text, which the PNG writer puts into a text chunk.
 void EmbedInImage(QImage& image, std::span<const std::uint8_t> document);
@@ -36,7 +42,8 @@ enum class TPictureKind { None, Png, Svg };
 TPictureKind SniffPicture(std::span<const std::uint8_t> bytes);
 
 // The document bytes a PNG or SVG carries, checked by decoding them. Fails
-// with kNoFormulaInPicture or kDamagedFormulaInPicture.
+// with kNoFormulaInPicture, kDamagedFormulaInPicture or
+// kFormulaTooLargeInPicture. Base64 may be wrapped in lines.
 bool DocumentFromPicture(std::span<const std::uint8_t> picture, std::vector<std::uint8_t>& document,
                          std::string& error);
 

@@ -16,6 +16,7 @@
 #include "docfile/DocFile.h"
 #include "render/EmbeddedDocument.h"
 #include "render/Palette.h"
+#include "render/PictureLimit.h"
 #include "render/QImageCanvas.h"
 #include "render/QtFont.h"
 #include "render/Replay.h"
@@ -60,7 +61,11 @@ bool UsesBitmap(const TExportOptions& options) {
 bool CheckPicture(const TPicture& picture, const TExportOptions& options, std::string& error) {
   const QSize size = PictureSize(picture);
   const TSize recorded = picture.Recording.Size;
-  if (size.isEmpty()) {
+  const TSize asked =
+      picture.TooLarge.cx > 0 ? picture.TooLarge : TSize{size.width(), size.height()};
+  if (!PictureFits(asked, options.Scale)) {
+    error = PictureTooLargeText(asked, options.Scale);
+  } else if (size.isEmpty()) {
     error = "Das Bild hat keine Fläche (" + Dimensions(size) + ") und wird nicht gespeichert.";
   } else if (InfoOf(options.Format).CarriesDocument &&
              picture.Document.size() > kMaxEmbeddedDocumentBytes) {
@@ -98,11 +103,8 @@ bool ReplayOnto(QPaintDevice& device, const TPicture& picture, const TExportOpti
 QImage RasterImage(const TPicture& picture, const TExportOptions& options, std::string& error) {
   if (UsesBitmap(options)) return picture.Bitmap;
   const QSize size = PictureSize(picture) * options.Scale;
-  QImage image;
-  if (std::int64_t{size.width()} * size.height() <= kMaxExportPixels) {
-    image = QImage(
-        size, options.Transparent ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-  }
+  QImage image(size,
+               options.Transparent ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
   if (image.isNull()) {
     error = CannotAllocate(size);
     return image;
@@ -247,8 +249,10 @@ bool EncodePdf(const TPicture& picture, const TExportOptions& options, QByteArra
 TPicture PaintPicture(const TPaintInput& input) {
   TQImageCanvas canvas;
   TRecordedPaint paint = PaintFormulaRecorded(canvas, input);
-  if (!paint.Complete) paint = PaintFormulaRecorded(canvas, input);
+  const bool fits = PictureFits(paint.Size);
+  if (!paint.Complete && fits) paint = PaintFormulaRecorded(canvas, input);
   TPicture picture;
+  if (!fits) picture.TooLarge = paint.Size;
   picture.Bitmap = canvas.Image();
   picture.Recording = std::move(paint.Recording);
   return picture;

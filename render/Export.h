@@ -19,17 +19,18 @@
 
 inline constexpr int kMinExportScale = 1;
 inline constexpr int kMaxExportScale = 4;
-// Scaled bitmaps beyond this many pixels are refused rather than allocated.
-inline constexpr std::int64_t kMaxExportPixels = std::int64_t{1} << 27;
-
 struct TPicture {
   QImage Bitmap;                       // the screen picture, pixel for pixel
   TRecording Recording;                // the paint that drew Bitmap, for other scales and vectors
   std::vector<std::uint8_t> Document;  // the .qmt bytes PNG and SVG carry; empty for none
+  // The size the layout asked for, where it is beyond the picture limit
+  // (PictureLimit.h) and Bitmap therefore null; otherwise 0 × 0.
+  TSize TooLarge;
 };
 
 // The complete picture on a fresh bitmap, as the editor's second paint
-// shows it, with the recording of that paint. Document stays empty.
+// shows it, with the recording of that paint. Document stays empty. A
+// picture beyond the limit is laid out once and gets no bitmap (TooLarge).
 TPicture PaintPicture(const TPaintInput& input);
 
 struct TExportOptions {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "render/PictureLimit.h"
 #include "render/QtFont.h"
 
 namespace {
@@ -265,7 +266,10 @@ void TQImageCanvas::Resize(std::int32_t width, std::int32_t height) {
   if (width == image_.width() && height == image_.height()) return;
   EndPainting();
   QImage resized;
-  if (width > 0 && height > 0) resized = QImage(width, height, QImage::Format_RGB32);
+  // A picture beyond the limit gets no bitmap at all, not even the old one.
+  if (width > 0 && height > 0 && PictureFits({width, height})) {
+    resized = QImage(width, height, QImage::Format_RGB32);
+  }
   if (!resized.isNull()) {
     resized.fill(ColorFromValue(brushColor_));
     if (!image_.isNull()) {

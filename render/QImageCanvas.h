@@ -35,8 +35,8 @@ class TQImageCanvas : public TCanvas {
   TQImageCanvas(const TQImageCanvas&) = delete;
   TQImageCanvas& operator=(const TQImageCanvas&) = delete;
 
-  // The picture as drawn so far. A size the system cannot allocate leaves a
-  // null image, on which drawing does nothing.
+  // The picture as drawn so far. A size beyond the picture limit, or one the
+  // system cannot allocate, leaves a null image, on which drawing does nothing.
   const QImage& Image() const;
 
   TSize TextExtent(std::u16string_view text) override;

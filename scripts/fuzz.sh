@@ -1,17 +1,41 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer target over the document reader with clang and runs it
-# for a fixed time (FUZZ_SECONDS, default 60), starting from the seed corpus in
-# tests/docfile/corpus. New inputs and findings stay under build/fuzz/.
+# Builds the libFuzzer targets with clang and runs each for a fixed time
+# (FUZZ_SECONDS, default 60), one after the other, each from its seed corpus.
+# FUZZ_TARGETS picks some by name (default: all). New inputs and findings
+# stay under build/fuzz/NAME/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${FUZZ_SECONDS:-60}
-out=build/fuzz
-mkdir -p "$out/corpus" "$out/artifacts"
+flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I.)
+model=(docfile/*.cpp model/*.cpp)
+read -r -a qt <<<"$(pkg-config --cflags --libs Qt6Core Qt6Gui) -fPIC"
 
-clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I. tools/fuzz/DecodeFuzz.cpp docfile/*.cpp model/*.cpp -o "$out/decode_fuzz"
+# One function per target: builds it into $1.
+build_decode() { clang++ "${flags[@]}" tools/fuzz/DecodeFuzz.cpp "${model[@]}" -o "$1"; }
+build_json() {
+  clang++ "${flags[@]}" tools/fuzz/JsonFuzz.cpp tools/Json.cpp tools/DocJson.cpp "${model[@]}" -o "$1"
+}
+build_picture() {
+  clang++ "${flags[@]}" tools/fuzz/PictureFuzz.cpp render/EmbeddedDocument.cpp render/PngText.cpp \
+    render/PictureFormat.cpp "${model[@]}" "${qt[@]}" -lz -o "$1"
+}
 
-cp -n tests/docfile/corpus/* "$out/corpus/" 2>/dev/null || true
-"$out/decode_fuzz" "$out/corpus" -max_total_time="$seconds" -max_len=16384 -rss_limit_mb=2048 \
-  -artifact_prefix="$out/artifacts/" -print_final_stats=1
+# Each target with its seed corpus.
+declare -A seeds=(
+  [decode]=tests/docfile/corpus
+  [json]=tests/tools/corpus
+  [picture]=tests/render/corpus
+)
+
+targets=${FUZZ_TARGETS:-decode json picture}
+for name in $targets; do
+  out=build/fuzz/$name
+  mkdir -p "$out/corpus" "$out/artifacts"
+  echo "== $name: building"
+  "build_$name" "$out/fuzz"
+  cp -n "${seeds[$name]}"/* "$out/corpus/" 2>/dev/null || true
+  echo "== $name: running for $seconds s"
+  "$out/fuzz" "$out/corpus" -max_total_time="$seconds" -max_len=16384 -rss_limit_mb=2048 \
+    -timeout=10 -artifact_prefix="$out/artifacts/" -print_final_stats=1
+done

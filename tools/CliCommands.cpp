@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "docfile/DocFile.h"
 #include "render/EmbeddedDocument.h"
 #include "render/PictureFormat.h"
+#include "render/PictureLimit.h"
 #include "textio/FormulaText.h"
 #include "tools/CliPaint.h"
 #include "tools/DocJson.h"
@@ -103,21 +105,46 @@ bool Open(const std::string& path, TOpenDocument& open) {
   return true;
 }
 
+// A document the reader would refuse is not written at all: the previous
+// file stays as it was.
 bool Save(const std::string& path, const TDocument& document) {
   std::string error;
-  if (WriteDocumentFile(path, EncodeDocument(document), error)) return true;
+  if (CheckDocumentForWriting(document, error) &&
+      WriteDocumentFile(path, EncodeDocument(document), error)) {
+    return true;
+  }
   Report(path, error);
   return false;
 }
 
+const char* const kCannotWriteOutput = "Die Ausgabe konnte nicht geschrieben werden.";
+
 int Print(const std::string& text) {
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
-    return Report("stdout", "Die Ausgabe konnte nicht geschrieben werden.");
+    return Report("stdout", kCannotWriteOutput);
   }
   return kExitOk;
 }
 
-int PrintJson(const TJsonValue& json) { return Print(WriteJson(json)); }
+// Writes to stdout as the JSON is made, so that a long document is never
+// held whole as text.
+class TStdoutJson {
+ public:
+  TStdoutJson()
+      : writer_([this](std::string_view text) {
+          ok_ = ok_ && std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+        }) {}
+  TJsonWriter& Writer() { return writer_; }
+  int Finish() {
+    writer_.Finish();
+    if (ok_ && std::fflush(stdout) == 0) return kExitOk;
+    return Report("stdout", kCannotWriteOutput);
+  }
+
+ private:
+  bool ok_ = true;
+  TJsonWriter writer_;
+};
 
 TJsonValue PictureJson(const TSize& size) {
   TJsonValue picture = TJsonValue::MakeObject();
@@ -179,13 +206,29 @@ int RunDump(const TInvocation& call) {
   const std::string& path = call.Arguments[0];
   TOpenDocument open;
   if (!Open(path, open)) return kExitFailed;
-  if (!call.Options.contains("--layout")) return PrintJson(JsonFromDocument(open.Document));
-
-  TGuiSession gui;
-  const TPicture picture = PaintAsEditor(open.Document, &open.Cursor);
-  TJsonValue json = JsonFromDocument(open.Document);
-  json.Add("Picture", PictureJson(picture.Recording.Size));
-  return PrintJson(json);
+  const bool layout = call.Options.contains("--layout");
+  std::optional<TGuiSession> gui;
+  TPicture picture;
+  if (layout) {
+    gui.emplace();
+    picture = PaintAsEditor(open.Document, &open.Cursor);
+  }
+  TStdoutJson out;
+  out.Writer().BeginObject();
+  WriteDocumentMembers(open.Document, out.Writer());
+  // The layout fields are there either way; a picture beyond the limit is
+  // named with the size it asked for, and the command fails.
+  const bool tooLarge = picture.TooLarge.cx > 0;
+  if (layout) {
+    TJsonValue size = PictureJson(tooLarge ? picture.TooLarge : picture.Recording.Size);
+    if (tooLarge) size.Add("TooLarge", TJsonValue::MakeBool(true));
+    out.Writer().Key("Picture");
+    out.Writer().Value(size);
+  }
+  out.Writer().EndObject();
+  const int printed = out.Finish();
+  if (tooLarge) return Report(path, PictureTooLargeText(picture.TooLarge));
+  return printed;
 }
 
 int RunLatex(const TInvocation& call) {
@@ -240,6 +283,12 @@ int RunRender(const TInvocation& call) {
     auto open = std::make_unique<TOpenDocument>();
     if (!Open(call.Arguments[i], *open)) {
       status = kExitFailed;
+      continue;
+    }
+    // A formula the picture cannot carry is refused before the paint.
+    if (InfoOf(pictures[i / 2].Format).CarriesDocument &&
+        MeasureDocument(open->Document).Bytes > kMaxEmbeddedDocumentBytes) {
+      status = Report(call.Arguments[i + 1], kFormulaTooLargeForPicture);
       continue;
     }
     jobs.push_back({&open->Document, &open->Cursor, call.Arguments[i + 1], pictures[i / 2]});

@@ -13,53 +13,65 @@ namespace {
 using TType = TJsonValue::TType;
 
 template <class T>
-TJsonValue Number(T value) {
-  return TJsonValue::MakeNumber(std::to_string(value));
+void WriteNumber(TJsonWriter& out, T value) {
+  out.Number(std::to_string(value));
+}
+
+// One member whose value is a whole number.
+template <class T>
+void NumberMember(TJsonWriter& out, std::string_view key, T value) {
+  out.Key(key);
+  WriteNumber(out, value);
 }
 
 // The shortest text that reads back as the same double.
-TJsonValue MarginJson(double margin) {
-  if (std::isnan(margin)) return TJsonValue::MakeString(u"NaN");
-  if (std::isinf(margin)) return TJsonValue::MakeString(margin > 0 ? u"Infinity" : u"-Infinity");
+void WriteMargin(TJsonWriter& out, double margin) {
+  if (std::isnan(margin)) return out.String(u"NaN");
+  if (std::isinf(margin)) return out.String(margin > 0 ? u"Infinity" : u"-Infinity");
   char buffer[64];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, margin);
-  return TJsonValue::MakeNumber(std::string(buffer, result.ptr));
+  out.Number(std::string_view(buffer, result.ptr));
 }
 
-TJsonValue LineJson(const TFormulaLine* line);
+void WriteLine(TJsonWriter& out, const TFormulaLine* line);
 
-TJsonValue EntryJson(const TFormulaEntry& entry) {
-  TJsonValue layout = TJsonValue::MakeArray();
-  for (const auto field : kLayoutFields) layout.Items.push_back(Number(entry.*field));
-  TJsonValue json = TJsonValue::MakeObject();
-  json.Add("IsFunction", Number(entry.IsFunction));
-  json.Add("Kind", Number(entry.Kind));
-  json.Add("Text1", TJsonValue::MakeString(std::u16string(TextOf(entry.Text1))));
-  json.Add("Text2", TJsonValue::MakeString(std::u16string(TextOf(entry.Text2))));
-  json.Add("First", LineJson(entry.First));
-  json.Add("Second", LineJson(entry.Second));
-  json.Add("Layout", std::move(layout));
-  return json;
+void WriteEntry(TJsonWriter& out, const TFormulaEntry& entry) {
+  out.BeginObject();
+  NumberMember(out, "IsFunction", entry.IsFunction);
+  NumberMember(out, "Kind", entry.Kind);
+  out.Key("Text1");
+  out.String(TextOf(entry.Text1));
+  out.Key("Text2");
+  out.String(TextOf(entry.Text2));
+  out.Key("First");
+  WriteLine(out, entry.First);
+  out.Key("Second");
+  WriteLine(out, entry.Second);
+  out.Key("Layout");
+  out.BeginArray(true);
+  for (const auto field : kLayoutFields) WriteNumber(out, entry.*field);
+  out.EndArray();
+  out.EndObject();
 }
 
-TJsonValue LineJson(const TFormulaLine* line) {
-  if (line == nullptr) return TJsonValue();
-  TJsonValue json = TJsonValue::MakeArray();
-  for (std::uint32_t i = 0; i < line->Count(); ++i)
-    json.Items.push_back(EntryJson(*EntryAt(*line, i)));
-  return json;
+void WriteLine(TJsonWriter& out, const TFormulaLine* line) {
+  if (line == nullptr) return out.Null();
+  out.BeginArray(false);
+  for (std::uint32_t i = 0; i < line->Count(); ++i) WriteEntry(out, *EntryAt(*line, i));
+  out.EndArray();
 }
 
-TJsonValue FontJson(const TStoredFont& font) {
-  TJsonValue json = TJsonValue::MakeObject();
-  json.Add("Charset", Number(font.Charset));
-  json.Add("Color", Number(font.Color));
-  json.Add("Name", TJsonValue::MakeString(AnsiToUtf16(font.Name)));
-  json.Add("Pitch", Number(font.Pitch));
-  json.Add("PixelsPerInch", Number(font.PixelsPerInch));
-  json.Add("Size", Number(font.Size));
-  json.Add("Style", Number(font.Style));
-  return json;
+void WriteFont(TJsonWriter& out, const TStoredFont& font) {
+  out.BeginObject();
+  NumberMember(out, "Charset", font.Charset);
+  NumberMember(out, "Color", font.Color);
+  out.Key("Name");
+  out.String(AnsiToUtf16(font.Name));
+  NumberMember(out, "Pitch", font.Pitch);
+  NumberMember(out, "PixelsPerInch", font.PixelsPerInch);
+  NumberMember(out, "Size", font.Size);
+  NumberMember(out, "Style", font.Style);
+  out.EndObject();
 }
 
 const char* TypeName(TType type) {
@@ -133,8 +145,8 @@ class TDocumentBuilder {
                     std::initializer_list<std::string_view> known) {
     for (const auto& member : object.Members) {
       bool isKnown = false;
-      for (const std::string_view name : known) isKnown = isKnown || member.first == name;
-      if (!isKnown) return Fail(path + member.first + ": unbekanntes Feld");
+      for (const std::string_view name : known) isKnown = isKnown || member.Key == name;
+      if (!isKnown) return Fail(path + Excerpt(member.Key) + ": unbekanntes Feld");
     }
     return true;
   }
@@ -151,7 +163,8 @@ class TDocumentBuilder {
         parsed > std::numeric_limits<T>::max()) {
       return Fail(path + ": erwartet eine ganze Zahl von " +
                   std::to_string(std::numeric_limits<T>::min()) + " bis " +
-                  std::to_string(std::numeric_limits<T>::max()) + ", gefunden " + value.Number);
+                  std::to_string(std::numeric_limits<T>::max()) + ", gefunden " +
+                  Excerpt(value.Number));
     }
     out = static_cast<T>(parsed);
     return true;
@@ -174,7 +187,7 @@ class TDocumentBuilder {
     const char* end = begin + value.Number.size();
     const auto result = std::from_chars(begin, end, margin);
     if (result.ec != std::errc() || result.ptr != end) {
-      return Fail("Margin: " + value.Number + " ist als double nicht darstellbar");
+      return Fail("Margin: " + Excerpt(value.Number) + " ist als double nicht darstellbar");
     }
     return true;
   }
@@ -286,13 +299,24 @@ class TDocumentBuilder {
 
 }  // namespace
 
-TJsonValue JsonFromDocument(const TDocument& document) {
-  TJsonValue json = TJsonValue::MakeObject();
-  json.Add("Formula", LineJson(document.Root));
-  json.Add("Font", FontJson(document.Font));
-  json.Add("Background", Number(document.Background));
-  json.Add("Margin", MarginJson(document.Margin));
-  return json;
+void WriteDocumentMembers(const TDocument& document, TJsonWriter& out) {
+  out.Key("Formula");
+  WriteLine(out, document.Root);
+  out.Key("Font");
+  WriteFont(out, document.Font);
+  NumberMember(out, "Background", document.Background);
+  out.Key("Margin");
+  WriteMargin(out, document.Margin);
+}
+
+std::string DocumentJson(const TDocument& document) {
+  std::string text;
+  TJsonWriter out([&text](std::string_view piece) { text += piece; });
+  out.BeginObject();
+  WriteDocumentMembers(document, out);
+  out.EndObject();
+  out.Finish();
+  return text;
 }
 
 bool DocumentFromJson(const TJsonValue& json, TEntryCursor* cursor, TDocument& out,

@@ -19,7 +19,11 @@
 // such a document gets the document's own message rather than the parser's.
 inline constexpr int kMaxJsonDepth = 2 * kMaxNestingDepth + 8;
 
-TJsonValue JsonFromDocument(const TDocument& document);
+// The document's members, as they come inside the outermost object; the
+// caller may add members of its own before it closes the object.
+void WriteDocumentMembers(const TDocument& document, TJsonWriter& out);
+// The whole document as JSON text, as dump prints it.
+std::string DocumentJson(const TDocument& document);
 
 // Builds a new tree bound to `cursor`. Unknown fields, values of the wrong
 // type or range, sub-sequences of a term and nesting beyond

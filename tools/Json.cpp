@@ -1,6 +1,9 @@
 #include "tools/Json.h"
 
 #include <cstdint>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 
 namespace {
 
@@ -107,10 +110,16 @@ class TJsonParser {
     return true;
   }
 
+  [[gnu::noinline]] bool FailExpectedComma(char close) {
+    return Fail(std::string("erwartet ',' oder '") + close + "'");
+  }
+
+  [[gnu::noinline]] bool FailTooDeep() {
+    return Fail("zu tief verschachtelt (mehr als " + std::to_string(maxDepth_) + " Ebenen)");
+  }
+
   bool ParseContainer(TJsonValue& value, int depth, TJsonValue::TType type) {
-    if (depth > maxDepth_) {
-      return Fail("zu tief verschachtelt (mehr als " + std::to_string(maxDepth_) + " Ebenen)");
-    }
+    if (depth > maxDepth_) return FailTooDeep();
     const bool isObject = type == TJsonValue::TType::Object;
     const char close = isObject ? '}' : ']';
     value.Type = type;
@@ -125,9 +134,10 @@ class TJsonParser {
       SkipSpace();
       if (Peek() == close) {
         ++pos_;
+        if (isObject) keySets_.erase(&value);
         return true;
       }
-      if (Peek() != ',') return Fail(std::string("erwartet ',' oder '") + close + "'");
+      if (Peek() != ',') return FailExpectedComma(close);
       ++pos_;
       SkipSpace();
     }
@@ -138,24 +148,41 @@ class TJsonParser {
     return ParseValue(array.Items.back(), depth + 1);
   }
 
-  bool ParseMember(TJsonValue& object, int depth) {
+  // Kept out of ParseContainer: its strings would otherwise take stack room
+  // at every level of nested arrays too.
+  [[gnu::noinline]] bool ParseMember(TJsonValue& object, int depth) {
     std::u16string key;
     if (Peek() != '"') return Fail("erwartet einen Schlüssel in Anführungszeichen");
     const std::size_t keyPos = pos_;
     if (!ParseString(key)) return false;
     std::string name = Utf8FromUtf16(key);
-    for (const auto& member : object.Members) {
-      if (member.first == name) {
-        pos_ = keyPos;
-        return Fail("doppelter Schlüssel \"" + name + "\"");
-      }
+    if (IsDuplicate(object, name)) {
+      pos_ = keyPos;
+      return Fail("doppelter Schlüssel \"" + Excerpt(name) + "\"");
     }
     SkipSpace();
     if (Peek() != ':') return Fail("erwartet ':'");
     ++pos_;
     SkipSpace();
-    object.Members.emplace_back(std::move(name), TJsonValue());
-    return ParseValue(object.Members.back().second, depth + 1);
+    object.Members.push_back({std::move(name), TJsonValue()});
+    return ParseValue(object.Members.back().Value, depth + 1);
+  }
+
+  // The few keys of a usual object are compared directly; past that a set
+  // keeps the check linear in the number of keys.
+  bool IsDuplicate(const TJsonValue& object, const std::string& name) {
+    constexpr std::size_t kDirectCompare = 16;
+    if (object.Members.size() < kDirectCompare) {
+      for (const TJsonMember& member : object.Members) {
+        if (member.Key == name) return true;
+      }
+      return false;
+    }
+    auto [keys, made] = keySets_.try_emplace(&object);
+    if (made) {
+      for (const TJsonMember& member : object.Members) keys->second.insert(member.Key);
+    }
+    return !keys->second.insert(name).second;
   }
 
   bool ParseString(std::u16string& out) {
@@ -287,6 +314,9 @@ class TJsonParser {
   std::size_t pos_ = 0;
   std::string error_;
   std::size_t errorPos_ = 0;
+  // The keys of each object under way that has many members. An object
+  // stays where it is while its members are read, so its address is a key.
+  std::unordered_map<const TJsonValue*, std::unordered_set<std::string>> keySets_;
 };
 
 // Calls visit(character, lone) for each character; a surrogate without its
@@ -352,72 +382,25 @@ void WriteKey(std::string_view key, std::string& out) {
   out.push_back('"');
 }
 
-bool IsScalar(const TJsonValue& value) {
-  return value.Type != TJsonValue::TType::Array && value.Type != TJsonValue::TType::Object;
-}
-
-void WriteValue(const TJsonValue& value, int indent, std::string& out);
-
-void NewLine(int indent, std::string& out) {
-  out.push_back('\n');
-  out.append(static_cast<std::size_t>(indent), ' ');
-}
-
-// Arrays of plain values stay on one line; everything else gets a line per item.
-void WriteArray(const TJsonValue& value, int indent, std::string& out) {
-  bool flat = true;
-  for (const TJsonValue& item : value.Items) flat = flat && IsScalar(item);
-  out.push_back('[');
-  for (std::size_t i = 0; i < value.Items.size(); ++i) {
-    if (i > 0) out.push_back(',');
-    if (flat) {
-      if (i > 0) out.push_back(' ');
-    } else {
-      NewLine(indent + 2, out);
-    }
-    WriteValue(value.Items[i], indent + 2, out);
-  }
-  if (!flat && !value.Items.empty()) NewLine(indent, out);
-  out.push_back(']');
-}
-
-void WriteObject(const TJsonValue& value, int indent, std::string& out) {
-  out.push_back('{');
-  for (std::size_t i = 0; i < value.Members.size(); ++i) {
-    if (i > 0) out.push_back(',');
-    NewLine(indent + 2, out);
-    WriteKey(value.Members[i].first, out);
-    out += ": ";
-    WriteValue(value.Members[i].second, indent + 2, out);
-  }
-  if (!value.Members.empty()) NewLine(indent, out);
-  out.push_back('}');
-}
-
-void WriteValue(const TJsonValue& value, int indent, std::string& out) {
-  switch (value.Type) {
-    case TJsonValue::TType::Null:
-      out += "null";
-      break;
-    case TJsonValue::TType::Bool:
-      out += value.Bool ? "true" : "false";
-      break;
-    case TJsonValue::TType::Number:
-      out += value.Number;
-      break;
-    case TJsonValue::TType::String:
-      WriteString(value.String, out);
-      break;
-    case TJsonValue::TType::Array:
-      WriteArray(value, indent, out);
-      break;
-    case TJsonValue::TType::Object:
-      WriteObject(value, indent, out);
-      break;
-  }
-}
-
 }  // namespace
+
+TJsonValue::TJsonValue() = default;
+TJsonValue::TJsonValue(const TJsonValue&) = default;
+TJsonValue::TJsonValue(TJsonValue&&) noexcept = default;
+TJsonValue& TJsonValue::operator=(const TJsonValue&) = default;
+TJsonValue& TJsonValue::operator=(TJsonValue&&) noexcept = default;
+TJsonValue::~TJsonValue() = default;
+
+void TJsonValue::Add(std::string key, TJsonValue value) {
+  Members.push_back({std::move(key), std::move(value)});
+}
+
+TJsonValue TJsonValue::MakeBool(bool flag) {
+  TJsonValue value;
+  value.Type = TType::Bool;
+  value.Bool = flag;
+  return value;
+}
 
 TJsonValue TJsonValue::MakeNumber(std::string text) {
   TJsonValue value;
@@ -458,7 +441,131 @@ bool ParseJson(std::string_view text, int maxDepth, TJsonValue& value, std::stri
 
 std::string WriteJson(const TJsonValue& value) {
   std::string out;
-  WriteValue(value, 0, out);
-  out.push_back('\n');
+  TJsonWriter writer([&out](std::string_view text) { out += text; });
+  writer.Value(value);
+  writer.Finish();
   return out;
+}
+
+namespace {
+constexpr std::size_t kWriterBufferBytes = 1 << 16;
+}  // namespace
+
+void TJsonWriter::Flush() {
+  if (buffer_.empty()) return;
+  sink_(buffer_);
+  buffer_.clear();
+}
+
+void TJsonWriter::NewLine(std::size_t indent) {
+  if (buffer_.size() >= kWriterBufferBytes) Flush();
+  buffer_.push_back('\n');
+  buffer_.append(indent, ' ');
+}
+
+// Items of an array get their separator here; a member's value follows its key.
+void TJsonWriter::BeforeValue() {
+  if (afterKey_ || levels_.empty()) {
+    afterKey_ = false;
+    return;
+  }
+  TLevel& level = levels_.back();
+  if (level.Count++ > 0) buffer_ += level.Flat ? ", " : ",";
+  if (!level.Flat) NewLine(2 * levels_.size());
+}
+
+void TJsonWriter::Close(char bracket) {
+  const TLevel level = levels_.back();
+  levels_.pop_back();
+  if (level.Count > 0 && !level.Flat) NewLine(2 * levels_.size());
+  buffer_.push_back(bracket);
+}
+
+void TJsonWriter::BeginObject() {
+  BeforeValue();
+  buffer_.push_back('{');
+  levels_.push_back({});
+}
+
+void TJsonWriter::EndObject() { Close('}'); }
+
+void TJsonWriter::BeginArray(bool flat) {
+  BeforeValue();
+  buffer_.push_back('[');
+  levels_.push_back({flat, 0});
+}
+
+void TJsonWriter::EndArray() { Close(']'); }
+
+void TJsonWriter::Key(std::string_view key) {
+  TLevel& level = levels_.back();
+  if (level.Count++ > 0) buffer_.push_back(',');
+  NewLine(2 * levels_.size());
+  WriteKey(key, buffer_);
+  buffer_ += ": ";
+  afterKey_ = true;
+}
+
+void TJsonWriter::Null() {
+  BeforeValue();
+  buffer_ += "null";
+}
+
+void TJsonWriter::Bool(bool flag) {
+  BeforeValue();
+  buffer_ += flag ? "true" : "false";
+}
+
+void TJsonWriter::Number(std::string_view text) {
+  BeforeValue();
+  buffer_ += text;
+}
+
+void TJsonWriter::String(std::u16string_view text) {
+  BeforeValue();
+  WriteString(text, buffer_);
+}
+
+void TJsonWriter::Value(const TJsonValue& value) {
+  switch (value.Type) {
+    case TJsonValue::TType::Null:
+      return Null();
+    case TJsonValue::TType::Bool:
+      return Bool(value.Bool);
+    case TJsonValue::TType::Number:
+      return Number(value.Number);
+    case TJsonValue::TType::String:
+      return String(value.String);
+    case TJsonValue::TType::Array: {
+      bool flat = true;
+      for (const TJsonValue& item : value.Items) {
+        flat =
+            flat && item.Type != TJsonValue::TType::Array && item.Type != TJsonValue::TType::Object;
+      }
+      BeginArray(flat);
+      for (const TJsonValue& item : value.Items) Value(item);
+      return EndArray();
+    }
+    case TJsonValue::TType::Object:
+      BeginObject();
+      for (const TJsonMember& member : value.Members) {
+        Key(member.Key);
+        Value(member.Value);
+      }
+      return EndObject();
+  }
+}
+
+void TJsonWriter::Finish() {
+  buffer_.push_back('\n');
+  Flush();
+}
+
+std::string Excerpt(std::string_view text) {
+  constexpr std::size_t kShown = 77;
+  if (text.size() <= 80) return std::string(text);
+  std::size_t cut = kShown;
+  // Not inside a UTF-8 sequence: continuation bytes are 10xxxxxx.
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return std::string(text.substr(0, cut)) + "…";
 }

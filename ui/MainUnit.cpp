@@ -33,6 +33,7 @@
 #include "render/Clipboard.h"
 #include "render/EmbeddedDocument.h"
 #include "render/PictureFormat.h"
+#include "render/PictureLimit.h"
 #include "render/QtFont.h"
 #include "textio/FormulaText.h"
 #include "ui/AboutBoxUnit.h"
@@ -539,9 +540,12 @@ void TMainForm::DrawPicture() {
   THitMap placed;
   input.Hits = &placed;
   TRecordedPaint paint = PaintFormulaRecorded(FormulaBitmap, input);
-  if (!paint.Complete) paint = PaintFormulaRecorded(FormulaBitmap, input);
-  LastRecording = std::move(paint.Recording);
-  PlacedEntries = std::move(placed);
+  // A picture beyond the limit has no bitmap to complete: it is laid out once.
+  const bool fits = PictureFits(paint.Size);
+  if (!paint.Complete && fits) paint = PaintFormulaRecorded(FormulaBitmap, input);
+  LastRecording = fits ? std::move(paint.Recording) : TRecording{};
+  PlacedEntries = fits ? std::move(placed) : THitMap{};
+  ShowPictureLimit(paint.Size);
   PaintBox1->SetDeviceImage(DevicePicture());
   const QSize size(FormulaBitmap.Width(), FormulaBitmap.Height());
   if (PaintBox1->size() != size) PaintBox1->resize(size);
@@ -562,9 +566,23 @@ QImage TMainForm::DevicePicture() const {
   const int scale = std::clamp(static_cast<int>(std::ceil(PaintBox1->devicePixelRatioF())),
                                kMinExportScale, kMaxExportScale);
   if (scale == 1) return {};
-  QImage image = ScaledBitmap(TPicture{FormulaBitmap.Image(), LastRecording, {}}, scale);
+  QImage image =
+      ScaledBitmap(TPicture{FormulaBitmap.Image(), LastRecording, {}, PictureTooLarge}, scale);
   image.setDevicePixelRatio(scale);
   return image;
+}
+
+// A picture beyond the limit has no bitmap: the status bar says why in its
+// place, and saving or copying the picture names its size.
+void TMainForm::ShowPictureLimit(TSize size) {
+  if (PictureFits(size)) {
+    // Only the limit's own message goes; one about the picture stays.
+    if (PictureTooLarge.cx > 0) statusBar()->clearMessage();
+    PictureTooLarge = {};
+    return;
+  }
+  PictureTooLarge = size;
+  statusBar()->showMessage(QString::fromStdString(PictureTooLargeText(size)));
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -584,18 +602,25 @@ QString TMainForm::ChooseFile(QFileDialog* dialog) {
   return chosen;
 }
 
+// The open document as the file format sees it; the tree stays the window's.
+TDocument TMainForm::DocumentView() const {
+  return TDocument{RootLine, StoredFromFont(FontDialog1->Font()), bkcolor->Color(),
+                   static_cast<double>(RandEd->Value())};
+}
+
 std::vector<std::uint8_t> TMainForm::DocumentBytes() const {
-  return EncodeDocument(RootLine, StoredFromFont(FontDialog1->Font()), bkcolor->Color(),
-                        static_cast<double>(RandEd->Value()));
+  return EncodeDocument(DocumentView());
 }
 
 TPicture TMainForm::CurrentPicture() const {
-  return TPicture{FormulaBitmap.Image(), LastRecording, DocumentBytes()};
+  return TPicture{FormulaBitmap.Image(), LastRecording, DocumentBytes(), PictureTooLarge};
 }
 
+// A document the reader would refuse is refused before the file is touched.
 bool TMainForm::WriteDocumentTo(const QString& path) {
   std::string error;
-  if (!WriteDocumentFile(ToLocalPath(path), DocumentBytes(), error)) {
+  if (!CheckDocumentForWriting(DocumentView(), error) ||
+      !WriteDocumentFile(ToLocalPath(path), DocumentBytes(), error)) {
     ShowError(QString::fromStdString(error));
     return false;
   }

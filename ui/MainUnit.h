@@ -15,6 +15,7 @@
 #include <QStyle>
 #include <functional>
 
+#include "docfile/DocFile.h"
 #include "history/UndoHistory.h"
 #include "model/FormulaTree.h"
 #include "render/Export.h"
@@ -142,6 +143,8 @@ class TMainForm : public QMainWindow {
   TRecording LastRecording;
   // Where the last complete paint placed each entry: what a double-click opens.
   THitMap PlacedEntries;
+  // The size the last paint asked for when it is beyond the picture limit.
+  TSize PictureTooLarge;
   bool Changed = false;
   QString BaseCaption;
   QString FileName;
@@ -193,6 +196,7 @@ class TMainForm : public QMainWindow {
   bool OpenFileWithName(const QString& name);
   void PaintBox1Paint();
   TPaintInput PaintInput() const;
+  TDocument DocumentView() const;
   std::vector<std::uint8_t> DocumentBytes() const;
   // The picture as last painted, with its recording and the document.
   TPicture CurrentPicture() const;
@@ -274,6 +278,7 @@ class TMainForm : public QMainWindow {
   // Steps of a paint up to the copy: the whole formula into FormulaBitmap,
   // the paint box sized to it.
   void DrawPicture();
+  void ShowPictureLimit(TSize size);
   bool WriteDocumentTo(const QString& path);
   void ShowError(const QString& text);
   QString ChooseFile(QFileDialog* dialog);

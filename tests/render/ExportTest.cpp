@@ -395,6 +395,10 @@ TEST_F(ExportTest, PicturesThatCannotBeWrittenAreRefusedWithAMessage) {
   TPicture empty;
   TPicture huge;
   huge.Recording.Size = {40000, 20000};
+  TPicture unmade;
+  unmade.Recording.Size = {300, 200};
+  TPicture laidOutTooLarge;  // as PaintPicture leaves it: no bitmap, no recording
+  laidOutTooLarge.TooLarge = {200000, 3000};
   TPicture tooMuchFormula = picture_;
   tooMuchFormula.Document.assign(kMaxEmbeddedDocumentBytes + 1, 0);
 
@@ -403,7 +407,12 @@ TEST_F(ExportTest, PicturesThatCannotBeWrittenAreRefusedWithAMessage) {
       {&stale, {"a recording of another paint", {TPictureFormat::Png, 2, false}, "vollständig"}},
       {&stale, {"the same, for SVG", {TPictureFormat::Svg, 1, false}, "vollständig"}},
       {&huge, {"four times a huge picture", {TPictureFormat::Png, 4, false}, "160000 × 80000"}},
-      {&huge, {"a huge bitmap that was never made", {}, "konnte nicht angelegt werden"}},
+      {&huge, {"a huge picture at 1x", {}, "zu groß: 40000 × 20000 Pixel"}},
+      {&laidOutTooLarge,
+       {"a layout beyond the limit, as a vector",
+        {TPictureFormat::Svg, 1, false},
+        "zu groß: 200000 × 3000 Pixel"}},
+      {&unmade, {"a bitmap that was never made", {}, "konnte nicht angelegt werden"}},
       {&tooMuchFormula, {"a formula too large to carry", {}, kFormulaTooLargeForPicture}},
       {&picture_, {"a bad scale", {TPictureFormat::Png, 9, false}, "Maßstab"}},
   };

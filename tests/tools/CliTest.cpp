@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "docfile/DocFile.h"
@@ -418,5 +419,184 @@ INSTANTIATE_TEST_SUITE_P(
                      "",
                      "Die Datei konnte nicht geöffnet werden!"}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+// ---- hostile inputs ----------------------------------------------------------
+// Each row makes a small file that once cost minutes or gigabytes, names the
+// limit that now holds and the message it gives. Time and memory are
+// measured in `make bench`; here it only counts that the input is refused,
+// or read correctly, with the right words.
+
+std::string Repeat(const std::string& part, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += part;
+  return out;
+}
+
+// A power whose base holds a power, `levels` deep.
+std::string DeepPowerJson(int levels) {
+  std::string json = R"({"IsFunction": 0, "Text1": "x"})";
+  for (int i = 0; i < levels; ++i) {
+    json = R"({"IsFunction": 1, "Kind": 3, "First": [{"IsFunction": 0, "Text1": "2"}], )"
+           R"("Second": [)" +
+           json + "]}";
+  }
+  return R"({"Formula": [)" + json + "]}";
+}
+
+std::string BigEndian(std::uint32_t v) {
+  return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+
+// A PNG header, then a text chunk "Quillmora" that claims 2 GB of text.
+std::string PngClaimingTwoGigabytes() {
+  const std::string ihdr = BigEndian(1) + BigEndian(1) + std::string("\x08\x02\0\0\0", 5);
+  std::string png =
+      std::string("\x89PNG\r\n\x1a\n", 8) + BigEndian(13) + "IHDR" + ihdr + BigEndian(0);
+  png += BigEndian(0x7FFFFFF0) + "tEXt" + "Quillmora" + std::string(1, '\0');
+  return png + std::string(379 - png.size(), 'A');
+}
+
+// A document whose root line holds `entries` terms, cut off just where the
+// font block would begin.
+std::string LongLineCutBeforeFont(std::uint32_t entries) {
+  std::string bytes = std::string("\x01\0\0\0", 4);
+  for (int shift = 0; shift < 32; shift += 8) bytes.push_back(char(entries >> shift));
+  const std::string term = std::string(64, '\0') + std::string("\x01\0\0\0x\0\0\0\0\0", 10);
+  return bytes + Repeat(term, static_cast<int>(entries));
+}
+
+std::string ManyKeysThenADuplicate(int keys) {
+  std::string json = "{";
+  for (int i = 0; i < keys; ++i) json += "\"k" + std::to_string(i) + "\": 0, ";
+  return json + "\"k0\": 1}";
+}
+
+std::string Base64(const std::vector<std::uint8_t>& bytes) {
+  static constexpr char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+    std::uint32_t group = 0;
+    for (std::size_t k = 0; k < 3; ++k) group = group << 8 | (k < n ? bytes[i + k] : 0);
+    for (std::size_t k = 0; k < 4; ++k) out += k <= n ? kDigits[group >> (18 - 6 * k) & 0x3F] : '=';
+  }
+  return out;
+}
+
+std::string SvgCarrying(const std::string& base64) {
+  return "<svg xmlns=\"http://www.w3.org/2000/svg\"><metadata><q:document "
+         "xmlns:q=\"urn:x-quillmora:document\">" +
+         base64 + "</q:document></metadata></svg>";
+}
+
+// The sample as an SVG whose base64 is wrapped at 76 columns with CR LF, as
+// mail and other tools re-wrap it.
+std::string WrappedSampleSvg() {
+  TEntryCursor cursor = nullptr;
+  TDocument sample;
+  sample.Root = CreateLine(&cursor);
+  BuildSampleFormula(sample.Root);
+  const std::string base64 = Base64(EncodeDocument(sample));
+  sample.Release();
+  std::string wrapped = "\r\n";
+  for (std::size_t i = 0; i < base64.size(); i += 76) wrapped += base64.substr(i, 76) + "\r\n";
+  return SvgCarrying(wrapped);
+}
+
+struct THostileCase {
+  const char* description;
+  std::string file;  // made in the test folder; a .json file is built into a .qmt first
+  std::function<std::string()> content;
+  std::vector<std::string> args;  // "@name" stands for a file in the test folder
+  int status;
+  std::string message;  // in stderr, or in stdout when the command succeeds
+};
+
+void PrintTo(const THostileCase& c, std::ostream* os) { *os << c.description; }
+
+class HostileInputTest : public CliTest, public ::testing::WithParamInterface<THostileCase> {};
+
+TEST_P(HostileInputTest, IsRefusedOrReadWithinItsLimit) {
+  const THostileCase& row = GetParam();
+  Write(row.file, row.content());
+  if (row.file.ends_with(".json") && row.args[0] != "build") {
+    const std::string qmt = row.file.substr(0, row.file.size() - 5) + ".qmt";
+    const TRun built = Run({"build", Path(row.file), Path(qmt)});
+    ASSERT_EQ(built.status, 0) << built.err;
+  }
+  std::vector<std::string> args = row.args;
+  for (std::string& arg : args) {
+    if (arg.starts_with("@")) arg = Path(arg.substr(1));
+  }
+  const TRun run = Run(args);
+  EXPECT_EQ(run.status, row.status) << run.err;
+  const std::string& said = run.status == 0 ? run.out : run.err;
+  EXPECT_NE(said.find(row.message), std::string::npos) << run.err;
+  EXPECT_LT(run.err.size(), 400u) << "a message echoes the input";
+}
+
+const std::string kLargeFont =
+    R"({"Formula": [{"Text1": "WWWWWWWWWWWWWWWW"}], "Font": {"Size": 7500}})";
+
+const THostileCase kHostileCases[] = {
+    {"a large font: 16 × W at 7500 pt",
+     "font.json",
+     [] { return kLargeFont; },
+     {"render", "@font.qmt", "@font.png"},
+     1,
+     "Pixel (höchstens 100 Millionen Pixel)."},
+    {"the large font's layout is dumped, the picture refused",
+     "font.json",
+     [] { return kLargeFont; },
+     {"dump", "--layout", "@font.qmt"},
+     1,
+     "Das Bild ist zu groß: "},
+    {"a power nested 24 levels deep in its base",
+     "power.json",
+     [] { return DeepPowerJson(24); },
+     {"render", "--scale", "4", "@power.qmt", "@power.pdf"},
+     1,
+     "Das Bild ist zu groß: "},
+    {"a PNG text chunk claiming 2 GB",
+     "claim.png",
+     PngClaimingTwoGigabytes,
+     {"dump", "@claim.png"},
+     1,
+     "Die Formel im Bild ist beschädigt."},
+    {"a line of 200,000 entries cut short before its font block",
+     "long.qmt",
+     [] { return LongLineCutBeforeFont(200000); },
+     {"dump", "@long.qmt"},
+     1,
+     "Read beyond end of file."},
+    {"100,000 JSON keys and then a duplicate",
+     "keys.json",
+     [] { return ManyKeysThenADuplicate(100000); },
+     {"build", "@keys.json", "@keys.qmt"},
+     1,
+     "doppelter Schlüssel \"k0\""},
+    {"a number of ten million digits",
+     "number.json",
+     [] { return R"({"Font": {"Size": )" + std::string(10'000'000, '7') + "}}"; },
+     {"build", "@number.json", "@number.qmt"},
+     1,
+     "gefunden 7777"},
+    {"base64 wrapped at 76 columns",
+     "wrapped.svg",
+     WrappedSampleSvg,
+     {"dump", "@wrapped.svg"},
+     0,
+     "\"Text1\": \"12 * 3 / 2 *\""},
+    {"a formula too large to carry in a picture",
+     "huge.svg",
+     [] { return SvgCarrying(std::string(6 << 20, 'A')); },
+     {"dump", "@huge.svg"},
+     1,
+     "Die Formel im Bild ist zu groß (mehr als 4 MiB)."},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, HostileInputTest, ::testing::ValuesIn(kHostileCases),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 }  // namespace

@@ -25,8 +25,7 @@ class DocJsonTest : public ::testing::Test {
   void RoundTrip() {
     TJsonValue json;
     std::string error;
-    ASSERT_TRUE(ParseJson(WriteJson(JsonFromDocument(Original)), kMaxJsonDepth, json, error))
-        << error;
+    ASSERT_TRUE(ParseJson(DocumentJson(Original), kMaxJsonDepth, json, error)) << error;
     ASSERT_TRUE(DocumentFromJson(json, &Cursor, Back, error)) << error;
   }
 };

@@ -42,11 +42,11 @@ TEST(JsonTest, EscapedPairsAndRawUtf8ReadAsTheSameUnits) {
 TEST(JsonTest, KeepsNumbersAsWrittenAndMembersInOrder) {
   const TJsonValue value = Parse(R"({"b": -0, "a": 1.25e-3, "c": [true, null]})");
   ASSERT_EQ(value.Members.size(), 3u);
-  EXPECT_EQ(value.Members[0].first, "b");
-  EXPECT_EQ(value.Members[0].second.Number, "-0");
-  EXPECT_EQ(value.Members[1].second.Number, "1.25e-3");
-  EXPECT_EQ(value.Members[2].second.Items[0].Bool, true);
-  EXPECT_EQ(value.Members[2].second.Items[1].Type, TJsonValue::TType::Null);
+  EXPECT_EQ(value.Members[0].Key, "b");
+  EXPECT_EQ(value.Members[0].Value.Number, "-0");
+  EXPECT_EQ(value.Members[1].Value.Number, "1.25e-3");
+  EXPECT_EQ(value.Members[2].Value.Items[0].Bool, true);
+  EXPECT_EQ(value.Members[2].Value.Items[1].Type, TJsonValue::TType::Null);
 }
 
 struct TBadJsonCase {

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -546,6 +547,54 @@ class MainFormTest : public QObject {
     QCOMPARE(Bytes(path), old);
     QVERIFY(form->Changed);
     QCOMPARE(form->FileName, path);
+  }
+
+  // A picture beyond the pixel limit gets no bitmap; the status bar says so
+  // in its place, and the document still saves and comes back.
+  void pictureBeyondTheLimitIsNamedAndTheDocumentStaysSavable() {
+    AppendTermEntry(form->RootLine, u"WWWWWWWWWWWWWWWW");
+    TFontDesc huge = form->FontDialog1->Font();
+    huge.Height = HeightFromPointSize(7500, kScreenPixelsPerInch);
+    form->FontDialog1->SetFont(huge);
+    MarkChanged();
+    QTRY_VERIFY(form->statusBar()->currentMessage().startsWith("Das Bild ist zu groß: "));
+    QCOMPARE(form->FormulaBitmap.Width(), 0);
+    QVERIFY(form->statusBar()->currentMessage().contains("Pixel (höchstens 100 Millionen Pixel)"));
+
+    const QString path = PathIn("huge.qmt");
+    Expect<QFileDialog>([path](QFileDialog* d) { ChooseInDialog(d, path); });
+    form->SaveAsBtn->click();
+    QVERIFY(!form->Changed);
+    form->FontDialog1->SetFont(TFontDesc{});
+    form->RandEd->setValue(20);
+    QTRY_VERIFY(form->statusBar()->currentMessage().isEmpty());
+    QVERIFY(form->FormulaBitmap.Width() > 0);
+    QVERIFY(form->OpenFileWithName(path));
+    QCOMPARE(PointSizeFromHeight(form->FontDialog1->Font().Height, 96), 7500);
+    QTRY_VERIFY(form->statusBar()->currentMessage().startsWith("Das Bild ist zu groß: "));
+  }
+
+  // What the reader would refuse is not written: the old file stays.
+  void tooDeepDocumentIsNotSaved() {
+    const QString path = PathIn("deep.qmt");
+    Expect<QFileDialog>([path](QFileDialog* d) { ChooseInDialog(d, path); });
+    form->SaveAsBtn->click();
+    const QByteArray old = Bytes(path);
+    QVERIFY(!old.isEmpty());
+    TFormulaLine* line = form->RootLine;
+    for (int level = 0; level <= kMaxNestingDepth; ++level) {
+      line = AppendFunctionEntry(line, fkBetrag)->First;
+    }
+    MarkChanged();
+    auto shown = std::make_shared<QString>();
+    Expect<QMessageBox>([shown](QMessageBox* box) {
+      *shown = box->text();
+      box->accept();
+    });
+    form->SaveQMTBtn->click();
+    QCOMPARE(*shown, QString(kTooDeepToSave));
+    QCOMPARE(Bytes(path), old);
+    QVERIFY(form->Changed);
   }
 
   void failedSaveAsKeepsTheFileName() {
