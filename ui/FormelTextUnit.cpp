@@ -1,6 +1,7 @@
 #include "ui/FormelTextUnit.h"
 
 #include <QDialogButtonBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -18,6 +19,7 @@ TFormelTextForm::TFormelTextForm(const QString& latex, const TPaintInput& look,
   auto* label = new QLabel("&LaTeX:", this);
   Edit1 = new QPlainTextEdit(latex, this);
   Edit1->setTabChangesFocus(true);
+  Edit1->installEventFilter(this);
   Edit1->setFixedHeight(Edit1->fontMetrics().lineSpacing() * 5 + 12);
   label->setBuddy(Edit1);
   ErrorLabel = new QLabel(this);
@@ -46,6 +48,18 @@ TFormelTextForm::TFormelTextForm(const QString& latex, const TPaintInput& look,
   layout->addWidget(buttons);
   resize(640, 420);
   Edit1Change();
+}
+
+bool TFormelTextForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Edit1 && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (enter && !(key->modifiers() & Qt::ShiftModifier)) {
+      OKBtnClick();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 // Every change is read and painted at once; the last formula that could be

@@ -32,6 +32,11 @@ class TFormelTextForm : public QDialog {
   QPushButton* OKBtn;
   QPushButton* CancelBtn;
 
+ protected:
+  // Enter in the field confirms the dialog as in any other; Shift+Enter
+  // breaks the line.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private slots:
   void Edit1Change();
   void OKBtnClick();

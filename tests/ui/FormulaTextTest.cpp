@@ -215,7 +215,11 @@ class FormulaTextTest : public QObject {
       after = dialog->Preview->pixmap().toImage();
       QVERIFY(dialog->ErrorLabel->text().isEmpty());
       SaveArtefact(after, "formula-text-preview");
-      Click(dialog->OKBtn);
+      QTest::keyClick(dialog->Edit1, Qt::Key_Return, Qt::ShiftModifier);
+      QVERIFY(dialog->isVisible());  // Shift+Enter only breaks the line
+      QVERIFY(dialog->Edit1->toPlainText().endsWith('\n'));
+      QTest::keyClick(dialog->Edit1, Qt::Key_Backspace);
+      QTest::keyClick(dialog->Edit1, Qt::Key_Return);
     });
     QCOMPARE(Latex(Main().RootLine), QString("\\sqrt[3]{x}"));
     QVERIFY(before != after);  // the preview followed the typing
@@ -234,7 +238,7 @@ class FormulaTextTest : public QObject {
       dialog->Edit1->selectAll();
       QTest::keyClicks(dialog->Edit1, "a + \\foo + b");
       message = dialog->ErrorLabel->text();
-      Click(dialog->OKBtn);
+      QTest::keyClick(dialog->Edit1, Qt::Key_Return);
       stillOpen = dialog->isVisible();
       caret = dialog->Edit1->textCursor().position();
       Click(dialog->CancelBtn);
