@@ -36,17 +36,6 @@ TFormulaEntry* AppendTermEntry(TFormulaLine* line, std::u16string_view text) {
   return entry;
 }
 
-bool AppendEntries(TFormulaLine* to, TFormulaLine* from) {
-  for (std::uint32_t i = 0; i < from->Count(); ++i) {
-    void* slot = to->Append();
-    if (slot == nullptr) return false;
-    // Records move by byte copy; the blank left behind owns nothing.
-    std::memcpy(slot, from->At(i), sizeof(TFormulaEntry));
-    std::memset(from->At(i), 0, sizeof(TFormulaEntry));
-  }
-  return true;
-}
-
 TFormulaEntry* AppendFunctionEntry(TFormulaLine* line, std::uint32_t kind) {
   TFormulaEntry* entry = AsEntry(line->Append());
   if (entry == nullptr) return nullptr;

@@ -59,12 +59,6 @@ TFormulaLine* CreateLine(TEntryCursor* cursor);
 // Both return the new entry, or nullptr when the sequence could not grow.
 TFormulaEntry* AppendTermEntry(TFormulaLine* line, std::u16string_view text);
 TFormulaEntry* AppendFunctionEntry(TFormulaLine* line, std::uint32_t kind);
-// Moves the entries of `from`, with their texts and sub-sequences, to the
-// end of `to`; both must share one cursor variable. Each moved entry leaves
-// a blank one behind, so that releasing `from` afterwards releases only what
-// was not moved. False when `to` could not grow (the failure has been
-// reported); the entries moved until then stay in `to`.
-bool AppendEntries(TFormulaLine* to, TFormulaLine* from);
 // Releases a sequence with everything below it; an absent one is ignored.
 void freetheline(TFormulaLine* line);
 void DeleteEntry(TFormulaLine* line, std::int32_t index);

@@ -995,7 +995,7 @@ void TMainForm::AppendLatex(const QString& text) {
     return;
   }
   if (read->Count() == 0) return;
-  AppendEntries(RootLine, read.get());
+  MoveEntries(read.get(), RootLine);
   PaintBox1Paint();
   SetChanged();
   RecordStep("Text einfügen");

@@ -67,7 +67,7 @@ TEST_F(FormulaTreeTest, AppendedEntriesMoveWithTheirPartsAndLeaveBlanks) {
   AppendTermEntry(fraction->First, u"1");
   TFormulaLine* numerator = fraction->First;
 
-  ASSERT_TRUE(AppendEntries(RootLine, other));
+  ASSERT_TRUE(MoveEntries(other, RootLine));
   ASSERT_EQ(RootLine->Count(), 3u);
   EXPECT_EQ(Term(RootLine, 0), u"a");
   EXPECT_EQ(Term(RootLine, 1), u"b");
