@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr std::string_view kPngSignature("\x89PNG\r\n\x1a\n", 8);
 // An SVG names its root element near its start; comments or a doctype
 // before it are short.
 constexpr std::size_t kSvgSniffBytes = 4096;

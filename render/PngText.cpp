@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr std::string_view kSignature("\x89PNG\r\n\x1a\n", 8);
 // Length, type and checksum around every chunk's data.
 constexpr std::size_t kChunkFrame = 12;
 
@@ -101,8 +100,8 @@ bool IsKeyword(std::string_view data, std::string_view keyword) {
 
 TPngTextResult ReadPngText(std::span<const std::uint8_t> png, std::string_view keyword,
                            std::size_t maxText, std::string& text) {
-  if (!AsChars(png).starts_with(kSignature)) return TPngTextResult::Missing;
-  std::size_t pos = kSignature.size();
+  if (!AsChars(png).starts_with(kPngSignature)) return TPngTextResult::Missing;
+  std::size_t pos = kPngSignature.size();
   while (png.size() - pos >= kChunkFrame) {
     const std::size_t length = BigEndian32(png.data() + pos);
     const std::string_view type = AsChars(png.subspan(pos + 4, 4));

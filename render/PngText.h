@@ -10,6 +10,9 @@
 #include <string>
 #include <string_view>
 
+// The eight bytes every PNG file starts with.
+inline constexpr std::string_view kPngSignature("\x89PNG\r\n\x1a\n", 8);
+
 enum class TPngTextResult {
   Found,
   Missing,   // no such chunk before IEND, or no PNG at all

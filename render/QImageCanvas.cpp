@@ -135,11 +135,11 @@ void TQImageCanvas::Realise() {
       fonts_.clear();
       realised_ = nullptr;  // a new font may come to lie where the old one did
     }
-    const int pixelSize = PixelSizeFor(font_);
-    const QFont qfont = QFontFromDesc(font_, pixelSize);
-    // Underlined and struck-out text keeps Qt's drawing, which adds the lines.
-    const bool large = pixelSize > kLargestCachedGlyph && !qfont.underline() && !qfont.strikeOut();
-    found = fonts_.emplace(key, TRealisedFont{qfont, QFontMetrics(qfont), large, {}, {}, {}}).first;
+    const QFont qfont = QFontFromDesc(font_, PixelSizeFor(font_));
+    found = fonts_
+                .emplace(key,
+                         TRealisedFont{qfont, QFontMetrics(qfont), DrawnAsImage(qfont), {}, {}, {}})
+                .first;
   }
   if (realised_ != &found->second) painterFontStale_ = true;
   realised_ = &found->second;

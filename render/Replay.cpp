@@ -78,10 +78,9 @@ const TScaledFont& TReplayer::FontFor(const TFontDesc& font) {
   const int scaledSize = std::min(pixelSize * options_.Scale, TQImageCanvas::kMaxPixelSize);
   QFont scaled = QFontFromDesc(font, scaledSize);
   scaled.setFamily(QFontInfo(screenFont).family());
-  const bool asImage =
-      raster_ && scaledSize > kLargestCachedGlyph && !scaled.underline() && !scaled.strikeOut();
-  return fonts_.emplace(key, TScaledFont{scaled, QFontMetrics(screenFont).ascent(), asImage})
-      .first->second;
+  const TScaledFont made{scaled, QFontMetrics(screenFont).ascent(),
+                         raster_ && DrawnAsImage(scaled)};
+  return fonts_.emplace(key, made).first->second;
 }
 
 void TReplayer::operator()(const TRecordedText& text) {

@@ -19,6 +19,12 @@
 // Qt draws glyphs up to this pixel size from its own bitmap cache.
 inline constexpr int kLargestCachedGlyph = 64;
 
+// Whether text in `font` (a pixel-sized font) is drawn from images: beyond
+// that size, unless underlined or struck out, lines only Qt's drawing adds.
+inline bool DrawnAsImage(const QFont& font) {
+  return font.pixelSize() > kLargestCachedGlyph && !font.underline() && !font.strikeOut();
+}
+
 // Text in one colour, premultiplied, with the place of its top-left corner
 // relative to the text's origin on the baseline. A null image for text
 // without ink.
