@@ -248,11 +248,9 @@ bool EncodePdf(const TPicture& picture, const TExportOptions& options, QByteArra
 
 TPicture PaintPicture(const TPaintInput& input) {
   TQImageCanvas canvas;
-  TRecordedPaint paint = PaintFormulaRecorded(canvas, input);
-  const bool fits = PictureFits(paint.Size);
-  if (!paint.Complete && fits) paint = PaintFormulaRecorded(canvas, input);
+  TRecordedPaint paint = PaintCompleteRecorded(canvas, input);
   TPicture picture;
-  if (!fits) picture.TooLarge = paint.Size;
+  if (!PictureFits(paint.Size)) picture.TooLarge = paint.Size;
   picture.Bitmap = canvas.Image();
   picture.Recording = std::move(paint.Recording);
   return picture;

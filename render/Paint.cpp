@@ -40,9 +40,13 @@ TSize PaintFormula(TCanvas& canvas, const TPaintInput& input) {
   return size;
 }
 
+bool RepaintCompletes(const TCanvas& canvas, TSize before, TSize size) {
+  return size != before && canvas.Width() == size.cx && canvas.Height() == size.cy;
+}
+
 TSize PaintComplete(TCanvas& canvas, const TPaintInput& input) {
   const TSize before{canvas.Width(), canvas.Height()};
   const TSize size = PaintFormula(canvas, input);
-  if (size == before) return size;
+  if (!RepaintCompletes(canvas, before, size)) return size;
   return PaintFormula(canvas, input);
 }

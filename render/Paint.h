@@ -23,6 +23,12 @@ struct TPaintInput {
 // changed, the picture is incomplete until the next paint.
 TSize PaintFormula(TCanvas& canvas, const TPaintInput& input);
 
+// Whether a paint that made `size` of a bitmap of size `before` is completed
+// by painting once more: the bitmap took the new size after the paint drew.
+// A canvas that refused the size (a picture beyond the limit) has no bitmap
+// to complete, and a paint at an unchanged size was complete.
+bool RepaintCompletes(const TCanvas& canvas, TSize before, TSize size);
+
 // Paints until the size is stable (at most two runs): the complete picture,
 // as the second paint on screen shows it.
 TSize PaintComplete(TCanvas& canvas, const TPaintInput& input);

@@ -63,3 +63,10 @@ TRecordedPaint PaintFormulaRecorded(TCanvas& canvas, const TPaintInput& input) {
   paint.Recording = recorder.TakeRecording(input.Background);
   return paint;
 }
+
+TRecordedPaint PaintCompleteRecorded(TCanvas& canvas, const TPaintInput& input) {
+  const TSize before{canvas.Width(), canvas.Height()};
+  TRecordedPaint paint = PaintFormulaRecorded(canvas, input);
+  if (RepaintCompletes(canvas, before, paint.Size)) paint = PaintFormulaRecorded(canvas, input);
+  return paint;
+}

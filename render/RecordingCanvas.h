@@ -34,6 +34,7 @@ struct TRecording {
   TSize Size;
   std::uint32_t Background = kWhite;
   std::vector<TRecordedOp> Ops;
+  bool operator==(const TRecording&) const = default;
 };
 
 class TRecordingCanvas : public TCanvas {
@@ -92,3 +93,6 @@ struct TRecordedPaint {
   TRecording Recording;
 };
 TRecordedPaint PaintFormulaRecorded(TCanvas& canvas, const TPaintInput& input);
+// The same until the picture is complete, as PaintComplete paints: the
+// record of the last paint.
+TRecordedPaint PaintCompleteRecorded(TCanvas& canvas, const TPaintInput& input);
