@@ -97,4 +97,20 @@ void BM_PaintSampleRecorded(benchmark::State& state) {
 }
 BENCHMARK(BM_PaintSampleRecorded)->Unit(benchmark::kMicrosecond);
 
+// A windowing repaint on a screen of device pixel ratio 2 paints again; the
+// picture at twice the pixels is redrawn only when the recording differs,
+// which a comparison tells.
+void BM_ScaledBitmap2x(benchmark::State& state) {
+  const TSamplePicture sample;
+  for (auto _ : state) benchmark::DoNotOptimize(ScaledBitmap(sample.Picture, 2));
+}
+BENCHMARK(BM_ScaledBitmap2x)->Unit(benchmark::kMicrosecond);
+
+void BM_CompareSameRecording(benchmark::State& state) {
+  const TSamplePicture sample;
+  const TRecording copy = sample.Picture.Recording;
+  for (auto _ : state) benchmark::DoNotOptimize(copy == sample.Picture.Recording);
+}
+BENCHMARK(BM_CompareSameRecording)->Unit(benchmark::kMicrosecond);
+
 }  // namespace

@@ -28,6 +28,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "docfile/DocFile.h"
 #include "render/Clipboard.h"
@@ -539,14 +540,13 @@ void TMainForm::DrawPicture() {
   TPaintInput input = PaintInput();
   THitMap placed;
   input.Hits = &placed;
-  TRecordedPaint paint = PaintFormulaRecorded(FormulaBitmap, input);
-  // A picture beyond the limit has no bitmap to complete: it is laid out once.
+  TRecordedPaint paint = PaintCompleteRecorded(FormulaBitmap, input);
   const bool fits = PictureFits(paint.Size);
-  if (!paint.Complete && fits) paint = PaintFormulaRecorded(FormulaBitmap, input);
-  LastRecording = fits ? std::move(paint.Recording) : TRecording{};
+  TRecording previous =
+      std::exchange(LastRecording, fits ? std::move(paint.Recording) : TRecording{});
   PlacedEntries = fits ? std::move(placed) : THitMap{};
   ShowPictureLimit(paint.Size);
-  PaintBox1->SetDeviceImage(DevicePicture());
+  ShowDevicePicture(previous);
   const QSize size(FormulaBitmap.Width(), FormulaBitmap.Height());
   if (PaintBox1->size() != size) PaintBox1->resize(size);
 }
@@ -562,14 +562,21 @@ void TMainForm::DescribePicture() {
 
 // Layout and sizes stay in logical pixels, so the document and the 1x
 // pictures are the same on every screen; only what is shown gets sharper.
-QImage TMainForm::DevicePicture() const {
+// The replay costs more than the whole paint, and every repaint of the
+// windowing layer paints: the same picture at the same ratio keeps its image.
+void TMainForm::ShowDevicePicture(const TRecording& previous) {
   const int scale = std::clamp(static_cast<int>(std::ceil(PaintBox1->devicePixelRatioF())),
                                kMinExportScale, kMaxExportScale);
-  if (scale == 1) return {};
-  QImage image =
-      ScaledBitmap(TPicture{FormulaBitmap.Image(), LastRecording, {}, PictureTooLarge}, scale);
-  image.setDevicePixelRatio(scale);
-  return image;
+  const QImage& shown = PaintBox1->DeviceImage();
+  const int shownScale = shown.isNull() ? 1 : qRound(shown.devicePixelRatio());
+  if (shownScale == scale && (scale == 1 || previous == LastRecording)) return;
+  QImage image;
+  if (scale > 1) {
+    image =
+        ScaledBitmap(TPicture{FormulaBitmap.Image(), LastRecording, {}, PictureTooLarge}, scale);
+    image.setDevicePixelRatio(scale);
+  }
+  PaintBox1->SetDeviceImage(std::move(image));
 }
 
 // A picture beyond the limit has no bitmap: the status bar says why in its

@@ -272,9 +272,10 @@ class TMainForm : public QMainWindow {
   void AppendLatex(const QString& text);
   // Tells a screen reader what the picture shows: the formula as LaTeX.
   void DescribePicture();
-  // The last complete paint drawn again at the paint box's device pixel
-  // ratio, rounded up; null at a ratio of 1.
-  QImage DevicePicture() const;
+  // Gives the paint box the last complete paint drawn again at its device
+  // pixel ratio, rounded up (none at a ratio of 1), unless it has that
+  // picture, the same as the `previous` one, at that ratio already.
+  void ShowDevicePicture(const TRecording& previous);
   // Steps of a paint up to the copy: the whole formula into FormulaBitmap,
   // the paint box sized to it.
   void DrawPicture();

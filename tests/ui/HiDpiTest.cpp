@@ -76,6 +76,9 @@ class HiDpiTest : public QObject {
     const QImage shown = form.PaintBox1->grab().toImage().convertToFormat(QImage::Format_RGB32);
     QCOMPARE(shown.size(), expected * 2);
     QCOMPARE(shown, device.convertToFormat(QImage::Format_RGB32));
+    // A repaint of the windowing layer with nothing changed keeps that image.
+    form.PaintBox1->repaint();
+    QCOMPARE(form.PaintBox1->DeviceImage().cacheKey(), device.cacheKey());
     SaveArtefact(device, "hidpi-picture");
     SaveArtefact(form.grab().toImage(), "hidpi-main-window");
 
