@@ -110,28 +110,6 @@ TEST_F(EmbeddedDocumentTest, OpeningTakesTheDocumentOutOfAPictureAndLeavesOtherF
   EXPECT_EQ(error, kNoFormulaInPicture);
 }
 
-// Other tools move text chunks behind the image data; the formula is found there too.
-TEST_F(EmbeddedDocumentTest, APngWithItsChunkAfterTheImageDataOpens) {
-  const QByteArray png = Exported(TPictureFormat::Png);
-  const auto chunkAt = [&png](const char* type) { return png.indexOf(type) - 4; };
-  const auto chunkLength = [&png](qsizetype at) {
-    const auto* p = reinterpret_cast<const unsigned char*>(png.constData() + at);
-    return qsizetype{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3];
-  };
-  const qsizetype text = chunkAt("zTXt");
-  const qsizetype end = chunkAt("IEND");
-  ASSERT_GT(text, 0);
-  ASSERT_LT(text, chunkAt("IDAT")) << "the writer puts it first";
-  const QByteArray chunk = png.mid(text, chunkLength(text) + 12);
-  QByteArray moved = png.left(text) + png.mid(text + chunk.size(), end - text - chunk.size()) +
-                     chunk + png.mid(end);
-  ASSERT_GT(moved.indexOf("zTXt"), moved.indexOf("IDAT"));
-  std::vector<std::uint8_t> document;
-  std::string error;
-  ASSERT_TRUE(DocumentFromPicture(Bytes(moved), document, error)) << error;
-  EXPECT_EQ(document, picture_.Document);
-}
-
 struct THostileCase {
   const char* description;
   std::function<QByteArray()> make;

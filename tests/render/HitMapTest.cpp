@@ -80,61 +80,40 @@ TEST(HitMapTest, WorkedExampleByHand) {
   for (const TExpectedHit& expected : cases) ExpectHit(painted.Hits, expected);
 }
 
-struct TKindCase {
-  const char* What;
-  std::uint32_t Kind;
-  // A point on the function's own drawing, from the box's top-left corner
-  // and the layout fields.
-  std::int32_t (*OwnX)(const TFormulaEntry&);
-  std::int32_t (*OwnY)(const TFormulaEntry&);
-};
-
-std::int32_t InLeftInset(const TFormulaEntry& e) { return e.LeftInset / 2; }
-std::int32_t InTheGap(const TFormulaEntry& e) { return e.TopInset + 16 + 5; }
-std::int32_t MiddleHeight(const TFormulaEntry& e) { return e.BoxHeight / 2; }
-std::int32_t NearLeft(const TFormulaEntry&) { return 1; }
-
-class KindHitTest : public ::testing::TestWithParam<TKindCase> {};
-
-// "x" then the function with a narrow upper part "a" over a wide lower part
-// "bbbbb": the space beside "a" is the body, off any term.
-TEST_P(KindHitTest, OwnDrawingAndBothBodiesAreTold) {
-  const TKindCase& c = GetParam();
-  TPaintedTree painted;
-  AppendTermEntry(painted.Root(), u"x");
-  TFormulaEntry& function = AddStacked(painted.Root(), c.Kind, u"a", u"bbbbb");
-  painted.Paint();
-  const TTextOp x = painted.Canvas.Texts().front();
-  const std::int32_t xs = x.X - 5 + 18;  // the box starts after the term "x"
-  std::int32_t yt = -1;
-  for (std::int32_t y = 0; y < painted.Canvas.Height() && yt < 0; ++y) {
-    if (painted.Hits.HitAt(xs, y).Index == 1) yt = y;
-  }
-  ASSERT_GE(yt, 0);
-
-  ExpectHit(painted.Hits, {xs + c.OwnX(function), yt + c.OwnY(function), Function, {}, 1});
-  for (const TTextOp& text : painted.Canvas.Texts()) {
-    if (text.Text != u"a" && text.Text != u"bbbbb") continue;
-    const bool upper = text.Text == u"a";
-    const TSequencePart part = upper ? kFirst : kSecond;
-    ExpectHit(painted.Hits, {text.X, text.Y + 8, Term, {{1, part}}, 0});
-    if (upper && c.Kind != fkPotenz) {
-      // Left of the centred "a", still above the wide lower part.
-      ExpectHit(painted.Hits, {text.X - 10, text.Y + 8, Body, {}, 1, kFirst});
+// For every kind: "x" then the function with a narrow upper part "a" over a
+// wide lower part "bbbbb". A point on the function's own drawing (the bar in
+// the gap, elsewhere the sign or parenthesis left of the sequences), the
+// terms of both parts, and the space beside "a": the body, off any term.
+TEST(HitMapTest, OwnDrawingAndBothBodiesOfEveryKindAreTold) {
+  for (const std::uint32_t kind :
+       {fkBruch, fkWurzel, fkSumme, fkPotenz, fkBetrag, fkIntegral, fkUser}) {
+    SCOPED_TRACE(kind);
+    TPaintedTree painted;
+    AppendTermEntry(painted.Root(), u"x");
+    TFormulaEntry& function = AddStacked(painted.Root(), kind, u"a", u"bbbbb");
+    painted.Paint();
+    const TTextOp x = painted.Canvas.Texts().front();
+    const std::int32_t xs = x.X - 5 + 18;  // the box starts after the term "x"
+    std::int32_t yt = -1;
+    for (std::int32_t y = 0; y < painted.Canvas.Height() && yt < 0; ++y) {
+      if (painted.Hits.HitAt(xs, y).Index == 1) yt = y;
+    }
+    ASSERT_GE(yt, 0);
+    const bool bar = kind == fkBruch;
+    const std::int32_t ownX = xs + (bar ? 1 : function.LeftInset / 2);
+    const std::int32_t ownY = yt + (bar ? function.TopInset + 16 + 5 : function.BoxHeight / 2);
+    ExpectHit(painted.Hits, {ownX, ownY, Function, {}, 1});
+    for (const TTextOp& text : painted.Canvas.Texts()) {
+      if (text.Text != u"a" && text.Text != u"bbbbb") continue;
+      const bool upper = text.Text == u"a";
+      ExpectHit(painted.Hits, {text.X, text.Y + 8, Term, {{1, upper ? kFirst : kSecond}}, 0});
+      if (upper && kind != fkPotenz) {
+        // Left of the centred "a", still above the wide lower part.
+        ExpectHit(painted.Hits, {text.X - 10, text.Y + 8, Body, {}, 1, kFirst});
+      }
     }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryKind, KindHitTest,
-    ::testing::Values(TKindCase{"Bruch_bar", fkBruch, NearLeft, InTheGap},
-                      TKindCase{"Wurzel_sign", fkWurzel, InLeftInset, MiddleHeight},
-                      TKindCase{"Summe_sign", fkSumme, InLeftInset, MiddleHeight},
-                      TKindCase{"Potenz_parenthesis", fkPotenz, InLeftInset, MiddleHeight},
-                      TKindCase{"Betrag_bar", fkBetrag, InLeftInset, MiddleHeight},
-                      TKindCase{"Integral_sign", fkIntegral, InLeftInset, MiddleHeight},
-                      TKindCase{"User_name", fkUser, InLeftInset, MiddleHeight}),
-    [](const auto& info) { return std::string(info.param.What); });
 
 // Every text the paint drew lies on what draws it: a term's text on that
 // term, a sign, bound, index, parenthesis or name on its function; every
@@ -144,6 +123,7 @@ TEST(HitMapTest, EveryDrawnTextAndStrokeOfTheStartUpFormulaLeadsToItsEntry) {
   BuildSampleFormula(painted.Root());
   painted.Paint();
   int terms = 0;
+  int deepest = 0;
   for (const TTextOp& text : painted.Canvas.Texts()) {
     const std::int32_t width = static_cast<std::int32_t>(text.Text.size()) * 8;
     const THit hit = painted.Hits.HitAt(text.X + width / 2, text.Y + 8);
@@ -156,22 +136,17 @@ TEST(HitMapTest, EveryDrawnTextAndStrokeOfTheStartUpFormulaLeadsToItsEntry) {
     } else {
       EXPECT_EQ(hit.Kind, Function);
     }
+    // The picture's deepest term: the first " x + 5 ", in the sum in the
+    // exponent of the power in the first integral.
+    if (text.Text != u" x + 5 " || deepest++ > 0) continue;
+    EXPECT_EQ(hit.Line, (TSequencePath{{1, kFirst}, {0, kFirst}, {1, kFirst}}));
   }
   EXPECT_EQ(terms, 10);
+  EXPECT_GT(deepest, 0);
   for (const TLineOp& line : painted.Canvas.Lines()) {
     const THit hit = painted.Hits.HitAt((line.X1 + line.X2) / 2, (line.Y1 + line.Y2) / 2);
     EXPECT_EQ(hit.Kind, Function) << line.X1 << "," << line.Y1 << " " << line.X2 << "," << line.Y2;
   }
-  // The picture's deepest term: " x + 5 " in the sum in the exponent of the
-  // power in the first integral.
-  bool found = false;
-  for (const TTextOp& text : painted.Canvas.Texts()) {
-    if (text.Text != u" x + 5 " || found) continue;
-    found = true;
-    const THit hit = painted.Hits.HitAt(text.X + 20, text.Y + 8);
-    EXPECT_EQ(hit.Line, (TSequencePath{{1, kFirst}, {0, kFirst}, {1, kFirst}}));
-  }
-  EXPECT_TRUE(found);
 }
 
 TEST(HitMapTest, APathThatNoLongerFitsTheTreeLeadsNowhere) {
