@@ -42,13 +42,19 @@ void CountedFree(void* block) {
 constexpr int kEntries = 200000;
 const char16_t kTerm[] = u"12 * 3 / 2 * x + ";
 
-// One long root line of terms and fractions, as a file's bytes.
-std::vector<std::uint8_t> LongLineFile() {
+// Argument 0: one long root line of terms. Argument 1: a term, then a
+// fraction of two one-term lines; every line holds a block of 100 entries
+// however few it uses, which this shape shows.
+std::vector<std::uint8_t> LongLineFile(bool smallFractions) {
   TEntryCursor cursor = nullptr;
   TDocument document;
   document.Root = CreateLine(&cursor);
   for (int i = 0; i < kEntries / 4; ++i) {
     AppendTermEntry(document.Root, kTerm);
+    if (!smallFractions) {
+      for (int j = 0; j < 3; ++j) AppendTermEntry(document.Root, kTerm);
+      continue;
+    }
     TFormulaEntry* fraction = AppendFunctionEntry(document.Root, fkBruch);
     AppendTermEntry(fraction->First, u" 2 + 5 ");
     AppendTermEntry(fraction->Second, u" 3 + 5 ");
@@ -58,14 +64,16 @@ std::vector<std::uint8_t> LongLineFile() {
   return bytes;
 }
 
-const std::vector<std::uint8_t>& File() {
-  static const std::vector<std::uint8_t> bytes = LongLineFile();
-  return bytes;
+const std::vector<std::uint8_t>& File(bool smallFractions) {
+  static const std::vector<std::uint8_t> files[2] = {LongLineFile(false), LongLineFile(true)};
+  return files[smallFractions ? 1 : 0];
 }
 
 // Runs `work` on the document read from File() and reports the peak.
 template <class TWork>
 void MeasurePerEntry(benchmark::State& state, TWork work) {
+  // The file is made before anything is counted: making it is not reading it.
+  const std::vector<std::uint8_t>& file = File(state.range(0) != 0);
   SetBlockAllocator(CountedCalloc, CountedFree);
   std::int64_t worst = 0;
   for (auto _ : state) {
@@ -74,15 +82,15 @@ void MeasurePerEntry(benchmark::State& state, TWork work) {
     TEntryCursor cursor = nullptr;
     TDocument document;
     std::string error;
-    if (!DecodeDocument(File(), &cursor, document, error)) state.SkipWithError(error.c_str());
+    if (!DecodeDocument(file, &cursor, document, error)) state.SkipWithError(error.c_str());
     work(document, &cursor);
     document.Release();
     worst = std::max(worst, gPeak.load() - before);
   }
   ResetBlockAllocator();
   state.counters["bytes_per_entry"] = static_cast<double>(worst) / kEntries;
-  // Four entries (a term, a fraction and its two terms) hold 17 + 7 + 7 units.
-  state.counters["text_bytes"] = 2.0 * (17 + 7 + 7) / 4;
+  // Four terms hold 4 * 17 units; a term, a fraction and its two terms 17 + 7 + 7.
+  state.counters["text_bytes"] = 2.0 * (state.range(0) != 0 ? 17 + 7 + 7 : 4 * 17) / 4;
 }
 
 void BM_DumpMemory(benchmark::State& state) {
@@ -107,8 +115,8 @@ void BM_RenderMemory(benchmark::State& state) {
   });
 }
 
-BENCHMARK(BM_DumpMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_RenderMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_DumpMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_RenderMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 
