@@ -1003,7 +1003,5 @@ void TMainForm::AppendLatex(const QString& text) {
   }
   if (read->Count() == 0) return;
   MoveEntries(read.get(), RootLine);
-  PaintBox1Paint();
-  SetChanged();
-  RecordStep("Text einfügen");
+  FormulaChangedBy("Text einfügen");
 }
