@@ -17,26 +17,23 @@ DESTDIR=$root cmake --install "$build" --prefix /usr >"$work/install.log" ||
 installed_files() { (cd "$1" && find . -type f -o -type l | sed 's|^\./|/|' | sort); }
 
 check_files() {
-  local expected=(
+  local sizes=(16 22 24 32 48 64 128 256) expected=(
     /usr/bin/quillmora /usr/bin/quillmora-cli
     /usr/share/applications/quillmora.desktop
     /usr/share/mime/packages/quillmora.xml
     /usr/share/icons/hicolor/scalable/apps/quillmora.svg
     /usr/share/man/man1/quillmora.1 /usr/share/man/man1/quillmora-cli.1
   )
-  for f in "${expected[@]}"; do [[ -f $root$f ]] || fail "missing $f"; done
+  for size in "${sizes[@]}"; do expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/quillmora.png"); done
+  # Exactly what belongs to the program: no caches of the system's.
+  diff <(printf '%s\n' "${expected[@]}" | sort) <(installed_files "$root") ||
+    fail "the installed files differ from the expected ones (< missing, > unexpected)"
   for f in /usr/bin/quillmora /usr/bin/quillmora-cli; do [[ -x $root$f ]] || fail "$f not executable"; done
-  for size in 16 22 24 32 48 64 128 256; do
+  for size in "${sizes[@]}"; do
     local png=$share/icons/hicolor/${size}x${size}/apps/quillmora.png
     [[ $(file -b "$png") == "PNG image data, $size x $size, 8-bit/color RGBA"* ]] ||
       fail "icon $png: $(file -b "$png" 2>&1)"
   done
-  # Nothing but what belongs to the program: no caches of the system's.
-  local unexpected
-  unexpected=$(installed_files "$root" | grep -v -e '^/usr/bin/quillmora' -e '^/usr/share/applications/quillmora.desktop$' \
-    -e '^/usr/share/mime/packages/quillmora.xml$' -e '^/usr/share/icons/hicolor/[^/]*/apps/quillmora\.\(png\|svg\)$' \
-    -e '^/usr/share/man/man1/quillmora\(-cli\)\?.1$' || true)
-  [[ -z $unexpected ]] || fail "unexpected files: $unexpected"
   desktop-file-validate "$share/applications/quillmora.desktop" || fail "desktop-file-validate"
   echo "files and desktop entry: ok"
 }
