@@ -100,8 +100,10 @@ TFontDialog::TFontDialog(QWidget* parent) : QDialog(parent) {
   ColorBtn = new QPushButton("Farbe...", this);
   connect(ColorBtn, &QPushButton::clicked, this, &TFontDialog::ChooseColor);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setText("OK");
-  buttons->button(QDialogButtonBox::Cancel)->setText("Abbrechen");
+  OKBtn = buttons->button(QDialogButtonBox::Ok);
+  OKBtn->setText("OK");
+  CancelBtn = buttons->button(QDialogButtonBox::Cancel);
+  CancelBtn->setText("Abbrechen");
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* bottom = new QHBoxLayout;

@@ -23,6 +23,8 @@ class TFontDialog : public QDialog {
 
   QFontDialog* FontChooser;
   QPushButton* ColorBtn;
+  QPushButton* OKBtn;
+  QPushButton* CancelBtn;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -50,8 +50,6 @@ class HiDpiTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void theScreenHasRatio2() { QCOMPARE(qApp->devicePixelRatio(), 2.0); }
-
   void pictureIsDrawnAtTwiceThePixelsWithLogicalLayout() {
     TMainForm form;
     form.show();
