@@ -1,5 +1,6 @@
 #include "render/TextImages.h"
 
+#include <QFontMetrics>
 #include <QGlyphRun>
 #include <QPainter>
 #include <QRawFont>
@@ -8,6 +9,8 @@
 #include <mutex>
 #include <tuple>
 #include <vector>
+
+#include "render/PictureLimit.h"
 
 namespace {
 
@@ -59,6 +62,10 @@ QImage Tinted(const QImage& mask, QRgb color) {
 }
 
 TTextImage RenderTextImage(const QFont& font, QRgb color, const QString& text) {
+  // Text beyond the picture limit only stands in pictures that are refused,
+  // and its glyphs alone would take gigabytes: nothing is rendered for it.
+  const QFontMetrics metrics(font);
+  if (!PictureFits({metrics.horizontalAdvance(text), metrics.height()})) return {};
   const std::vector<TPlacedGlyph> glyphs = PlaceGlyphs(font, text);
   QRect bounds;
   for (const TPlacedGlyph& glyph : glyphs) bounds |= QRect(glyph.At, glyph.Mask.size());

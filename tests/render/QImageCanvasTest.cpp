@@ -7,6 +7,7 @@
 #include "render/Decorations.h"
 #include "render/QImageCanvas.h"
 #include "render/QtFont.h"
+#include "render/TextImages.h"
 
 namespace {
 
@@ -227,6 +228,21 @@ TEST_F(QImageCanvasTest, HugeFontsStillMeasureSanely) {
     EXPECT_GT(size.cx, 0) << height;
     EXPECT_GT(size.cy, 0) << height;
     canvas_.TextOut(0, 0, u"\u2211");
+  }
+}
+
+// Text too large for any picture is never rendered: its glyphs alone would
+// take gigabytes. Large text within the limit is.
+TEST(TextImagesTest, OnlyTextWithinThePictureLimitIsRendered) {
+  const struct {
+    int pixels;
+    QString text;
+    bool rendered;
+  } cases[] = {{200, "W", true}, {4000, "WWWWWWWW", false}};
+  for (const auto& c : cases) {
+    QFont font("DejaVu Sans");
+    font.setPixelSize(c.pixels);
+    EXPECT_EQ(!LargeTextImage(font, qRgb(0, 0, 0), c.text).Image.isNull(), c.rendered) << c.pixels;
   }
 }
 
