@@ -13,13 +13,11 @@ TStartArguments ParseStartArguments(const QStringList& arguments) {
   QStringList files = arguments;
   const bool optionsEnded = !files.isEmpty() && files.first() == "--";
   if (optionsEnded) files.removeFirst();
-  TStartArguments result;
-  if (files.size() > 1 || (!optionsEnded && !files.isEmpty() && files.first().startsWith('-')) ||
-      (files.size() == 1 && files.first().isEmpty())) {
-    result.Valid = false;
-  } else if (files.size() == 1) {
-    // Kept absolute, so the caption and "Speichern" name the file the user meant.
-    result.File = QFileInfo(files.first()).absoluteFilePath();
+  if (files.isEmpty()) return {};
+  const QString& file = files.first();
+  if (files.size() > 1 || file.isEmpty() || (!optionsEnded && file.startsWith('-'))) {
+    return {.Valid = false, .File = {}};
   }
-  return result;
+  // Kept absolute, so the caption and "Speichern" name the file the user meant.
+  return {.Valid = true, .File = QFileInfo(file).absoluteFilePath()};
 }
