@@ -278,6 +278,8 @@ TTextNode MakeBodyFunction(std::uint32_t kind, TRow body) {
 namespace {
 
 bool FillLine(TFormulaLine* line, const TTextSeq& seq) {
+  // The count is known: one block at once instead of a copy every 100 entries.
+  if (!line->Reserve(static_cast<std::uint32_t>(seq.Entries.size()))) return false;
   for (const TTextNode& node : seq.Entries) {
     if (!node.IsFunction) {
       if (AppendTermEntry(line, node.Text1) == nullptr) return false;
