@@ -23,11 +23,8 @@ std::string Quoted(std::u16string_view text) { return "„" + Utf8FromUtf16(text
 
 std::size_t Utf8Length(std::u16string_view text) {
   std::size_t bytes = 0;
-  for (char16_t c : text)
-    bytes += c < 0x80                      ? 1
-             : c < 0x800                   ? 2
-             : (c >= 0xD800 && c < 0xDC00) ? 4
-             : (c >= 0xDC00 && c < 0xE000) ? 0
-                                           : 3;
+  ForEachCodePoint(text, [&bytes](char32_t c, bool) {
+    bytes += c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+  });
   return bytes;
 }

@@ -1,82 +1,68 @@
 #include "textio/Utf.h"
 
+void AppendUtf8(char32_t code, std::string& out) {
+  if (code < 0x80) {
+    out.push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | code >> 6));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else if (code < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | code >> 12));
+    out.push_back(static_cast<char>(0x80 | (code >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | code >> 18));
+    out.push_back(static_cast<char>(0x80 | (code >> 12 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+void AppendUtf16(char32_t code, std::u16string& out) {
+  if (code < 0x10000) {
+    out.push_back(static_cast<char16_t>(code));
+  } else {
+    out.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+  }
+}
+
+std::size_t Utf8SequenceAt(std::string_view text, std::size_t pos, char32_t& code) {
+  const auto lead = static_cast<unsigned char>(text[pos]);
+  if (lead < 0x80) {
+    code = lead;
+    return 1;
+  }
+  const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+  if (length == 0 || lead > 0xF4 || text.size() - pos < length) return 0;
+  code = lead & (0x7F >> length);
+  for (std::size_t k = 1; k < length; ++k) {
+    const auto next = static_cast<unsigned char>(text[pos + k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    code = code << 6 | (next & 0x3F);
+  }
+  constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  const bool valid =
+      code >= kSmallest[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+  return valid ? length : 0;
+}
+
 std::u16string Utf16FromUtf8(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const unsigned char lead = static_cast<unsigned char>(text[i]);
-    const int length = lead < 0x80         ? 1
-                       : (lead >> 5) == 6  ? 2
-                       : (lead >> 4) == 14 ? 3
-                       : (lead >> 3) == 30 ? 4
-                                           : 0;
-    char32_t code = length == 1   ? lead
-                    : length == 2 ? lead & 0x1F
-                    : length == 3 ? lead & 0x0F
-                                  : lead & 0x07;
-    bool valid = length > 0 && i + static_cast<std::size_t>(length) <= text.size();
-    for (int k = 1; valid && k < length; ++k) {
-      const unsigned char next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-      valid = (next >> 6) == 2;
-      code = (code << 6) | (next & 0x3F);
-    }
-    // Overlong forms, surrogates and values beyond Unicode are invalid too.
-    constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    valid =
-        valid && code >= kSmallest[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
-    if (!valid) {
-      out += u'\uFFFD';
-      ++i;
-      continue;
-    }
-    if (code >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(code);
-    }
-    i += static_cast<std::size_t>(length);
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t code = 0;
+    const std::size_t length = Utf8SequenceAt(text, i, code);
+    AppendUtf16(length == 0 ? 0xFFFD : code, out);
+    i += length == 0 ? 1 : length;
   }
   return out;
 }
 
-namespace {
-
-void PutUtf8(std::string& out, char32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-}  // namespace
-
 std::string Utf8FromUtf16(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    const bool high = c >= 0xD800 && c < 0xDC00;
-    if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      PutUtf8(out, 0x10000 + ((char32_t{c} - 0xD800) << 10) + (char32_t{text[i + 1]} - 0xDC00));
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      PutUtf8(out, 0xFFFD);
-    } else {
-      PutUtf8(out, c);
-    }
-  }
+  ForEachCodePoint(text,
+                   [&out](char32_t code, bool lone) { AppendUtf8(lone ? 0xFFFD : code, out); });
   return out;
 }

@@ -7,36 +7,6 @@
 
 namespace {
 
-bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-void AppendUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | cp >> 6));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | cp >> 12));
-    out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | cp >> 18));
-    out.push_back(static_cast<char>(0x80 | (cp >> 12 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
-void AppendUtf16(char32_t cp, std::u16string& out) {
-  if (cp < 0x10000) {
-    out.push_back(static_cast<char16_t>(cp));
-  } else {
-    out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-  }
-}
-
 class TJsonParser {
  public:
   TJsonParser(std::string_view text, int maxDepth) : text_(text), maxDepth_(maxDepth) {}
@@ -259,22 +229,10 @@ class TJsonParser {
 
   // One well-formed UTF-8 sequence; overlong forms and encoded surrogates are refused.
   bool ParseUtf8(std::u16string& out) {
-    const auto lead = static_cast<unsigned char>(text_[pos_]);
-    const int length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-    if (length == 0 || lead > 0xF4 || text_.size() - pos_ < std::size_t(length)) {
-      return Fail("ungültiges UTF-8");
-    }
-    char32_t cp = lead & (0x7F >> length);
-    for (int i = 1; i < length; ++i) {
-      const auto next = static_cast<unsigned char>(text_[pos_ + i]);
-      if ((next & 0xC0) != 0x80) return Fail("ungültiges UTF-8");
-      cp = cp << 6 | (next & 0x3F);
-    }
-    static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kSmallest[length] || cp > 0x10FFFF || IsHighSurrogate(cp) || IsLowSurrogate(cp)) {
-      return Fail("ungültiges UTF-8");
-    }
-    AppendUtf16(cp, out);
+    char32_t code = 0;
+    const std::size_t length = Utf8SequenceAt(text_, pos_, code);
+    if (length == 0) return Fail("ungültiges UTF-8");
+    AppendUtf16(code, out);
     pos_ += length;
     return true;
   }
@@ -319,21 +277,6 @@ class TJsonParser {
   std::unordered_map<const TJsonValue*, std::unordered_set<std::string>> keySets_;
 };
 
-// Calls visit(character, lone) for each character; a surrogate without its
-// partner comes as itself with lone = true.
-template <class TVisit>
-void ForEachCharacter(std::u16string_view text, TVisit visit) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t unit = text[i];
-    if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-      visit(0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00), false);
-      ++i;
-    } else {
-      visit(unit, IsHighSurrogate(unit) || IsLowSurrogate(unit));
-    }
-  }
-}
-
 void WriteEscape(char32_t unit, std::string& out) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   out += "\\u";
@@ -357,7 +300,7 @@ void WriteAscii(char c, std::string& out) {
 
 void WriteString(std::u16string_view text, std::string& out) {
   out.push_back('"');
-  ForEachCharacter(text, [&out](char32_t c, bool lone) {
+  ForEachCodePoint(text, [&out](char32_t c, bool lone) {
     if (lone) {
       WriteEscape(c, out);
     } else if (c < 0x80) {
