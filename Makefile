@@ -36,7 +36,6 @@ bench: deps
 
 fuzz: deps
 	@bash scripts/fuzz.sh
-	@bash scripts/fuzz-text.sh
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

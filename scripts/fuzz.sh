@@ -10,6 +10,8 @@ seconds=${FUZZ_SECONDS:-60}
 flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I.)
 model=(docfile/*.cpp model/*.cpp)
 read -r -a qt <<<"$(pkg-config --cflags --libs Qt6Core Qt6Gui) -fPIC"
+# The formula text readers: one source, FUZZ_MATHML picks the reader.
+text=(tools/fuzz/FormulaTextFuzz.cpp textio/*.cpp model/*.cpp)
 
 # One function per target: builds it into $1.
 build_decode() { clang++ "${flags[@]}" tools/fuzz/DecodeFuzz.cpp "${model[@]}" -o "$1"; }
@@ -20,15 +22,21 @@ build_picture() {
   clang++ "${flags[@]}" tools/fuzz/PictureFuzz.cpp render/EmbeddedDocument.cpp render/PngText.cpp \
     render/PictureFormat.cpp "${model[@]}" "${qt[@]}" -lz -o "$1"
 }
+build_latex() { clang++ "${flags[@]}" "${text[@]}" "${qt[@]}" -o "$1"; }
+build_mathml() { clang++ "${flags[@]}" -DFUZZ_MATHML "${text[@]}" "${qt[@]}" -o "$1"; }
 
 # Each target with its seed corpus.
 declare -A seeds=(
   [decode]=tests/docfile/corpus
   [json]=tests/tools/corpus
   [picture]=tests/render/corpus
+  [latex]=tests/textio/corpus/latex
+  [mathml]=tests/textio/corpus/mathml
 )
+# Formulas are short: longer inputs only slow the text readers' runs down.
+declare -A max_len=([latex]=4096 [mathml]=4096)
 
-targets=${FUZZ_TARGETS:-decode json picture}
+targets=${FUZZ_TARGETS:-decode json picture latex mathml}
 for name in $targets; do
   out=build/fuzz/$name
   mkdir -p "$out/corpus" "$out/artifacts"
@@ -36,6 +44,6 @@ for name in $targets; do
   "build_$name" "$out/fuzz"
   cp -n "${seeds[$name]}"/* "$out/corpus/" 2>/dev/null || true
   echo "== $name: running for $seconds s"
-  "$out/fuzz" "$out/corpus" -max_total_time="$seconds" -max_len=16384 -rss_limit_mb=2048 \
-    -timeout=10 -artifact_prefix="$out/artifacts/" -print_final_stats=1
+  "$out/fuzz" "$out/corpus" -max_total_time="$seconds" -max_len="${max_len[$name]:-16384}" \
+    -rss_limit_mb=2048 -timeout=10 -artifact_prefix="$out/artifacts/" -print_final_stats=1
 done

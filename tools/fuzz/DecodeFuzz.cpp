@@ -6,6 +6,7 @@
 #include <string>
 
 #include "docfile/DocFile.h"
+#include "tools/fuzz/Quiet.h"
 
 namespace {
 
@@ -35,11 +36,7 @@ bool SameDocument(const TDocument& a, const TDocument& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const bool quiet = [] {
-    SetAllocFailureReporter([](const std::string&) {});
-    return true;
-  }();
-  (void)quiet;
+  QuietAllocFailures();
 
   TEntryCursor cursor = nullptr;
   TDocument first;

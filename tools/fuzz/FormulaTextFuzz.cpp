@@ -6,6 +6,7 @@
 #include <string>
 
 #include "textio/FormulaText.h"
+#include "tools/fuzz/Quiet.h"
 
 namespace {
 
@@ -35,22 +36,17 @@ std::u16string WrittenAfterReading(const std::u16string& text, TEntryCursor* cur
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const bool quiet = [] {
-    SetAllocFailureReporter([](const std::string&) {});
-    return true;
-  }();
-  (void)quiet;
+  QuietAllocFailures();
 
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   TEntryCursor cursor = nullptr;
   TOwnedLine line;
   TTextError error;
+  // MathML as bytes: its declaration may name another encoding.
 #ifdef FUZZ_MATHML
   const bool read = FormulaFromMathML(bytes, &cursor, line, error);
-  const std::u16string text = Utf16FromUtf8(bytes);
 #else
-  const std::u16string text = Utf16FromUtf8(bytes);
-  const bool read = FormulaFromLatex(text, &cursor, line, error);
+  const bool read = FormulaFromLatex(Utf16FromUtf8(bytes), &cursor, line, error);
 #endif
   if (!read) {
     if (error.Message.empty() || line != nullptr || error.Line < 1 || error.Column < 1) {

@@ -6,13 +6,10 @@
 #include <string_view>
 
 #include "tools/DocJson.h"
+#include "tools/fuzz/Quiet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const bool quiet = [] {
-    SetAllocFailureReporter([](const std::string&) {});
-    return true;
-  }();
-  (void)quiet;
+  QuietAllocFailures();
 
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   TJsonValue json;

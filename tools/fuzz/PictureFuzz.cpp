@@ -7,13 +7,10 @@
 
 #include "docfile/DocFile.h"
 #include "render/EmbeddedDocument.h"
+#include "tools/fuzz/Quiet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const bool quiet = [] {
-    SetAllocFailureReporter([](const std::string&) {});
-    return true;
-  }();
-  (void)quiet;
+  QuietAllocFailures();
 
   std::vector<std::uint8_t> document;
   std::string error;
