@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <span>
 
 namespace {
 
@@ -10,51 +11,32 @@ struct TSymbol {
   std::u16string_view Chars;
 };
 
+// Greek letters that LaTeX and the named characters of HTML and MathML
+// call alike.
+constexpr TSymbol kGreek[] = {
+    {"alpha", u"\u03B1"},   {"beta", u"\u03B2"},    {"gamma", u"\u03B3"}, {"delta", u"\u03B4"},
+    {"zeta", u"\u03B6"},    {"eta", u"\u03B7"},     {"theta", u"\u03B8"}, {"iota", u"\u03B9"},
+    {"kappa", u"\u03BA"},   {"lambda", u"\u03BB"},  {"mu", u"\u03BC"},    {"nu", u"\u03BD"},
+    {"xi", u"\u03BE"},      {"pi", u"\u03C0"},      {"rho", u"\u03C1"},   {"sigma", u"\u03C3"},
+    {"tau", u"\u03C4"},     {"upsilon", u"\u03C5"}, {"chi", u"\u03C7"},   {"psi", u"\u03C8"},
+    {"omega", u"\u03C9"},   {"Gamma", u"\u0393"},   {"Delta", u"\u0394"}, {"Theta", u"\u0398"},
+    {"Lambda", u"\u039B"},  {"Xi", u"\u039E"},      {"Pi", u"\u03A0"},    {"Sigma", u"\u03A3"},
+    {"Upsilon", u"\u03A5"}, {"Phi", u"\u03A6"},     {"Psi", u"\u03A8"},   {"Omega", u"\u03A9"},
+};
+
 // The first name of a character is the one written; later rows are aliases
 // that are only read.
 constexpr TSymbol kSymbols[] = {
-    // Greek
-    {"alpha", u"\u03B1"},
-    {"beta", u"\u03B2"},
-    {"gamma", u"\u03B3"},
-    {"delta", u"\u03B4"},
+    // Greek beyond kGreek: variants, and the forms LaTeX prefers
     {"epsilon", u"\u03F5"},
     {"varepsilon", u"\u03B5"},
-    {"zeta", u"\u03B6"},
-    {"eta", u"\u03B7"},
-    {"theta", u"\u03B8"},
     {"vartheta", u"\u03D1"},
-    {"iota", u"\u03B9"},
-    {"kappa", u"\u03BA"},
     {"varkappa", u"\u03F0"},
-    {"lambda", u"\u03BB"},
-    {"mu", u"\u03BC"},
-    {"nu", u"\u03BD"},
-    {"xi", u"\u03BE"},
-    {"pi", u"\u03C0"},
     {"varpi", u"\u03D6"},
-    {"rho", u"\u03C1"},
     {"varrho", u"\u03F1"},
-    {"sigma", u"\u03C3"},
     {"varsigma", u"\u03C2"},
-    {"tau", u"\u03C4"},
-    {"upsilon", u"\u03C5"},
     {"phi", u"\u03D5"},
     {"varphi", u"\u03C6"},
-    {"chi", u"\u03C7"},
-    {"psi", u"\u03C8"},
-    {"omega", u"\u03C9"},
-    {"Gamma", u"\u0393"},
-    {"Delta", u"\u0394"},
-    {"Theta", u"\u0398"},
-    {"Lambda", u"\u039B"},
-    {"Xi", u"\u039E"},
-    {"Pi", u"\u03A0"},
-    {"Sigma", u"\u03A3"},
-    {"Upsilon", u"\u03A5"},
-    {"Phi", u"\u03A6"},
-    {"Psi", u"\u03A8"},
-    {"Omega", u"\u03A9"},
     // Mathematical Operators, U+2200..U+22FF
     {"forall", u"\u2200"},
     {"complement", u"\u2201"},
@@ -289,12 +271,7 @@ constexpr std::u16string_view kOperatorNames[] = {
     u"min",    u"Pr",     u"sec",    u"sin",    u"sinh",   u"sup",  u"tan", u"tanh",
 };
 
-struct TEntity {
-  std::string_view Name;
-  std::u16string_view Chars;
-};
-
-constexpr TEntity kEntities[] = {
+constexpr TSymbol kEntities[] = {
     {"nbsp", u"\u00A0"},
     {"times", u"\u00D7"},
     {"minus", u"\u2212"},
@@ -335,42 +312,18 @@ constexpr TEntity kEntities[] = {
     {"RightArrow", u"\u2192"},
     {"ThinSpace", u"\u2009"},
     {"thinsp", u"\u2009"},
-    {"alpha", u"\u03B1"},
-    {"beta", u"\u03B2"},
-    {"gamma", u"\u03B3"},
-    {"delta", u"\u03B4"},
     {"epsilon", u"\u03B5"},
-    {"zeta", u"\u03B6"},
-    {"eta", u"\u03B7"},
-    {"theta", u"\u03B8"},
-    {"iota", u"\u03B9"},
-    {"kappa", u"\u03BA"},
-    {"lambda", u"\u03BB"},
-    {"mu", u"\u03BC"},
-    {"nu", u"\u03BD"},
-    {"xi", u"\u03BE"},
     {"omicron", u"\u03BF"},
-    {"pi", u"\u03C0"},
-    {"rho", u"\u03C1"},
     {"sigmaf", u"\u03C2"},
-    {"sigma", u"\u03C3"},
-    {"tau", u"\u03C4"},
-    {"upsilon", u"\u03C5"},
     {"phi", u"\u03C6"},
-    {"chi", u"\u03C7"},
-    {"psi", u"\u03C8"},
-    {"omega", u"\u03C9"},
-    {"Gamma", u"\u0393"},
-    {"Delta", u"\u0394"},
-    {"Theta", u"\u0398"},
-    {"Lambda", u"\u039B"},
-    {"Xi", u"\u039E"},
-    {"Pi", u"\u03A0"},
-    {"Sigma", u"\u03A3"},
-    {"Phi", u"\u03A6"},
-    {"Psi", u"\u03A8"},
-    {"Omega", u"\u03A9"},
 };
+
+std::optional<std::u16string_view> CharsOf(std::span<const TSymbol> table, std::string_view name) {
+  const auto found = std::find_if(table.begin(), table.end(),
+                                  [name](const TSymbol& symbol) { return symbol.Name == name; });
+  if (found == table.end()) return std::nullopt;
+  return found->Chars;
+}
 
 }  // namespace
 
@@ -378,17 +331,17 @@ std::string_view LatexNameOf(char16_t c) {
   const bool greek = c >= 0x0391 && c <= 0x03F5;
   const bool operators = c >= 0x2200 && c <= 0x22FF;
   if (!greek && !operators) return {};
-  for (const TSymbol& symbol : kSymbols) {
-    if (symbol.Chars.size() == 1 && symbol.Chars[0] == c) return symbol.Name;
+  for (const auto& table : {std::span<const TSymbol>(kGreek), std::span<const TSymbol>(kSymbols)}) {
+    for (const TSymbol& symbol : table) {
+      if (symbol.Chars.size() == 1 && symbol.Chars[0] == c) return symbol.Name;
+    }
   }
   return {};
 }
 
 std::optional<std::u16string_view> SymbolOfLatexName(std::string_view name) {
-  const auto* found = std::find_if(std::begin(kSymbols), std::end(kSymbols),
-                                   [name](const TSymbol& symbol) { return symbol.Name == name; });
-  if (found == std::end(kSymbols)) return std::nullopt;
-  return found->Chars;
+  if (const auto chars = CharsOf(kGreek, name)) return chars;
+  return CharsOf(kSymbols, name);
 }
 
 bool IsStandardOperatorName(std::u16string_view name) {
@@ -397,10 +350,8 @@ bool IsStandardOperatorName(std::u16string_view name) {
 }
 
 std::optional<std::u16string_view> CharacterOfEntity(std::string_view name) {
-  const auto* found = std::find_if(std::begin(kEntities), std::end(kEntities),
-                                   [name](const TEntity& entity) { return entity.Name == name; });
-  if (found == std::end(kEntities)) return std::nullopt;
-  return found->Chars;
+  if (const auto chars = CharsOf(kGreek, name)) return chars;
+  return CharsOf(kEntities, name);
 }
 
 bool IsLetterLike(std::u16string_view chars) {
