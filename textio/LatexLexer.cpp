@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -23,6 +24,18 @@ constexpr TDelimiterWord kDelimiterWords[] = {
     {u"lbrace", u"{"},      {u"rbrace", u"}"},      {u"langle", u"\u27E8"}, {u"rangle", u"\u27E9"},
     {u"lfloor", u"\u230A"}, {u"rfloor", u"\u230B"}, {u"lceil", u"\u2308"},  {u"rceil", u"\u2309"},
 };
+
+// The characters that are a token of their own; any other is a Char.
+TLatexToken::TKind KindOf(char16_t c) {
+  constexpr std::pair<char16_t, TLatexToken::TKind> kSingles[] = {
+      {u'{', TLatexToken::LBrace},  {u'}', TLatexToken::RBrace}, {u'^', TLatexToken::Sup},
+      {u'_', TLatexToken::Sub},     {u'~', TLatexToken::Tilde},  {u'&', TLatexToken::Special},
+      {u'#', TLatexToken::Special}, {u'$', TLatexToken::Special}};
+  for (const auto& [single, kind] : kSingles) {
+    if (single == c) return kind;
+  }
+  return TLatexToken::Char;
+}
 
 }  // namespace
 
@@ -56,33 +69,9 @@ TLatexToken TLatexLexer::Lex(std::size_t pos) const {
     token.Next = after;
     return token;
   }
-  switch (c) {
-    case u'\\':
-      return LexCommand(pos);
-    case u'{':
-      token.Kind = TLatexToken::LBrace;
-      return token;
-    case u'}':
-      token.Kind = TLatexToken::RBrace;
-      return token;
-    case u'^':
-      token.Kind = TLatexToken::Sup;
-      return token;
-    case u'_':
-      token.Kind = TLatexToken::Sub;
-      return token;
-    case u'~':
-      token.Kind = TLatexToken::Tilde;
-      return token;
-    case u'&':
-    case u'#':
-    case u'$':
-      token.Kind = TLatexToken::Special;
-      return token;
-    default:
-      break;
-  }
-  token.Kind = TLatexToken::Char;
+  if (c == u'\\') return LexCommand(pos);
+  token.Kind = KindOf(c);
+  if (token.Kind != TLatexToken::Char) return token;
   if (IsHighSurrogate(c) && pos + 1 < end_) {
     token.Text = text_.substr(pos, 2);
     token.Next = pos + 2;
