@@ -435,9 +435,7 @@ class TLatexReader {
     TRow first;
     TRow second;
     if (!ParseArgument(first, false, token) || !ParseArgument(second, false, token)) return false;
-    return AddFunction(row,
-                       MakeFunction(fkBruch, std::move(first).Finish(), std::move(second).Finish()),
-                       token.Pos);
+    return AddFunction(row, MakeFunction(fkBruch, std::move(first), std::move(second)), token.Pos);
   }
 
   void SkipOptionalArgument() {
@@ -547,8 +545,7 @@ class TLatexReader {
     lex_.Take();
     TRow exponent;
     if (!ParseArgument(exponent, false, next)) return false;
-    TTextNode power =
-        MakeFunction(fkPotenz, std::move(exponent).Finish(), std::move(body).Finish());
+    TTextNode power = MakeFunction(fkPotenz, std::move(exponent), std::move(body));
     body = TRow();
     return AddFunction(body, std::move(power), next.Pos);
   }
@@ -714,8 +711,7 @@ class TLatexReader {
     if (!ParseArgument(exponent, ctx.TextOnly, mark)) return false;
     if (ctx.TextOnly) return AppendScript(row, exponent, pos, true);
     TRow base = row.TakeBase();
-    return AddFunction(
-        row, MakeFunction(fkPotenz, std::move(exponent).Finish(), std::move(base).Finish()), pos);
+    return AddFunction(row, MakeFunction(fkPotenz, std::move(exponent), std::move(base)), pos);
   }
 
   bool ParseSubscript(TRow& row, std::size_t pos) {

@@ -381,8 +381,7 @@ class TMathMLConverter {
         !Contents(element.Children[1], second, false)) {
       return false;
     }
-    return AddFunction(
-        row, MakeFunction(fkBruch, std::move(first).Finish(), std::move(second).Finish()), element);
+    return AddFunction(row, MakeFunction(fkBruch, std::move(first), std::move(second)), element);
   }
 
   // <msqrt> reads its children as one row; <mroot> its first child as an
@@ -430,9 +429,8 @@ class TMathMLConverter {
     TRow exponent;
     if (!Contents(*upper, exponent, false)) return false;
     TRow baseRow = row.TakeBase();
-    return AddFunction(
-        row, MakeFunction(fkPotenz, std::move(exponent).Finish(), std::move(baseRow).Finish()),
-        element);
+    return AddFunction(row, MakeFunction(fkPotenz, std::move(exponent), std::move(baseRow)),
+                       element);
   }
 
   // Some producers raise only the closing parenthesis: the power then takes
@@ -449,9 +447,8 @@ class TMathMLConverter {
     }
     TRow exponent;
     if (!Contents(upper, exponent, false)) return false;
-    return AddFunction(
-        row, MakeFunction(fkPotenz, std::move(exponent).Finish(), std::move(baseRow).Finish()),
-        element);
+    return AddFunction(row, MakeFunction(fkPotenz, std::move(exponent), std::move(baseRow)),
+                       element);
   }
 
   bool Script(const TXmlElement& element, TRow& row, bool superscript) {

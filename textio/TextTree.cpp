@@ -267,6 +267,10 @@ TTextNode MakeFunction(std::uint32_t kind, TTextSeq first, std::optional<TTextSe
   return node;
 }
 
+TTextNode MakeFunction(std::uint32_t kind, TRow first, TRow second) {
+  return MakeFunction(kind, std::move(first).Finish(), std::move(second).Finish());
+}
+
 TTextNode MakeBodyFunction(std::uint32_t kind, TRow body) {
   if (!body.IsSingleFraction()) return MakeFunction(kind, std::move(body).Finish(), std::nullopt);
   TTextNode fraction = body.TakeSingleFraction();

@@ -100,6 +100,8 @@ class TRow {
 // `Levels` of a function made of these sequences.
 int LevelsOf(const TTextNode& node);
 TTextNode MakeFunction(std::uint32_t kind, TTextSeq first, std::optional<TTextSeq> second);
+// A fraction or power of two finished rows.
+TTextNode MakeFunction(std::uint32_t kind, TRow first, TRow second);
 // First and Second of every kind but the power: a row that is one fraction
 // gives its two parts, any other row is First alone.
 TTextNode MakeBodyFunction(std::uint32_t kind, TRow body);
