@@ -141,11 +141,11 @@ class TMathMLWriter {
                                     : !lower.empty()                 ? u"munder"
                                     : !upper.empty()                 ? u"mover"
                                                                      : u"";
-    if (!tag.empty()) out_ += u"<" + std::u16string(tag) + u">";
+    if (!tag.empty()) PutTag(tag);
     WriteOperator(sign);
     if (!lower.empty()) WriteTextRow(lower);
     if (!upper.empty()) WriteTextRow(upper);
-    if (!tag.empty()) out_ += u"</" + std::u16string(tag) + u">";
+    if (!tag.empty()) PutTag(tag, true);
     WriteFenced(u"(", entry, u")");
   }
 
@@ -192,9 +192,16 @@ class TMathMLWriter {
   }
 
   void WriteToken(std::u16string_view tag, std::u16string_view text) {
-    out_ += u"<" + std::u16string(tag) + u">";
+    PutTag(tag);
     PutEscaped(text);
-    out_ += u"</" + std::u16string(tag) + u">";
+    PutTag(tag, true);
+  }
+
+  // Straight into the output: a token is written for every character.
+  void PutTag(std::u16string_view tag, bool closing = false) {
+    out_ += closing ? u"</" : u"<";
+    out_ += tag;
+    out_ += u'>';
   }
 
   // XML cannot hold control characters or lone surrogates.
