@@ -48,6 +48,19 @@ void BM_PaintSampleFormulaOnQImage(benchmark::State& state) {
 }
 BENCHMARK(BM_PaintSampleFormulaOnQImage)->Unit(benchmark::kMicrosecond);
 
+// Nested powers: parentheses of up to a few hundred pixels, drawn from the
+// images of large text (TextImages.h).
+void BM_PaintPowerChainOnQImage(benchmark::State& state) {
+  TFormulaTree tree;
+  BuildChain(tree.Root(), fkPotenz, static_cast<int>(state.range(0)));
+  TQImageCanvas canvas;
+  TPaintInput input;
+  input.Root = tree.Root();
+  PaintComplete(canvas, input);
+  for (auto _ : state) benchmark::DoNotOptimize(PaintFormula(canvas, input));
+}
+BENCHMARK(BM_PaintPowerChainOnQImage)->Arg(8)->Unit(benchmark::kMicrosecond);
+
 // Measuring a long row with the real font (drawing it would mostly fill a
 // bitmap tens of thousands of pixels wide).
 void BM_MeasureFlatRowOnQImage(benchmark::State& state) {

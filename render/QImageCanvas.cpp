@@ -9,6 +9,7 @@
 
 #include "render/PictureLimit.h"
 #include "render/QtFont.h"
+#include "render/TextImages.h"
 
 namespace {
 
@@ -136,10 +137,9 @@ void TQImageCanvas::Realise() {
       realised_ = nullptr;  // a new font may come to lie where the old one did
     }
     const QFont qfont = QFontFromDesc(font_, PixelSizeFor(font_));
-    found = fonts_
-                .emplace(key,
-                         TRealisedFont{qfont, QFontMetrics(qfont), DrawnAsImage(qfont), {}, {}, {}})
-                .first;
+    found =
+        fonts_.emplace(key, TRealisedFont{qfont, QFontMetrics(qfont), DrawnAsImage(qfont), {}, {}})
+            .first;
   }
   if (realised_ != &found->second) painterFontStale_ = true;
   realised_ = &found->second;
@@ -193,10 +193,8 @@ void TQImageCanvas::DrawShapedText(QPainter& painter, std::int32_t x, std::int32
 
 void TQImageCanvas::DrawLargeText(QPainter& painter, std::int32_t x, std::int32_t y,
                                   std::u16string_view text) {
-  const QRgb color = ColorFromValue(font_.Color).rgb();
-  const TTextImage& image =
-      Cached(realised_->Images, std::make_pair(std::u16string(text), color),
-             [&] { return LargeTextImage(realised_->Font, color, ToQString(text)); });
+  const TTextImage image =
+      LargeTextImage(realised_->Font, ColorFromValue(font_.Color).rgb(), ToQString(text));
   if (image.Image.isNull()) return;
   const QPoint origin(x, y + realised_->Metrics.ascent());
   painter.drawImage(origin + image.Offset, image.Image);

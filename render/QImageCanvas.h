@@ -16,7 +16,6 @@
 #include <unordered_map>
 
 #include "render/Canvas.h"
-#include "render/TextImages.h"
 
 class QPainter;
 
@@ -70,14 +69,14 @@ class TQImageCanvas : public TCanvas {
   struct TRealisedFont {
     QFont Font;
     QFontMetrics Metrics;
-    // Above kLargestCachedGlyph pixels text is drawn from images (TextImages.h).
+    // Above kLargestCachedGlyph pixels text is drawn from images, which
+    // TextImages.h keeps for the process.
     bool Large = false;
     // A paint measures and draws the same few strings again and again;
-    // shaping them was most of its cost. Kept per font: the advance widths,
-    // the shaped texts and, for large text, the images by text and colour.
+    // shaping them was most of its cost. Kept per font: the advance widths
+    // and the shaped texts.
     std::unordered_map<std::u16string, int> Advances;
     std::unordered_map<std::u16string, QStaticText> Shaped;
-    std::map<std::pair<std::u16string, QRgb>, TTextImage> Images;
   };
   using TFontKey = std::tuple<std::string, std::uint8_t, std::uint8_t, std::int32_t>;
 
