@@ -115,18 +115,6 @@ QImage RasterImage(const TPicture& picture, const TExportOptions& options, std::
   return image;
 }
 
-}  // namespace
-
-QImage ScaledBitmap(const TPicture& picture, int scale) {
-  TExportOptions options;
-  options.Scale = scale;
-  std::string error;
-  if (!CheckPicture(picture, options, error)) return {};
-  return RasterImage(picture, options, error);
-}
-
-namespace {
-
 bool EncodeRaster(const TPicture& picture, const TExportOptions& options, QByteArray& bytes,
                   std::string& error) {
   QImage image = RasterImage(picture, options, error);
@@ -254,6 +242,14 @@ TPicture PaintPicture(const TPaintInput& input) {
   picture.Bitmap = canvas.Image();
   picture.Recording = std::move(paint.Recording);
   return picture;
+}
+
+QImage ScaledBitmap(const TPicture& picture, int scale) {
+  TExportOptions options;
+  options.Scale = scale;
+  std::string error;
+  if (!CheckPicture(picture, options, error)) return {};
+  return RasterImage(picture, options, error);
 }
 
 bool CheckExportOptions(const TExportOptions& options, std::string& error) {
