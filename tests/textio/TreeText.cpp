@@ -1,14 +1,21 @@
 #include "tests/textio/TreeText.h"
 
-#include "textio/FormulaText.h"
-
 namespace {
 
 constexpr const char* kKindNames[] = {"frac", "root", "sum", "pow", "abs", "int", "fn"};
 
+std::u16string_view Trim(std::u16string_view text) {
+  while (!text.empty() && text.front() == u' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
+  return text;
+}
+
 // Only the texts the kind draws.
-std::string TextsOf(const TFormulaEntry& entry) {
-  const std::string t1 = Utf8FromUtf16(TextOf(entry.Text1));
+std::string TextsOf(const TFormulaEntry& entry, bool drawn) {
+  std::u16string_view text1 = TextOf(entry.Text1);
+  if (drawn && entry.Kind == fkWurzel && text1 == u"2") text1 = {};
+  if (drawn && entry.Kind == fkUser) text1 = Trim(text1);
+  const std::string t1 = Utf8FromUtf16(text1);
   const std::string t2 = Utf8FromUtf16(TextOf(entry.Text2));
   switch (entry.Kind) {
     case fkWurzel:
@@ -22,43 +29,22 @@ std::string TextsOf(const TFormulaEntry& entry) {
   }
 }
 
-std::u16string_view Trim(std::u16string_view text) {
-  while (!text.empty() && text.front() == u' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
-  return text;
-}
-
-bool SameTexts(const TFormulaEntry& x, const TFormulaEntry& y) {
-  const std::u16string_view a1 = TextOf(x.Text1);
-  const std::u16string_view b1 = TextOf(y.Text1);
-  switch (x.Kind) {
-    case fkWurzel:
-      return (a1 == u"2" ? u"" : a1) == (b1 == u"2" ? u"" : b1);
-    case fkUser:
-      return Trim(a1) == Trim(b1);
-    case fkSumme:
-    case fkIntegral:
-      return a1 == b1 && TextOf(x.Text2) == TextOf(y.Text2);
-    default:
-      return true;
-  }
-}
-
 }  // namespace
 
-std::string TreeText(const TFormulaLine* line) {
+std::string TreeText(const TFormulaLine* line, bool drawn) {
   std::string text;
   if (line == nullptr) return text;
   for (std::uint32_t i = 0; i < line->Count(); ++i) {
     const TFormulaEntry& entry = *EntryAt(*line, i);
     if (!text.empty()) text += ' ';
     if (entry.IsFunction == 0) {
-      text += "\"" + Utf8FromUtf16(TextOf(entry.Text1)) + "\"";
+      const std::u16string_view term = TextOf(entry.Text1);
+      text += "\"" + Utf8FromUtf16(drawn ? Trim(term) : term) + "\"";
       continue;
     }
     text += entry.Kind < kFunctionKindCount ? kKindNames[entry.Kind] : "kind?";
-    text += TextsOf(entry) + "(" + TreeText(entry.First) + ")";
-    if (entry.Second != nullptr) text += "(" + TreeText(entry.Second) + ")";
+    text += TextsOf(entry, drawn) + "(" + TreeText(entry.First, drawn) + ")";
+    if (entry.Second != nullptr) text += "(" + TreeText(entry.Second, drawn) + ")";
   }
   return text;
 }
@@ -80,21 +66,12 @@ void MakeEditable(TFormulaLine* line) {
   }
 }
 
-bool SameFormula(const TFormulaLine* a, const TFormulaLine* b) {
-  if (a == nullptr || b == nullptr) return a == b;
-  if (a->Count() != b->Count()) return false;
-  for (std::uint32_t i = 0; i < a->Count(); ++i) {
-    const TFormulaEntry& x = *EntryAt(*a, i);
-    const TFormulaEntry& y = *EntryAt(*b, i);
-    if (x.IsFunction != y.IsFunction) return false;
-    if (x.IsFunction == 0) {
-      if (Trim(TextOf(x.Text1)) != Trim(TextOf(y.Text1))) return false;
-      continue;
-    }
-    if (x.Kind != y.Kind || !SameTexts(x, y) || !SameFormula(x.First, y.First) ||
-        !SameFormula(x.Second, y.Second)) {
-      return false;
-    }
-  }
-  return true;
+std::string WriteFormula(TForm form, const TFormulaLine* line) {
+  return Utf8FromUtf16(form == TForm::Latex ? LatexFromFormula(line) : MathMLFromFormula(line));
+}
+
+bool ReadFormula(TForm form, std::string_view text, TEntryCursor* cursor, TOwnedLine& out,
+                 TTextError& error) {
+  return form == TForm::Latex ? FormulaFromLatex(Utf16FromUtf8(text), cursor, out, error)
+                              : FormulaFromMathML(text, cursor, out, error);
 }

@@ -5,13 +5,20 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "model/FormulaTree.h"
+#include "textio/FormulaText.h"
 
-std::string TreeText(const TFormulaLine* line);
+// `drawn`: only what the picture shows, so that trees drawn alike give the
+// same text: terms and names without their outer blanks, no root index "2".
+std::string TreeText(const TFormulaLine* line, bool drawn = false);
 // Brings a random tree to what the editor makes: no damaged entries, every
 // kind known, First always present, and a Second in every fraction and power.
 void MakeEditable(TFormulaLine* line);
-// Equal as drawn, up to blanks at the edges of terms and a root index "2"
-// that becomes empty; names are compared without their outer blanks.
-bool SameFormula(const TFormulaLine* a, const TFormulaLine* b);
+
+// Both text forms through one pair of calls, the text in UTF-8 either way.
+enum class TForm { Latex, MathML };
+std::string WriteFormula(TForm form, const TFormulaLine* line);
+bool ReadFormula(TForm form, std::string_view text, TEntryCursor* cursor, TOwnedLine& out,
+                 TTextError& error);
