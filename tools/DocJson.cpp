@@ -24,6 +24,11 @@ void NumberMember(TJsonWriter& out, std::string_view key, T value) {
   WriteNumber(out, value);
 }
 
+void StringMember(TJsonWriter& out, std::string_view key, std::u16string_view text) {
+  out.Key(key);
+  out.String(text);
+}
+
 // The shortest text that reads back as the same double.
 void WriteMargin(TJsonWriter& out, double margin) {
   if (std::isnan(margin)) return out.String(u"NaN");
@@ -39,10 +44,8 @@ void WriteEntry(TJsonWriter& out, const TFormulaEntry& entry) {
   out.BeginObject();
   NumberMember(out, "IsFunction", entry.IsFunction);
   NumberMember(out, "Kind", entry.Kind);
-  out.Key("Text1");
-  out.String(TextOf(entry.Text1));
-  out.Key("Text2");
-  out.String(TextOf(entry.Text2));
+  StringMember(out, "Text1", TextOf(entry.Text1));
+  StringMember(out, "Text2", TextOf(entry.Text2));
   out.Key("First");
   WriteLine(out, entry.First);
   out.Key("Second");
@@ -65,8 +68,7 @@ void WriteFont(TJsonWriter& out, const TStoredFont& font) {
   out.BeginObject();
   NumberMember(out, "Charset", font.Charset);
   NumberMember(out, "Color", font.Color);
-  out.Key("Name");
-  out.String(AnsiToUtf16(font.Name));
+  StringMember(out, "Name", AnsiToUtf16(font.Name));
   NumberMember(out, "Pitch", font.Pitch);
   NumberMember(out, "PixelsPerInch", font.PixelsPerInch);
   NumberMember(out, "Size", font.Size);
