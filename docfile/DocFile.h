@@ -116,8 +116,9 @@ bool DecodeDocument(std::span<const std::uint8_t> bytes, TEntryCursor* cursor, T
 bool CommitDocument(TEntryCursor* cursor, TDocument& out, std::string& error,
                     const std::function<bool(TDocument& fresh, std::string& error)>& build);
 
-// Writes safely (SafeWrite.h): the previous file stays intact unless the
-// whole new content reached the disk. `error` gets the message to show.
+// Writes safely (TSafeWrite's Stage and Commit, SafeWrite.h): the previous
+// file stays intact unless the whole new content reached the disk. `error`
+// gets the message to show.
 bool WriteDocumentFile(const std::string& path, std::span<const std::uint8_t> bytes,
                        std::string& error);
 // Several files written as WriteDocumentFile writes one, for the price of

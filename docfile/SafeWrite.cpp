@@ -9,6 +9,8 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -233,8 +235,61 @@ bool TSafeWrite::CommitInPlace(std::string& error) {
   return false;
 }
 
-bool WriteFileSafely(const std::string& path, std::span<const std::uint8_t> bytes,
-                     std::string& error) {
+bool WriteDocumentFile(const std::string& path, std::span<const std::uint8_t> bytes,
+                       std::string& error) {
   TSafeWrite write(path);
   return write.Stage(bytes, error) && write.Commit(error);
+}
+
+namespace {
+
+struct TStagedFile {
+  const TFileToWrite* File;
+  std::unique_ptr<TSafeWrite> Write;
+};
+
+// One syncfs per file system that holds a staged file; false with the
+// message when one fails.
+bool SyncFileSystems(const std::vector<TStagedFile>& staged, std::string& error) {
+  std::set<dev_t> synced;
+  for (const TStagedFile& file : staged) {
+    const std::string folder = DirectoryOf(file.Write->Target());
+    const TFileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat st {};
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0) return Fail(error, IoErrorText(errno));
+    if (synced.insert(st.st_dev).second && ::syncfs(fd.Get()) != 0) {
+      return Fail(error, IoErrorText(errno));
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+// Every file is staged first, then one sync per file system makes all the
+// temporary files durable, then each goes in place (a file written in place
+// makes its own copy durable first).
+bool WriteFilesTogether(const std::vector<TFileToWrite>& files, const TWriteReport& report) {
+  bool all = true;
+  const auto failed = [&](const TFileToWrite& file, const std::string& error) {
+    report(file.Path, error);
+    all = false;
+  };
+  std::vector<TStagedFile> staged;
+  for (const TFileToWrite& file : files) {
+    auto write = std::make_unique<TSafeWrite>(file.Path);
+    std::string error;
+    if (write->Stage(file.Bytes, error)) {
+      staged.push_back({&file, std::move(write)});
+    } else {
+      failed(file, error);
+    }
+  }
+  std::string syncError;
+  const bool durable = SyncFileSystems(staged, syncError);
+  for (const TStagedFile& file : staged) {
+    std::string error = syncError;
+    if (!durable || !file.Write->Commit(error, false)) failed(*file.File, error);
+  }
+  return all;
 }

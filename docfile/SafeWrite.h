@@ -1,6 +1,8 @@
 // Replacing the whole content of a file so that a failure leaves the old
 // content and a crash leaves the old content or the new one. Used for
-// documents and pictures alike. Plain C++ and POSIX.
+// documents and pictures alike, one file at a time (WriteDocumentFile) or a
+// batch with one sync (WriteFilesTogether), both in DocFile.h. Plain C++ and
+// POSIX.
 //
 // Normally the new content goes to a temporary file beside the target, which
 // then replaces it in one rename. Where that rename would break something the
@@ -55,10 +57,6 @@ class TSafeWrite {
   TFileDescriptor temp_;
   std::string tempPath_;
 };
-
-// Stage and Commit in one go.
-bool WriteFileSafely(const std::string& path, std::span<const std::uint8_t> bytes,
-                     std::string& error);
 
 // The write(2) that puts new content into a file; tests replace it to make
 // writes fail. Copies of old content do not go through it.

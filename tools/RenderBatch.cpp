@@ -51,7 +51,7 @@ std::vector<TRenderResult> RenderPictures(const std::vector<TRenderJob>& jobs) {
   return results;
 }
 
-bool WritePictures(const std::vector<TPictureFile>& files, const TReportFunction& report) {
+bool WritePictures(const std::vector<TPictureFile>& files, const TWriteReport& report) {
   std::vector<TFileToWrite> writes;
   for (const TPictureFile& file : files) {
     writes.push_back({file.Path, std::span(reinterpret_cast<const std::uint8_t*>(file.Bytes.data()),

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,5 +38,4 @@ struct TPictureFile {
 // with its old content or its complete new one, at the cost of one sync for
 // the whole batch instead of one per picture. `report` gets the path and
 // message of each failure; false when any picture was not written.
-using TReportFunction = std::function<void(const std::string& path, const std::string& message)>;
-bool WritePictures(const std::vector<TPictureFile>& files, const TReportFunction& report);
+bool WritePictures(const std::vector<TPictureFile>& files, const TWriteReport& report);
