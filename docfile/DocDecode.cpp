@@ -9,17 +9,10 @@
 
 namespace {
 
-// The record image with and without the ten layout fields.
-constexpr std::size_t kFullImageBytes = 64;
-constexpr std::size_t kShortImageBytes = 24;
-
 class TDocumentDecoder {
  public:
   TDocumentDecoder(std::span<const std::uint8_t> bytes, TEntryCursor* cursor, TLayoutImage layout)
-      : in_(bytes),
-        cursor_(cursor),
-        layout_(layout),
-        imageBytes_(layout == TLayoutImage::AsLaidOut ? kFullImageBytes : kShortImageBytes) {}
+      : in_(bytes), cursor_(cursor), layout_(layout), imageBytes_(RecordImageBytes(layout)) {}
   ~TDocumentDecoder() { freetheline(root_); }
   TDocumentDecoder(const TDocumentDecoder&) = delete;
   TDocumentDecoder& operator=(const TDocumentDecoder&) = delete;

@@ -76,13 +76,13 @@ class TDocumentEncoder {
 // Sizes as the encoder above writes them.
 constexpr std::uint64_t kAbsentLineBytes = 4;
 constexpr std::uint64_t kLineHeadBytes = 8;
-constexpr std::uint64_t kEntryFixedBytes = 64 + 4 + 4;
+constexpr std::uint64_t kTextLengthBytes = 4;
 constexpr std::uint64_t kFontFixedBytes = 16;
 constexpr std::uint64_t kColorAndMarginBytes = 12;
 
 // Depth as the reader counts it: the root sequence is 0. Returns false at
 // the first present sequence the reader would refuse as too deep.
-bool MeasureLine(const TFormulaLine* line, int depth, std::uint64_t& bytes) {
+bool MeasureLine(const TFormulaLine* line, int depth, TLayoutImage layout, std::uint64_t& bytes) {
   if (line == nullptr) {
     bytes += kAbsentLineBytes;
     return true;
@@ -91,18 +91,19 @@ bool MeasureLine(const TFormulaLine* line, int depth, std::uint64_t& bytes) {
   bytes += kLineHeadBytes;
   for (std::uint32_t i = 0; i < line->Count(); ++i) {
     const TFormulaEntry& entry = *EntryAt(*line, i);
-    bytes += kEntryFixedBytes + 2 * (TextOf(entry.Text1).size() + TextOf(entry.Text2).size());
-    if (entry.IsFunction == 1 && (!MeasureLine(entry.First, depth + 1, bytes) ||
-                                  !MeasureLine(entry.Second, depth + 1, bytes))) {
+    bytes += RecordImageBytes(layout) + 2 * kTextLengthBytes +
+             2 * (TextOf(entry.Text1).size() + TextOf(entry.Text2).size());
+    if (entry.IsFunction == 1 && (!MeasureLine(entry.First, depth + 1, layout, bytes) ||
+                                  !MeasureLine(entry.Second, depth + 1, layout, bytes))) {
       return false;
     }
   }
   return true;
 }
 
-TDocumentMeasure Measure(const TFormulaLine* root, const TStoredFont& font) {
+TDocumentMeasure Measure(const TFormulaLine* root, const TStoredFont& font, TLayoutImage layout) {
   TDocumentMeasure measure;
-  measure.TooDeep = !MeasureLine(root, 0, measure.Bytes);
+  measure.TooDeep = !MeasureLine(root, 0, layout, measure.Bytes);
   measure.Bytes +=
       kFontFixedBytes + std::min(font.Name.size(), kMaxFaceNameBytes) + kColorAndMarginBytes;
   return measure;
@@ -111,7 +112,7 @@ TDocumentMeasure Measure(const TFormulaLine* root, const TStoredFont& font) {
 }  // namespace
 
 TDocumentMeasure MeasureDocument(const TDocument& document) {
-  return Measure(document.Root, document.Font);
+  return Measure(document.Root, document.Font, TLayoutImage::AsLaidOut);
 }
 
 bool CheckDocumentForWriting(const TDocument& document, std::string& error) {
@@ -131,7 +132,7 @@ std::vector<std::uint8_t> EncodeDocument(const TFormulaLine* root, const TStored
                                          TLayoutImage layout) {
   std::vector<std::uint8_t> bytes;
   // One block for the whole file: a long document is not copied as it grows.
-  bytes.reserve(static_cast<std::size_t>(Measure(root, font).Bytes));
+  bytes.reserve(static_cast<std::size_t>(Measure(root, font, layout).Bytes));
   TDocumentEncoder encoder(bytes, layout);
   encoder.WriteLine(root);
   encoder.WriteFont(font);

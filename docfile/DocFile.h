@@ -83,6 +83,12 @@ std::string IoErrorText(int errnum);
 // only with the same choice.
 enum class TLayoutImage { AsLaidOut, Omitted };
 
+// The bytes of an entry's record image: six words, then the layout fields
+// unless they are left out. Reader and writer both count with it.
+constexpr std::size_t RecordImageBytes(TLayoutImage layout) {
+  return 4 * (6 + (layout == TLayoutImage::AsLaidOut ? kLayoutFields.size() : 0));
+}
+
 // Serialises a document; `root` may be nullptr (written as presence word 0).
 // A face name longer than 31 bytes is cut to 31.
 std::vector<std::uint8_t> EncodeDocument(const TFormulaLine* root, const TStoredFont& font,
