@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -301,9 +302,26 @@ void TEditForm::TakeWheel(QWheelEvent* event) {
   event->accept();
 }
 
+// The move buttons take no focus; in the list, Strg+Pfeil moves the
+// selected term as they do.
+bool TEditForm::MoveByKey(const QKeyEvent& key) {
+  if (key.modifiers() != Qt::ControlModifier) return false;
+  if (key.key() == Qt::Key_Up)
+    UpBtnClick();
+  else if (key.key() == Qt::Key_Down)
+    DownBtnClick();
+  else
+    return false;
+  return true;
+}
+
 bool TEditForm::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Wheel) {
     TakeWheel(static_cast<QWheelEvent*>(event));
+    return true;
+  }
+  if (watched == ListView1 && event->type() == QEvent::KeyPress &&
+      MoveByKey(*static_cast<QKeyEvent*>(event))) {
     return true;
   }
   return TFixedDialog::eventFilter(watched, event);

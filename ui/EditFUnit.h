@@ -82,6 +82,7 @@ class TEditForm : public TFixedDialog {
   void EditTerm(TFormulaEntry& entry);
   void ScrollPalette(int pixels);
   void TakeWheel(QWheelEvent* event);
+  bool MoveByKey(const QKeyEvent& key);
 
   TEditorContext context_;
   int wheelRemainder_ = 0;

@@ -208,6 +208,8 @@ void EditFormTest::moveButtonsMoveOneEntry_data() {
   QTest::newRow("repeated presses keep moving the same entry")
       << QList<int>{0} << "DDD" << QStringList{"b", "c", "d", "a"} << QList<int>{3};
   QTest::newRow("down and up again") << QList<int>{1} << "DU" << unchanged << QList<int>{1};
+  QTest::newRow("keys: down twice, up once")
+      << QList<int>{0} << "ddu" << QStringList{"b", "a", "c", "d"} << QList<int>{1};
 }
 
 void EditFormTest::moveButtonsMoveOneEntry() {
@@ -223,7 +225,14 @@ void EditFormTest::moveButtonsMoveOneEntry() {
   QVERIFY(QTest::qWaitForWindowActive(&editor));
   Select(editor.ListView1, selected);
 
-  for (QChar press : presses) Click(press == 'U' ? editor.UpBtn : editor.DownBtn);
+  // Capitals click a button; "u" and "d" are Strg+Pfeil with the focus in the list.
+  for (QChar press : presses) {
+    if (press.isUpper())
+      Click(press == 'U' ? editor.UpBtn : editor.DownBtn);
+    else
+      QTest::keyClick(editor.ListView1, press == 'u' ? Qt::Key_Up : Qt::Key_Down,
+                      Qt::ControlModifier);
+  }
 
   QCOMPARE(TermTexts(document.RootLine), order);
   QCOMPARE(Column(editor.ListView1, 1), order);
