@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,20 +23,29 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Everything in a folder, to see that no temporary file stayed behind.
+std::size_t FileCount(const fs::path& folder) {
+  return static_cast<std::size_t>(
+      std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
 class TTempDir {
  public:
   TTempDir() {
     std::string pattern = (fs::temp_directory_path() / "qm-docfile-XXXXXX").string();
     path_ = ::mkdtemp(pattern.data());
+    // An unprivileged child must be able to reach the folder.
+    ::chmod(path_.c_str(), 0755);
   }
-  ~TTempDir() { fs::remove_all(path_); }
+  ~TTempDir() {
+    for (const auto& entry : fs::recursive_directory_iterator(path_)) {
+      if (entry.is_directory() && !entry.is_symlink()) ::chmod(entry.path().c_str(), 0755);
+    }
+    fs::remove_all(path_);
+  }
   std::string operator/(const std::string& name) const { return (path_ / name).string(); }
   const fs::path& Path() const { return path_; }
-  // Everything in the folder, to see that no temporary file stayed behind.
-  std::size_t FileCount() const {
-    return static_cast<std::size_t>(
-        std::distance(fs::directory_iterator(path_), fs::directory_iterator()));
-  }
+  std::size_t FileCount() const { return ::FileCount(path_); }
 
  private:
   fs::path path_;
@@ -145,6 +155,7 @@ struct TWriteFailureCase {
   const char* description;
   TFileWriteFunction write;
   std::string error;
+  bool hardLinked = false;  // a second name makes the save write in place
 };
 
 void PrintTo(const TWriteFailureCase& c, std::ostream* os) { *os << c.description; }
@@ -156,11 +167,13 @@ TEST_P(WriteFailureTest, LeavesTheOldFileByteForByte) {
   const std::string path = dir / "doc.qmt";
   std::string error;
   ASSERT_TRUE(WriteDocumentFile(path, kOld, error));
+  if (GetParam().hardLinked) fs::create_hard_link(path, dir / "b.qmt");
   SetFileWriteFunction(GetParam().write);
   EXPECT_FALSE(WriteDocumentFile(path, SampleBytes(), error));
   EXPECT_EQ(error, GetParam().error);
   EXPECT_EQ(Slurp(path), kOld);
-  EXPECT_EQ(dir.FileCount(), 1u) << "the temporary file was left behind";
+  EXPECT_EQ(Slurp(GetParam().hardLinked ? dir / "b.qmt" : path), kOld) << "the other name";
+  EXPECT_EQ(dir.FileCount(), GetParam().hardLinked ? 2u : 1u) << "a temporary file stayed";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -169,8 +182,123 @@ INSTANTIATE_TEST_SUITE_P(
                       TWriteFailureCase{"the disk fills up midway", FullAfter100Bytes,
                                         "Disk full."},
                       TWriteFailureCase{"a write that takes nothing", TakesNothing, "Disk full."},
-                      TWriteFailureCase{"a device error", IoError, "I/O error 5."}),
+                      TWriteFailureCase{"a device error", IoError, "I/O error 5."},
+                      TWriteFailureCase{"the disk fills up midway in a file of two names",
+                                        FullAfter100Bytes, "Disk full.", true}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+// ---- saving keeps what the file has ------------------------------------------
+// Its other hard links, the link that names it, its owner and permission
+// bits, and a folder that takes no new files.
+
+constexpr uid_t kNobody = 65534;
+constexpr gid_t kNoGroup = 65534;
+
+void Put(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
+struct stat StatOf(const fs::path& path) {
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  return st;
+}
+
+// Saves as a user without privileges: a root process cannot be kept out of
+// a read-only folder, so it saves from a child that has become nobody.
+bool SaveUnprivileged(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+  std::string error;
+  if (::geteuid() != 0) return WriteDocumentFile(path, bytes, error);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const bool dropped = ::setgid(kNoGroup) == 0 && ::setuid(kNobody) == 0;
+    ::_exit(dropped && WriteDocumentFile(path, bytes, error) ? 0 : 1);
+  }
+  int status = 0;
+  return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+         WEXITSTATUS(status) == 0;
+}
+
+struct TKeepCase {
+  const char* description;
+  bool needsRoot;
+  bool unprivileged;
+  // Makes the files in `folder` and returns the name to save under.
+  std::function<fs::path(const fs::path& folder)> prepare;
+  std::function<void(const fs::path& folder)> check;
+};
+
+void PrintTo(const TKeepCase& c, std::ostream* os) { *os << c.description; }
+
+const TKeepCase kKeepCases[] = {
+    {"a hard link: both names see the new content", false, false,
+     [](const fs::path& folder) {
+       Put(folder / "a.qmt", kOld);
+       fs::create_hard_link(folder / "a.qmt", folder / "b.qmt");
+       return folder / "a.qmt";
+     },
+     [](const fs::path& folder) {
+       EXPECT_EQ(Slurp(folder / "b.qmt"), SampleBytes());
+       EXPECT_EQ(fs::hard_link_count(folder / "a.qmt"), 2u);
+       EXPECT_EQ(FileCount(folder), 2u) << "the copy of the old content stayed";
+     }},
+    {"a dangling link: the link stays and its target is made", false, false,
+     [](const fs::path& folder) {
+       fs::create_symlink("made.qmt", folder / "link.qmt");
+       return folder / "link.qmt";
+     },
+     [](const fs::path& folder) {
+       EXPECT_TRUE(fs::is_symlink(folder / "link.qmt"));
+       EXPECT_EQ(Slurp(folder / "made.qmt"), SampleBytes());
+     }},
+    {"a writable file in a read-only folder", false, true,
+     [](const fs::path& folder) {
+       fs::create_directory(folder / "ro");
+       Put(folder / "ro" / "doc.qmt", kOld);
+       ::chmod((folder / "ro" / "doc.qmt").c_str(), 0646);
+       if (::geteuid() == 0) {
+         ::chown((folder / "ro").c_str(), kNobody, kNoGroup);
+         ::chown((folder / "ro" / "doc.qmt").c_str(), kNobody, kNoGroup);
+       }
+       ::chmod((folder / "ro").c_str(), 0555);
+       return folder / "ro" / "doc.qmt";
+     },
+     [](const fs::path& folder) {
+       EXPECT_EQ(StatOf(folder / "ro" / "doc.qmt").st_mode & 07777, 0646u);
+       EXPECT_EQ(FileCount(folder / "ro"), 1u);
+     }},
+    {"a file of another owner keeps its owner and bits", true, false,
+     [](const fs::path& folder) {
+       Put(folder / "theirs.qmt", kOld);
+       ::chown((folder / "theirs.qmt").c_str(), kNobody, kNoGroup);
+       ::chmod((folder / "theirs.qmt").c_str(), 0604);
+       return folder / "theirs.qmt";
+     },
+     [](const fs::path& folder) {
+       const struct stat st = StatOf(folder / "theirs.qmt");
+       EXPECT_EQ(st.st_uid, kNobody);
+       EXPECT_EQ(st.st_gid, kNoGroup);
+       EXPECT_EQ(st.st_mode & 07777, 0604u);
+     }},
+};
+
+class KeepTest : public DocFileIoTest, public ::testing::WithParamInterface<TKeepCase> {};
+
+TEST_P(KeepTest, SavesAndKeepsWhatTheFileHas) {
+  if (GetParam().needsRoot && ::geteuid() != 0) GTEST_SKIP() << "needs a file of another owner";
+  const fs::path path = GetParam().prepare(dir.Path());
+  std::string error;
+  ASSERT_TRUE(GetParam().unprivileged ? SaveUnprivileged(path, SampleBytes())
+                                      : WriteDocumentFile(path, SampleBytes(), error))
+      << error;
+  EXPECT_EQ(Slurp(path), SampleBytes());
+  GetParam().check(dir.Path());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, KeepTest, ::testing::ValuesIn(kKeepCases),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 // Files written together: each one written or reported, the others not
 // held up by a failure, a link written through, no temporary file left.

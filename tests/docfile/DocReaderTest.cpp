@@ -151,37 +151,27 @@ TEST(DocFontTest, PointSizeIsKeptAcrossResolutions) {
   EXPECT_EQ(StoredFromFont(TFontDesc{}), TStoredFont{}) << "the initial font is 10 pt at 96 ppi";
 }
 
-struct TResolutionCase {
-  const char* description;
-  std::int32_t pixelsPerInch;
-  std::int32_t size;
-  std::int32_t opensAs;  // points, as the next save writes them
-};
-
-void PrintTo(const TResolutionCase& c, std::ostream* os) { *os << c.description; }
-
-class StoredResolutionTest : public ::testing::TestWithParam<TResolutionCase> {};
-
 // Below 72 pixels per inch a point is less than a pixel, so the size read
-// through the whole pixel height at that resolution comes out larger.
-TEST_P(StoredResolutionTest, SizeIsReadThroughItsHeightAtThatResolution) {
-  TStoredFont stored;
-  stored.PixelsPerInch = GetParam().pixelsPerInch;
-  stored.Size = GetParam().size;
-  EXPECT_EQ(StoredFromFont(FontFromStored(stored)).Size, GetParam().opensAs);
+// through the whole pixel height at that resolution comes out larger; the
+// size opens as the next save writes it.
+TEST(DocFontTest, SizeIsReadThroughItsHeightAtThatResolution) {
+  struct {
+    std::int32_t pixelsPerInch, size, opensAs;
+  } const kCases[] = {
+      {48, 1, 2},                                               // one pixel, 2 points
+      {36, 3, 4},                                               // two pixels, 4 points
+      {36, 10, 10},                                             // five pixels, 10 points
+      {1, 10, 0},                                               // no pixel, 0 points
+      {72, 7, 7},   {120, 12, 12}, {0, 10, 10}, {-96, 10, 10},  // the size kept
+  };
+  for (const auto& c : kCases) {
+    TStoredFont stored;
+    stored.PixelsPerInch = c.pixelsPerInch;
+    stored.Size = c.size;
+    EXPECT_EQ(StoredFromFont(FontFromStored(stored)).Size, c.opensAs)
+        << c.size << " pt at " << c.pixelsPerInch << " ppi";
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, StoredResolutionTest,
-    ::testing::Values(TResolutionCase{"48 ppi, 1 point: one pixel, 2 points", 48, 1, 2},
-                      TResolutionCase{"36 ppi, 3 points: two pixels, 4 points", 36, 3, 4},
-                      TResolutionCase{"36 ppi, 10 points: five pixels, 10 points", 36, 10, 10},
-                      TResolutionCase{"1 ppi, 10 points: no pixel, 0 points", 1, 10, 0},
-                      TResolutionCase{"72 ppi keeps the size", 72, 7, 7},
-                      TResolutionCase{"120 ppi keeps the size", 120, 12, 12},
-                      TResolutionCase{"0 ppi keeps the size", 0, 10, 10},
-                      TResolutionCase{"a negative ppi keeps the size", -96, 10, 10}),
-    [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 // A chain of fractions, each holding the next in its numerator.
 std::vector<std::uint8_t> NestedDocument(int depth) {
