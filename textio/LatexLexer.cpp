@@ -4,10 +4,11 @@
 #include <iterator>
 #include <utility>
 
+#include "textio/Utf.h"
+
 namespace {
 
 bool IsLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 
 constexpr std::u16string_view kSizeCommands[] = {
     u"big",  u"Big",  u"bigg",  u"Bigg",  u"bigl", u"Bigl", u"biggl", u"Biggl",

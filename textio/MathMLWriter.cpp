@@ -4,6 +4,7 @@
 #include <string>
 
 #include "textio/FormulaText.h"
+#include "textio/Utf.h"
 
 namespace {
 
@@ -14,8 +15,6 @@ bool IsLetter(char16_t c) {
          (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) || (c >= 0x370 && c <= 0x3FF) ||
          (c >= 0x400 && c <= 0x4FF);
 }
-
-bool IsSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
 // Read back as something else when written as an operator.
 bool NeedsText(char16_t c) {
@@ -206,25 +205,20 @@ class TMathMLWriter {
 
   // XML cannot hold control characters or lone surrogates.
   void PutEscaped(std::u16string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      const char16_t c = text[i];
-      const bool pair = c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-                        text[i + 1] < 0xE000;
-      if (pair) {
-        out_ += text.substr(i++, 2);
-      } else if (c == u'<') {
+    ForEachCodePoint(text, [this](char32_t c, bool lone) {
+      if (c == u'<') {
         out_ += u"&lt;";
       } else if (c == u'>') {
         out_ += u"&gt;";
       } else if (c == u'&') {
         out_ += u"&amp;";
-      } else if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || IsSurrogate(c) ||
-                 c == 0xFFFE || c == 0xFFFF) {
+      } else if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || lone || c == 0xFFFE ||
+                 c == 0xFFFF) {
         out_ += u'\uFFFD';
       } else {
-        out_ += c;
+        AppendUtf16(c, out_);
       }
-    }
+    });
   }
 
   std::u16string out_;

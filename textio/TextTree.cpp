@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "textio/TextError.h"
+#include "textio/Utf.h"
 
 namespace {
 
@@ -12,8 +13,6 @@ bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == 
 bool HasNonBlank(std::u16string_view text) {
   return std::any_of(text.begin(), text.end(), [](char16_t c) { return !IsBlank(c); });
 }
-
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 // Start of the last code point of a non-empty text.
 std::size_t LastCodePoint(std::u16string_view text) {

@@ -9,6 +9,10 @@
 std::u16string Utf16FromUtf8(std::string_view text);
 std::string Utf8FromUtf16(std::u16string_view text);
 
+inline bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+inline bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+inline bool IsSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
+
 // The pieces both conversions are made of, for readers and writers that
 // treat invalid text their own way.
 void AppendUtf8(char32_t code, std::string& out);
@@ -22,15 +26,13 @@ std::size_t Utf8SequenceAt(std::string_view text, std::size_t pos, char32_t& cod
 // partner comes as itself with lone = true.
 template <class TVisit>
 void ForEachCodePoint(std::u16string_view text, TVisit visit) {
-  const auto high = [](char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; };
-  const auto low = [](char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; };
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
-    if (high(unit) && i + 1 < text.size() && low(text[i + 1])) {
+    if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
       visit(0x10000 + ((char32_t{unit} - 0xD800) << 10) + (char32_t{text[i + 1]} - 0xDC00), false);
       ++i;
     } else {
-      visit(char32_t{unit}, high(unit) || low(unit));
+      visit(char32_t{unit}, IsSurrogate(unit));
     }
   }
 }

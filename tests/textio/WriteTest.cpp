@@ -93,6 +93,16 @@ TEST(MathMLWriteTest, OneMathElementCarryingTheLatex) {
             "\\frac{1}{x\\times2}</annotation></semantics></math>");
 }
 
+TEST(MathMLWriteTest, EscapesMarkupAndReplacesWhatXmlCannotHold) {
+  TFormulaTree tree;
+  AppendTermEntry(tree.Root(), u"<&>\u0001\xD800x\U0001D465");
+  const std::string xml = MathML(tree.Root());
+  EXPECT_NE(xml.find("<mrow><mo>&lt;</mo><mo>&amp;</mo><mo>&gt;</mo><mo>\uFFFD</mo>"
+                     "<mtext>\uFFFD</mtext><mi>x</mi><mtext>\U0001D465</mtext></mrow>"),
+            std::string::npos)
+      << xml;
+}
+
 TEST(MathMLWriteTest, WritesEachKindAsItsElement) {
   TFormulaTree tree;
   BuildSampleFormula(tree.Root());
