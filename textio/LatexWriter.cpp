@@ -217,12 +217,8 @@ class TLatexWriter {
 
   void WriteNamed(const TFormulaEntry& entry) {
     const std::u16string_view name = TextOf(entry.Text1);
-    const std::size_t first = name.find_first_not_of(u' ');
-    const std::u16string_view trimmed =
-        first == std::u16string_view::npos
-            ? std::u16string_view()
-            : name.substr(first, name.find_last_not_of(u' ') - first + 1);
-    if (!trimmed.empty() && IsStandardOperatorName(trimmed)) {
+    const std::u16string_view trimmed = WithoutOuterBlanks(name);
+    if (IsStandardOperatorName(trimmed)) {
       Put(u"\\" + std::u16string(trimmed));
     } else {
       Put(u"\\operatorname{");

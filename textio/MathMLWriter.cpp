@@ -4,6 +4,7 @@
 #include <string>
 
 #include "textio/FormulaText.h"
+#include "textio/Symbols.h"
 #include "textio/Utf.h"
 
 namespace {
@@ -159,11 +160,8 @@ class TMathMLWriter {
   }
 
   void WriteNamed(const TFormulaEntry& entry) {
-    std::u16string_view name = TextOf(entry.Text1);
-    while (!name.empty() && name.front() == u' ') name.remove_prefix(1);
-    while (!name.empty() && name.back() == u' ') name.remove_suffix(1);
     out_ += u"<mi>";
-    PutEscaped(name);
+    PutEscaped(WithoutOuterBlanks(TextOf(entry.Text1)));
     out_ += u"</mi><mo>&#x2061;</mo>";
     WriteFenced(u"(", entry, u")");
   }

@@ -344,6 +344,12 @@ std::optional<std::u16string_view> SymbolOfLatexName(std::string_view name) {
   return CharsOf(kSymbols, name);
 }
 
+std::u16string_view WithoutOuterBlanks(std::u16string_view name) {
+  const std::size_t first = name.find_first_not_of(u' ');
+  if (first == std::u16string_view::npos) return {};
+  return name.substr(first, name.find_last_not_of(u' ') - first + 1);
+}
+
 bool IsStandardOperatorName(std::u16string_view name) {
   return std::find(std::begin(kOperatorNames), std::end(kOperatorNames), name) !=
          std::end(kOperatorNames);

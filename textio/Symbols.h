@@ -13,6 +13,8 @@ std::string_view LatexNameOf(char16_t c);
 std::optional<std::u16string_view> SymbolOfLatexName(std::string_view name);
 // sin, cos, log ... : names that \operatorname need not spell out.
 bool IsStandardOperatorName(std::u16string_view name);
+// A function's name as both writers take it: without the blanks around it.
+std::u16string_view WithoutOuterBlanks(std::u16string_view name);
 // HTML and MathML character entity names (times, InvisibleTimes, alpha ...).
 std::optional<std::u16string_view> CharacterOfEntity(std::string_view name);
 // Letters and the signs used like letters (∂, ∞, ∇ ...). A blank between
