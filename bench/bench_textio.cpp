@@ -54,39 +54,28 @@ void BM_Write(benchmark::State& state) {
   Label(state);
 }
 
-void BM_ReadLatex(benchmark::State& state) {
-  TFormulaTree tree;
-  Build(tree.Root(), state.range(0));
-  const std::u16string latex = LatexFromFormula(tree.Root());
-  for (auto _ : state) {
-    TEntryCursor cursor = nullptr;
-    TOwnedLine line;
-    TTextError error;
-    if (!FormulaFromLatex(latex, &cursor, line, error)) state.SkipWithError("not read");
-    // Releasing the tree is not part of reading it.
-    state.PauseTiming();
-    line.reset();
-    state.ResumeTiming();
-  }
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(latex.size() * 2));
-  Label(state);
-}
+// MathML is read from bytes, as from a file or the clipboard.
+std::string MathMLBytes(const TFormulaLine* line) { return Utf8FromUtf16(MathMLFromFormula(line)); }
 
-void BM_ReadMathML(benchmark::State& state) {
+template <class TText, TText (*Write)(const TFormulaLine*),
+          bool (*Read)(std::basic_string_view<typename TText::value_type>, TEntryCursor*,
+                       TOwnedLine&, TTextError&)>
+void BM_Read(benchmark::State& state) {
   TFormulaTree tree;
   Build(tree.Root(), state.range(0));
-  const std::string xml = Utf8FromUtf16(MathMLFromFormula(tree.Root()));
+  const TText text = Write(tree.Root());
   for (auto _ : state) {
     TEntryCursor cursor = nullptr;
     TOwnedLine line;
     TTextError error;
-    if (!FormulaFromMathML(xml, &cursor, line, error)) state.SkipWithError("not read");
+    if (!Read(text, &cursor, line, error)) state.SkipWithError("not read");
     // Releasing the tree is not part of reading it.
     state.PauseTiming();
     line.reset();
     state.ResumeTiming();
   }
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(xml.size()));
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<std::int64_t>(text.size() * sizeof(text[0])));
   Label(state);
 }
 
@@ -103,12 +92,14 @@ BENCHMARK(BM_Write<MathMLFromFormula>)
     ->Unit(benchmark::kMicrosecond);
 // A text that can nest deeply is read on a thread of its own: wall time,
 // and the CPU time of the whole process, which counts that thread too.
-BENCHMARK(BM_ReadLatex)
+BENCHMARK(BM_Read<std::u16string, LatexFromFormula, FormulaFromLatex>)
+    ->Name("BM_ReadLatex")
     ->DenseRange(0, 2)
     ->MeasureProcessCPUTime()
     ->UseRealTime()
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ReadMathML)
+BENCHMARK(BM_Read<std::string, MathMLBytes, FormulaFromMathML>)
+    ->Name("BM_ReadMathML")
     ->DenseRange(0, 2)
     ->MeasureProcessCPUTime()
     ->UseRealTime()
