@@ -8,8 +8,6 @@
 
 namespace {
 
-bool IsLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
-
 constexpr std::u16string_view kSizeCommands[] = {
     u"big",  u"Big",  u"bigg",  u"Bigg",  u"bigl", u"Bigl", u"biggl", u"Biggl",
     u"bigr", u"Bigr", u"biggr", u"Biggr", u"bigm", u"Bigm", u"biggm", u"Biggm"};
@@ -41,6 +39,8 @@ TLatexToken::TKind KindOf(char16_t c) {
 }  // namespace
 
 bool IsLatexBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+
+bool IsLatexLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
 
 // A comment runs to the end of its line; the line break goes with it.
 std::size_t TLatexLexer::SkipComment(std::size_t pos) const {
@@ -90,7 +90,7 @@ TLatexToken TLatexLexer::LexCommand(std::size_t pos) const {
     return token;
   }
   std::size_t after = pos + 1;
-  while (after < end_ && IsLetter(text_[after])) ++after;
+  while (after < end_ && IsLatexLetter(text_[after])) ++after;
   if (after == pos + 1) {
     const std::size_t length = IsHighSurrogate(text_[after]) && after + 1 < end_ ? 2 : 1;
     token.Kind = TLatexToken::Symbol;

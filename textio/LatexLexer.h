@@ -66,5 +66,7 @@ class TLatexLexer {
 };
 
 bool IsLatexBlank(char16_t c);
+// The letters of a command's name; any other character ends it.
+bool IsLatexLetter(char16_t c);
 // The character of a delimiter command (vert, langle ...); empty for others.
 std::u16string_view LatexDelimiterWord(std::u16string_view name);

@@ -106,8 +106,6 @@ std::string Command(std::u16string_view name) { return Quoted(u"\\" + std::u16st
 
 std::u16string Blanks(std::u16string_view raw) { return std::u16string(raw.size(), u' '); }
 
-bool IsAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
-
 bool IsRunChar(std::u16string_view chars) {
   const char16_t c = chars[0];
   return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
@@ -267,7 +265,7 @@ class TLatexReader {
     const std::u16string_view source = lex_.Source();
     if (pos + 1 >= lex_.End() || source[pos + 1] != u'}') return false;
     std::size_t start = pos;
-    while (start > 0 && IsAsciiLetter(source[start - 1])) --start;
+    while (start > 0 && IsLatexLetter(source[start - 1])) --start;
     return start < pos && start > 0 && source[start - 1] == u'\\';
   }
 
@@ -370,7 +368,7 @@ class TLatexReader {
     const TToken blank = lex_.Peek();
     if (blank.Kind != TToken::Blank) return;
     const std::size_t after = blank.Next;
-    if (after < lex_.End() && IsAsciiLetter(lex_.Source()[after])) lex_.Take();
+    if (after < lex_.End() && IsLatexLetter(lex_.Source()[after])) lex_.Take();
   }
 
   static std::optional<std::u16string_view> TextCommandCharacter(std::u16string_view name) {

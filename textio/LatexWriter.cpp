@@ -5,11 +5,10 @@
 #include <string>
 
 #include "textio/FormulaText.h"
+#include "textio/LatexLexer.h"
 #include "textio/Symbols.h"
 
 namespace {
-
-bool IsAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
 
 bool IsBlankOnly(std::u16string_view text) {
   return text.find_first_not_of(u' ') == std::u16string_view::npos;
@@ -60,7 +59,7 @@ bool EndsInControlWord(std::u16string_view piece) {
   const std::size_t slash = piece.find_last_of(u'\\');
   if (slash == std::u16string_view::npos || slash + 1 == piece.size()) return false;
   for (std::size_t i = slash + 1; i < piece.size(); ++i) {
-    if (!IsAsciiLetter(piece[i])) return false;
+    if (!IsLatexLetter(piece[i])) return false;
   }
   return true;
 }
@@ -238,9 +237,9 @@ class TLatexWriter {
     if (afterWord_ == TWord::LetterLike && c == u' ') {
       out_ += u"\\ ";
     } else {
-      if (afterWord_ == TWord::LetterLike && IsAsciiLetter(c)) {
+      if (afterWord_ == TWord::LetterLike && IsLatexLetter(c)) {
         out_ += u' ';
-      } else if (afterWord_ != TWord::None && (IsAsciiLetter(c) || c >= 0x80)) {
+      } else if (afterWord_ != TWord::None && (IsLatexLetter(c) || c >= 0x80)) {
         out_ += u"{}";
       }
       out_ += c;
