@@ -294,19 +294,7 @@ int RunRender(const TInvocation& call) {
     jobs.push_back({&open->Document, &open->Cursor, call.Arguments[i + 1], pictures[i / 2]});
     documents.push_back(std::move(open));
   }
-  const std::vector<TRenderResult> results = RenderPictures(jobs);
-  std::vector<TPictureFile> files;
-  for (std::size_t i = 0; i < jobs.size(); ++i) {
-    if (results[i].Error.empty()) {
-      files.push_back({jobs[i].PicturePath, results[i].Bytes});
-    } else {
-      status = Report(jobs[i].PicturePath, results[i].Error);
-    }
-  }
-  const auto report = [](const std::string& path, const std::string& message) {
-    Report(path, message);
-  };
-  if (!WritePictures(files, report)) status = kExitFailed;
+  if (!WritePictures(jobs, RenderPictures(jobs), Report)) status = kExitFailed;
   return status;
 }
 

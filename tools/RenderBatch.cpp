@@ -51,11 +51,20 @@ std::vector<TRenderResult> RenderPictures(const std::vector<TRenderJob>& jobs) {
   return results;
 }
 
-bool WritePictures(const std::vector<TPictureFile>& files, const TWriteReport& report) {
-  std::vector<TFileToWrite> writes;
-  for (const TPictureFile& file : files) {
-    writes.push_back({file.Path, std::span(reinterpret_cast<const std::uint8_t*>(file.Bytes.data()),
-                                           static_cast<std::size_t>(file.Bytes.size()))});
+bool WritePictures(const std::vector<TRenderJob>& jobs, const std::vector<TRenderResult>& results,
+                   const TWriteReport& report) {
+  bool all = true;
+  std::vector<TFileToWrite> files;
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    const QByteArray& bytes = results[i].Bytes;
+    if (results[i].Error.empty()) {
+      files.push_back({jobs[i].PicturePath,
+                       {reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                        static_cast<std::size_t>(bytes.size())}});
+    } else {
+      report(jobs[i].PicturePath, results[i].Error);
+      all = false;
+    }
   }
-  return WriteFilesTogether(writes, report);
+  return WriteFilesTogether(files, report) && all;
 }

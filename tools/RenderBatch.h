@@ -29,13 +29,10 @@ struct TRenderResult {
 // own tree, canvas and fonts.
 std::vector<TRenderResult> RenderPictures(const std::vector<TRenderJob>& jobs);
 
-struct TPictureFile {
-  std::string Path;
-  QByteArray Bytes;
-};
-
-// Writes the pictures so that a crash at any moment leaves every target
-// with its old content or its complete new one, at the cost of one sync for
-// the whole batch instead of one per picture. `report` gets the path and
-// message of each failure; false when any picture was not written.
-bool WritePictures(const std::vector<TPictureFile>& files, const TWriteReport& report);
+// Writes the pictures that were made so that a crash at any moment leaves
+// every target with its old content or its complete new one, at the cost of
+// one sync for the whole batch instead of one per picture. `report` gets the
+// path and message of each picture not made or not written; false when
+// there is one.
+bool WritePictures(const std::vector<TRenderJob>& jobs, const std::vector<TRenderResult>& results,
+                   const TWriteReport& report);
