@@ -126,6 +126,13 @@ int Print(const std::string& text) {
   return kExitOk;
 }
 
+// The formula of a document as text on standard output.
+int PrintFormula(const TInvocation& call, std::u16string (*write)(const TFormulaLine*)) {
+  TOpenDocument open;
+  if (!Open(call.Arguments[0], open)) return kExitFailed;
+  return Print(Utf8FromUtf16(write(open.Document.Root)) + "\n");
+}
+
 // Writes to stdout as the JSON is made, so that a long document is never
 // held whole as text.
 class TStdoutJson {
@@ -231,17 +238,9 @@ int RunDump(const TInvocation& call) {
   return printed;
 }
 
-int RunLatex(const TInvocation& call) {
-  TOpenDocument open;
-  if (!Open(call.Arguments[0], open)) return kExitFailed;
-  return Print(Utf8FromUtf16(LatexFromFormula(open.Document.Root)) + "\n");
-}
+int RunLatex(const TInvocation& call) { return PrintFormula(call, LatexFromFormula); }
 
-int RunMathML(const TInvocation& call) {
-  TOpenDocument open;
-  if (!Open(call.Arguments[0], open)) return kExitFailed;
-  return Print(Utf8FromUtf16(MathMLFromFormula(open.Document.Root)) + "\n");
-}
+int RunMathML(const TInvocation& call) { return PrintFormula(call, MathMLFromFormula); }
 
 int RunBuild(const TInvocation& call) {
   const std::string& jsonPath = call.Arguments[0];
