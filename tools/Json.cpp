@@ -440,10 +440,10 @@ void TJsonWriter::BeginArray(bool flat) {
 
 void TJsonWriter::EndArray() { Close(']'); }
 
+// An object's level is never flat: the separator and line of an item serve
+// a member as well.
 void TJsonWriter::Key(std::string_view key) {
-  TLevel& level = levels_.back();
-  if (level.Count++ > 0) buffer_.push_back(',');
-  NewLine(2 * levels_.size());
+  BeforeValue();
   WriteKey(key, buffer_);
   buffer_ += ": ";
   afterKey_ = true;
