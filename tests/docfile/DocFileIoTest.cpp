@@ -17,7 +17,6 @@
 
 #include "docfile/DocFile.h"
 #include "docfile/SafeWrite.h"
-#include "tests/docfile/DocTestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -149,6 +148,18 @@ ssize_t IoError(int, const void*, std::size_t) {
   return -1;
 }
 ssize_t TakesNothing(int, const void*, std::size_t) { return 0; }
+// Half the buffer lands, then the disk is full: the classic short write.
+ssize_t FullAfter100Bytes(int fd, const void* data, std::size_t size) {
+  static thread_local std::size_t written = 0;
+  if (written >= 100) {
+    written = 0;
+    errno = ENOSPC;
+    return -1;
+  }
+  const std::size_t n = std::min<std::size_t>(size, 100 - written);
+  written += n;
+  return ::write(fd, data, n);
+}
 ssize_t OneByteAtATime(int fd, const void* data, std::size_t) { return ::write(fd, data, 1); }
 
 struct TWriteFailureCase {

@@ -2,10 +2,6 @@
 // comparisons, and byte builders for hand-made files.
 #pragma once
 
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -66,17 +62,3 @@ class TBytes {
  private:
   std::vector<std::uint8_t> bytes_;
 };
-
-// A write(2) that lets 100 bytes through and then finds the disk full: the
-// classic short write. For the seam SetFileWriteFunction.
-inline ssize_t FullAfter100Bytes(int fd, const void* data, std::size_t size) {
-  static thread_local std::size_t written = 0;
-  if (written >= 100) {
-    written = 0;
-    errno = ENOSPC;
-    return -1;
-  }
-  const std::size_t n = std::min<std::size_t>(size, 100 - written);
-  written += n;
-  return ::write(fd, data, n);
-}
