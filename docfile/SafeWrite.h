@@ -42,7 +42,6 @@ class TSafeWrite {
 
   // The path that is written: the target of a link, or the path itself.
   const std::string& Target() const { return target_; }
-  bool InPlace() const { return inPlace_; }
 
  private:
   bool KeepOwner(int fd);
