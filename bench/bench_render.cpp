@@ -3,6 +3,10 @@
 // out again in each pass above it) shows what measuring once per paint saves.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
+
+#include "model/FontDesc.h"
+#include "render/Canvas.h"
 #include "render/Layout.h"
 #include "render/Paint.h"
 #include "render/QImageCanvas.h"
@@ -60,6 +64,31 @@ void BM_PaintPowerChainOnQImage(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(PaintFormula(canvas, input));
 }
 BENCHMARK(BM_PaintPowerChainOnQImage)->Arg(8)->Unit(benchmark::kMicrosecond);
+
+// The start-up formula and 16 × "W" at 7500 pt, about 158,000 × 11,700
+// pixels: beyond the picture limit. Each run paints it over the bitmap of
+// the picture at the start-up font, as the editor does when the font grows,
+// in a colour of its own, so that no large text comes from the store of
+// text images. Refused from its size, it draws nothing.
+void BM_PaintBeyondTheLimitOnQImage(benchmark::State& state) {
+  TFormulaTree tree;
+  BuildSampleFormula(tree.Root());
+  AppendTermEntry(tree.Root(), u"WWWWWWWWWWWWWWWW");
+  TQImageCanvas canvas;
+  TPaintInput input;
+  input.Root = tree.Root();
+  const TSize small = PaintComplete(canvas, input);
+  input.Font.Height = HeightFromPointSize(7500, kScreenPixelsPerInch);
+  std::uint32_t colour = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    canvas.Resize(small.cx, small.cy);
+    input.Font.Color = ++colour;
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(PaintFormula(canvas, input));
+  }
+}
+BENCHMARK(BM_PaintBeyondTheLimitOnQImage)->Unit(benchmark::kMillisecond);
 
 // Measuring a long row with the real font (drawing it would mostly fill a
 // bitmap tens of thousands of pixels wide).

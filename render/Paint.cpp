@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "render/Layout.h"
+#include "render/PictureLimit.h"
 
 namespace {
 
@@ -10,6 +11,10 @@ namespace {
 // effect until the field loses the focus. Past this limit the picture would
 // no longer fit comfortably in memory, so larger values are held here.
 constexpr std::int32_t kMaxMargin = 4000;
+
+TSize WithMargins(TSize formula, std::int32_t margin) {
+  return {Sum(formula.cx, 2 * margin), Sum(formula.cy, 2 * margin)};
+}
 
 }  // namespace
 
@@ -32,10 +37,17 @@ TSize PaintFormula(TCanvas& canvas, const TPaintInput& input) {
   canvas.SetFont(input.Font);
   canvas.SetTransparentText();
 
+  // Measured before anything is drawn: a picture beyond the limit gets no
+  // bitmap, and drawing its large signs into the old one would cost
+  // gigabytes for nothing.
   TSize size;
-  DrawTheLine(state, input.Root, size.cx, size.cy, false);
-  size.cx = Sum(size.cx, 2 * margin);
-  size.cy = Sum(size.cy, 2 * margin);
+  DrawTheLine(state, input.Root, size.cx, size.cy, true);
+  if (PictureFits(WithMargins(size, margin))) {
+    state.CurX = margin;
+    canvas.SetFont(input.Font);
+    DrawTheLine(state, input.Root, size.cx, size.cy, false);
+  }
+  size = WithMargins(size, margin);
   canvas.Resize(size.cx, size.cy);
   return size;
 }

@@ -20,7 +20,8 @@ struct TPaintInput {
 
 // One paint on the canvas's bitmap at its current size, then resized to
 // the formula plus twice the margin. Returns that size. When the size
-// changed, the picture is incomplete until the next paint.
+// changed, the picture is incomplete until the next paint. A picture beyond
+// the pixel limit (PictureLimit.h) is measured but not drawn.
 TSize PaintFormula(TCanvas& canvas, const TPaintInput& input);
 
 // Whether a paint that made `size` of a bitmap of size `before` is completed

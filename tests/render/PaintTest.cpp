@@ -88,6 +88,29 @@ TEST_F(PaintTest, EmptyFormulaIsMarginsInTheBackground) {
   EXPECT_EQ(PaintComplete(canvas_, input_), (TSize{40, 40})) << "no formula at all";
 }
 
+struct TLimitCase {
+  const char* description;
+  std::int32_t charWidth;
+  bool drawn;
+};
+
+// One character in a 9960-pixel cell, a 20-pixel margin: 10,000 pixels high,
+// and as wide when the character is 9950 pixels wide.
+TEST_F(PaintTest, PictureBeyondThePixelLimitIsSizedButNotDrawn) {
+  AppendTermEntry(tree_.Root(), u"W");
+  const TLimitCase cases[] = {
+      {"exactly 100 million pixels", 9950, true},
+      {"one column more", 9951, false},
+  };
+  for (const TLimitCase& c : cases) {
+    TTestCanvas canvas(100, 82, c.charWidth, 9960);
+    const TSize size = PaintFormula(canvas, input_);
+    EXPECT_EQ(size, (TSize{c.charWidth + 50, 10000})) << c.description;
+    EXPECT_EQ(canvas.Fills().size(), 1u) << c.description;
+    EXPECT_EQ(canvas.Texts().size(), c.drawn ? 1u : 0u) << c.description;
+  }
+}
+
 TEST_F(PaintTest, FormulaIsDrawnInItsFontColour) {
   BuildWorkedExample();
   input_.Font.Color = 0x000000FF;
