@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QXmlStreamReader>
 #include <algorithm>
+#include <limits>
 #include <string_view>
 
 #include "docfile/DocFile.h"
@@ -85,21 +86,85 @@ bool DocumentFromPng(std::span<const std::uint8_t> picture, std::vector<std::uin
   return false;
 }
 
+// The SVG goes to the XML reader in pieces of this size.
+constexpr qsizetype kSvgPieceBytes = 64 * 1024;
+
+// An XML reader fed the picture piece by piece. The reader holds the text of
+// an element whole until the element ends; fed a piece at a time, it can be
+// stopped once a bound is passed, before it holds more.
+class TSvgReader {
+ public:
+  explicit TSvgReader(std::span<const std::uint8_t> picture) : rest_(RawBytes(picture)) {}
+
+  // From now on, no more than `bytes` and one piece are fed.
+  void Bound(qsizetype bytes) { bound_ = fed_ + bytes; }
+  // Whether the reader wanted more than the bound let it have.
+  bool Stopped() const { return stopped_; }
+
+  // The next token; Invalid with an error when the picture ends early, is
+  // damaged or passes the bound.
+  QXmlStreamReader::TokenType Next() {
+    for (;;) {
+      const QXmlStreamReader::TokenType token = xml_.readNext();
+      if (xml_.error() != QXmlStreamReader::PrematureEndOfDocumentError || rest_.isEmpty()) {
+        return token;
+      }
+      if (fed_ > bound_) {
+        stopped_ = true;
+        return token;
+      }
+      const qsizetype piece = std::min(kSvgPieceBytes, rest_.size());
+      xml_.addData(rest_.first(piece).toByteArray());
+      rest_ = rest_.sliced(piece);
+      fed_ += piece;
+    }
+  }
+
+  QXmlStreamReader& Xml() { return xml_; }
+
+ private:
+  QXmlStreamReader xml_;
+  QByteArrayView rest_;
+  qsizetype fed_ = 0;
+  qsizetype bound_ = std::numeric_limits<qsizetype>::max();
+  bool stopped_ = false;
+};
+
+// The text of the document element just opened. Its opening tag lies in
+// what was fed already, so once the bound and a piece more were fed after
+// it and the element has not ended, its text is beyond the bound.
+bool ReadDocumentText(TSvgReader& reader, QByteArray& text, std::string& error) {
+  reader.Bound(static_cast<qsizetype>(kMaxEmbeddedBase64Bytes) + kSvgPieceBytes);
+  for (;;) {
+    const QXmlStreamReader::TokenType token = reader.Next();
+    if (reader.Stopped()) {
+      error = kFormulaTooLargeInPicture;
+      return false;
+    }
+    if (reader.Xml().hasError() || token == QXmlStreamReader::StartElement) {
+      error = kDamagedFormulaInPicture;
+      return false;
+    }
+    if (token == QXmlStreamReader::EndElement) return true;
+    if (token == QXmlStreamReader::Characters || token == QXmlStreamReader::EntityReference) {
+      text += reader.Xml().text().toLatin1();
+    }
+  }
+}
+
 bool DocumentFromSvg(std::span<const std::uint8_t> picture, std::vector<std::uint8_t>& document,
                      std::string& error) {
-  QXmlStreamReader xml(RawBytes(picture));
+  TSvgReader reader(picture);
+  QXmlStreamReader& xml = reader.Xml();
   while (!xml.atEnd() && !xml.hasError()) {
-    if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+    if (reader.Next() != QXmlStreamReader::StartElement) continue;
     if (xml.namespaceUri() != QLatin1String(kEmbeddedDocumentNamespace) ||
         xml.name() != QLatin1String("document")) {
       continue;
     }
-    const QString text = xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
-    if (xml.hasError()) {
-      error = kDamagedFormulaInPicture;
-      return false;
-    }
-    return DocumentFromBase64(text.toLatin1(), document, error);
+    QByteArray text;
+    if (!ReadDocumentText(reader, text, error)) return false;
+    return DocumentFromBase64(text, document, error);
   }
   error = kNoFormulaInPicture;
   return false;

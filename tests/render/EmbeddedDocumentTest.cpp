@@ -171,6 +171,12 @@ TEST_F(EmbeddedDocumentTest, PicturesWithoutASoundFormulaAreRefused) {
       {"an SVG cut inside its formula", [&] { return SvgDocument(cutDocument).left(200); },
        kDamagedFormulaInPicture},
       {"an SVG of nested entities", [&] { return laughs; }, kDamagedFormulaInPicture},
+      {"an SVG whose formula text is beyond the bound",
+       [] { return SvgDocument(QByteArray(kMaxEmbeddedBase64Bytes + 1, 'A')); },
+       kFormulaTooLargeInPicture},
+      {"an SVG whose formula text runs on past the bound, never closed",
+       [] { return SvgDocument(QByteArray(3 * kMaxEmbeddedBase64Bytes, 'A')).chopped(60); },
+       kFormulaTooLargeInPicture},
       {"not a picture", [] { return QByteArray("GIF89a....."); }, kNoFormulaInPicture},
       {"nothing", [] { return QByteArray(); }, kNoFormulaInPicture},
   };
