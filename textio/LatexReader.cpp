@@ -303,8 +303,7 @@ class TLatexReader {
   }
 
   bool FailTextOnly(const TToken& token) {
-    return Fail(token.Pos, "In Grenzen, Wurzelexponenten und Funktionsnamen steht nur Text, kein " +
-                               Command(token.Text) + ".");
+    return Fail(token.Pos, OnlyTextMessage(Command(token.Text)));
   }
 
   bool ParseCommand(TRow& row, TContext ctx, const TToken& token) {

@@ -236,8 +236,7 @@ class TMathMLConverter {
     }
     const bool construct = Is(element, "mfrac") || Is(element, "msqrt") || Is(element, "mroot");
     if (construct && textOnly) {
-      return Fail(element, "In Grenzen, Wurzelexponenten und Funktionsnamen steht nur Text, kein " +
-                               Quoted(U16(element.Name)) + ".");
+      return Fail(element, OnlyTextMessage(Quoted(U16(element.Name))));
     }
     if (Is(element, "mfrac")) return Fraction(element, row);
     if (Is(element, "msqrt")) return Root(element, row);

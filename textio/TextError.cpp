@@ -21,6 +21,10 @@ TTextError TextErrorAt(std::u16string_view text, std::size_t offset, std::string
 
 std::string Quoted(std::u16string_view text) { return "„" + Utf8FromUtf16(text) + "“"; }
 
+std::string OnlyTextMessage(const std::string& construct) {
+  return "In Grenzen, Wurzelexponenten und Funktionsnamen steht nur Text, kein " + construct + ".";
+}
+
 std::size_t Utf8Length(std::u16string_view text) {
   std::size_t bytes = 0;
   ForEachCodePoint(text, [&bytes](char32_t c, bool) {

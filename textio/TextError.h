@@ -11,3 +11,6 @@ TTextError TextErrorAt(std::u16string_view text, std::size_t offset, std::string
 // „text“, in UTF-8.
 std::string Quoted(std::u16string_view text);
 std::size_t Utf8Length(std::u16string_view text);
+// Both readers refuse a fraction, root ... where only text may stand with
+// the same words; `construct` is already quoted.
+std::string OnlyTextMessage(const std::string& construct);
