@@ -91,7 +91,7 @@ class TLatexWriter {
       if (!escape.empty()) {
         Put(escape);
       } else if (!name.empty()) {
-        Put(u"\\" + Ascii(name), IsLetterLike({&c, 1}));
+        Put(Ascii("\\").append(Ascii(name)), IsLetterLike({&c, 1}));
       } else {
         PutChar(c);
       }
@@ -218,7 +218,7 @@ class TLatexWriter {
     const std::u16string_view name = TextOf(entry.Text1);
     const std::u16string_view trimmed = WithoutOuterBlanks(name);
     if (IsStandardOperatorName(trimmed)) {
-      Put(u"\\" + std::u16string(trimmed));
+      Put(std::u16string(u"\\").append(trimmed));
     } else {
       Put(u"\\operatorname{");
       WriteText(name);
