@@ -47,6 +47,12 @@ void TDocument::Release() {
   Root = nullptr;
 }
 
+TFormulaLine* TDocument::TakeRoot(TEntryCursor* cursor) {
+  TFormulaLine* root = Root != nullptr ? Root : CreateLine(cursor);
+  Root = nullptr;
+  return root;
+}
+
 std::int32_t MarginFromStored(double stored) {
   if (std::isnan(stored) || stored <= 0) return 0;
   if (stored >= 1000) return 1000;

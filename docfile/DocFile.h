@@ -44,6 +44,9 @@ struct TDocument {
   double Margin = 20.0;
 
   void Release();
+  // Hands the tree to the caller; a file without one gives an empty line
+  // bound to `cursor`, as the editor always holds a formula.
+  TFormulaLine* TakeRoot(TEntryCursor* cursor);
 };
 
 // Deeper documents are refused, on reading and by the CLI's build.

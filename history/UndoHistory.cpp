@@ -23,7 +23,7 @@ bool RestoreSnapshot(const TDocumentState& state, TEntryCursor* cursor, TRestore
                      std::string& error) {
   TDocument document;
   if (!DecodeDocument(state.Bytes, cursor, document, error, TLayoutImage::Omitted)) return false;
-  out.Root = document.Root != nullptr ? document.Root : CreateLine(cursor);
+  out.Root = document.TakeRoot(cursor);
   out.Font = state.Font;
   out.Background = document.Background;
   out.Margin = state.Margin;
@@ -57,8 +57,7 @@ bool TUndoHistory::Record(const std::string& name, TDocumentState state, bool me
   } else if (state == states_[current_ - 1].State) {
     // The run of changes came back to where it began: no step is left, and
     // the next change starts a step of its own.
-    bytes_ -= Cost(states_.back());
-    states_.pop_back();
+    DropNewest();
     --current_;
     mergeOpen_ = false;
     return true;
@@ -84,11 +83,13 @@ void TUndoHistory::Replace(TEntry& entry, TDocumentState state) {
   bytes_ += Cost(entry);
 }
 
+void TUndoHistory::DropNewest() {
+  bytes_ -= Cost(states_.back());
+  states_.pop_back();
+}
+
 void TUndoHistory::DropRedo() {
-  while (CanRedo()) {
-    bytes_ -= Cost(states_.back());
-    states_.pop_back();
-  }
+  while (CanRedo()) DropNewest();
 }
 
 void TUndoHistory::DropOldest() {

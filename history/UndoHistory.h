@@ -93,6 +93,7 @@ class TUndoHistory {
 
   void Push(const std::string& name, TDocumentState state);
   void Replace(TEntry& entry, TDocumentState state);
+  void DropNewest();
   void DropRedo();
   void DropOldest();
   static std::size_t Cost(const TEntry& entry);

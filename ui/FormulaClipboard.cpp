@@ -23,7 +23,7 @@ bool FromDocument(std::span<const std::uint8_t> bytes, TEntryCursor* cursor, TOw
     problem = QString::fromStdString(error);
     return false;
   }
-  formula.reset(document.Root != nullptr ? document.Root : CreateLine(cursor));
+  formula.reset(document.TakeRoot(cursor));
   return true;
 }
 

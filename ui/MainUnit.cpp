@@ -481,9 +481,7 @@ void TMainForm::FormCreate() {
   RootLine = CreateLine(&CurrentEntry);
   BuildSampleFormula(RootLine);
   BaseCaption = windowTitle();
-  history_.Reset(CurrentState());
-  SetUnChanged();
-  ShowHistoryState();
+  StartHistory();
 }
 
 void TMainForm::FormDestroy() {
@@ -672,13 +670,10 @@ bool TMainForm::OpenFileWithName(const QString& name) {
     return false;
   }
   FileName = fromPicture ? QString() : name;
-  TakeOverDocument(document.Root != nullptr ? document.Root : CreateLine(&CurrentEntry),
-                   FontFromStored(document.Font), document.Background,
-                   MarginFromStored(document.Margin));
+  TakeOverDocument(document.TakeRoot(&CurrentEntry), FontFromStored(document.Font),
+                   document.Background, MarginFromStored(document.Margin));
   // An opened document starts a history of its own.
-  history_.Reset(CurrentState());
-  SetUnChanged();
-  ShowHistoryState();
+  StartHistory();
   return true;
 }
 
@@ -873,12 +868,7 @@ void TMainForm::Einfuegen1Click() {
     statusBar()->showMessage("Die Formel in der Zwischenablage ist leer.", kStatusMillis);
     return;
   }
-  const bool whole = MoveEntries(pasted.get(), RootLine);
-  FormulaChangedBy("Einfügen");
-  if (!whole) {
-    statusBar()->showMessage("Für die ganze Formel reichte der Arbeitsspeicher nicht.");
-    return;
-  }
+  if (!AppendFormula(pasted.get(), "Einfügen")) return;
   statusBar()->showMessage(
       QString("%1 %2 eingefügt.").arg(count).arg(count == 1 ? "Eintrag" : "Einträge"),
       kStatusMillis);
@@ -892,6 +882,13 @@ void TMainForm::FormelalsText1Click() {
   freetheline(RootLine);
   RootLine = formula.release();
   FormulaChangedBy("Formel als Text");
+}
+
+bool TMainForm::AppendFormula(TFormulaLine* formula, const QString& step) {
+  const bool whole = MoveEntries(formula, RootLine);
+  FormulaChangedBy(step);
+  if (!whole) statusBar()->showMessage("Für die ganze Formel reichte der Arbeitsspeicher nicht.");
+  return whole;
 }
 
 void TMainForm::FormulaChangedBy(const QString& step) {
@@ -932,6 +929,12 @@ void TMainForm::MoveInHistory(THistoryMove move, THistoryMove back) {
   // Back at the state last saved or opened, the document counts as unchanged.
   Changed = !history_.AtSaved();
   ComposeCaption();
+  ShowHistoryState();
+}
+
+void TMainForm::StartHistory() {
+  history_.Reset(CurrentState());
+  SetUnChanged();
   ShowHistoryState();
 }
 
@@ -1001,7 +1004,5 @@ void TMainForm::AppendLatex(const QString& text) {
               QString::fromStdString(error.Describe()));
     return;
   }
-  if (read->Count() == 0) return;
-  MoveEntries(read.get(), RootLine);
-  FormulaChangedBy("Text einfügen");
+  if (read->Count() > 0) AppendFormula(read.get(), "Text einfügen");
 }

@@ -259,6 +259,9 @@ class TMainForm : public QMainWindow {
   void BuildTextMenu();
   // The end of a command that replaced or added to the formula.
   void FormulaChangedBy(const QString& step);
+  // Moves the entries of `formula` to the end of the open one as one step.
+  // False, with the status bar saying so, when memory ran out on the way.
+  bool AppendFormula(TFormulaLine* formula, const QString& step);
   void BuildFileDialogs();
   void AddPictureOptions();
   QPushButton* AddButton(const QString& caption, QStyle::StandardPixmap picture, QRect place,
@@ -288,6 +291,8 @@ class TMainForm : public QMainWindow {
                         std::int32_t margin);
   using THistoryMove = const TDocumentState* (TUndoHistory::*)();
   void MoveInHistory(THistoryMove move, THistoryMove back);
+  // The open document becomes the only state of a new history, as saved.
+  void StartHistory();
   // The caption's "*" and the two menu entries after the history moved.
   void ShowHistoryState();
   // Opens the dialog for what `hit` lies on and records the edit as one step.
