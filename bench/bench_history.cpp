@@ -13,19 +13,9 @@ namespace {
 
 constexpr int kLargeEntries = 10000;
 
-// A term, then a fraction of two terms: four entries a group, in one row.
-void BuildLarge(TFormulaLine* root) {
-  for (int i = 0; i < kLargeEntries / 4; ++i) {
-    AppendTermEntry(root, u"12 * 3 / 2 * x + ");
-    TFormulaEntry* fraction = AppendFunctionEntry(root, fkBruch);
-    AppendTermEntry(fraction->First, u" 2 + 5 ");
-    AppendTermEntry(fraction->Second, u" 3 + 5 ");
-  }
-}
-
 void Build(TFormulaLine* root, bool large) {
   if (large) {
-    BuildLarge(root);
+    BuildTermsAndFractions(root, kLargeEntries);
   } else {
     BuildSampleFormula(root);
   }

@@ -1,271 +1,170 @@
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <string>
 #include <vector>
 
 #include "docfile/DocFile.h"
 #include "history/UndoHistory.h"
+#include "tests/render/FormulaTrees.h"
 
 namespace {
 
-// A document of one term: states that differ by their text are different
-// documents of about the same size.
-TDocumentState StateWithTerm(const std::u16string& text, std::int32_t margin = 20) {
-  TEntryCursor cursor = nullptr;
-  TFormulaLine* root = CreateLine(&cursor);
-  AppendTermEntry(root, text);
-  TDocumentState state = TakeSnapshot(root, TFontDesc{}, kWhite, margin);
-  freetheline(root);
-  return state;
-}
-
-TDocumentState State(int n) { return StateWithTerm(u"term " + std::u16string(n, u'x')); }
-
-// The states that undo reaches one after the other, newest first, each
-// named by its index in `states`.
-std::vector<int> UndoTrail(TUndoHistory& history, const std::vector<TDocumentState>& states) {
-  std::vector<int> trail;
-  while (const TDocumentState* state = history.Undo()) {
-    int index = -1;
-    for (std::size_t i = 0; i < states.size(); ++i) {
-      if (states[i] == *state) index = static_cast<int>(i);
-    }
-    trail.push_back(index);
-  }
-  return trail;
-}
-
-TEST(SnapshotTest, RestoresTreeFontColourAndMarginExactly) {
-  TEntryCursor cursor = nullptr;
-  TFormulaLine* root = CreateLine(&cursor);
-  BuildSampleFormula(root);
+// The start-up formula, 10,000 entries and an empty formula, in a font that
+// the stored font block would round (10.5 points). The layout fields are 40
+// of each record image's 64 bytes; a snapshot leaves them out, so that what a
+// paint leaves there is no part of the document and a hundred steps of
+// 10,000 entries fit in the history.
+TEST(SnapshotTest, RestoresTheDocumentExactlyWithoutTheLayoutFields) {
   TFontDesc font;
   font.Name = "DejaVu Serif";
-  font.Height = -14;  // 10.5 points: the stored font block would round it
+  font.Height = -14;
   font.Style = fsBold | fsItalic;
   font.Color = 0x000000FFu;
-  const TDocumentState before = TakeSnapshot(root, font, 0x00112233u, 1500);
+  for (const int entries : {-1, 10000, 0}) {
+    TFormulaTree tree;
+    if (entries < 0) BuildSampleFormula(tree.Root());
+    if (entries > 0) BuildTermsAndFractions(tree.Root(), entries);
+    const TDocumentState state = TakeSnapshot(tree.Root(), font, 0x00112233u, 1500);
+    FillLayoutFields(tree.Root(), 77);
+    EXPECT_EQ(TakeSnapshot(tree.Root(), font, 0x00112233u, 1500), state);
+    EXPECT_EQ(state.Bytes.size() + CollectLayoutFields(tree.Root()).size() * 40,
+              EncodeDocument(tree.Root(), StoredFromFont(font), 0x00112233u, 1500.0).size());
+    TUndoHistory history;
+    history.Reset(state);
+    EXPECT_LT(100 * history.MemoryBytes(), THistoryLimits{}.MaxBytes);
 
-  // What a paint leaves in the layout fields is no part of the document.
-  EntryAt(*root, 0)->BoxWidth = 77;
-  EXPECT_EQ(TakeSnapshot(root, font, 0x00112233u, 1500), before);
-
-  TRestoredDocument restored;
-  std::string error;
-  TEntryCursor otherCursor = nullptr;
-  ASSERT_TRUE(RestoreSnapshot(before, &otherCursor, restored, error)) << error;
-  EXPECT_EQ(restored.Root->CursorVar(), &otherCursor);
-  EXPECT_EQ(restored.Font, font);
-  EXPECT_EQ(restored.Background, 0x00112233u);
-  EXPECT_EQ(restored.Margin, 1500);
-  EXPECT_EQ(TakeSnapshot(restored.Root, restored.Font, restored.Background, restored.Margin),
-            before);
-  EXPECT_EQ(restored.Root->Count(), 4u);
-  freetheline(restored.Root);
-  freetheline(root);
-}
-
-// The layout fields are 40 of each record image's 64 bytes; a snapshot
-// leaves them out, so that a hundred steps of 10,000 entries fit in 64 MiB.
-TEST(SnapshotTest, LeavesTheLayoutFieldsOutSoAHundredLargeStepsFit) {
-  TEntryCursor cursor = nullptr;
-  TFormulaLine* root = CreateLine(&cursor);
-  for (int i = 0; i < 2500; ++i) {
-    AppendTermEntry(root, u"12 * 3 / 2 * x + ");
-    TFormulaEntry* fraction = AppendFunctionEntry(root, fkBruch);
-    AppendTermEntry(fraction->First, u" 2 + 5 ");
-    AppendTermEntry(fraction->Second, u" 3 + 5 ");
+    TEntryCursor cursor = nullptr;
+    TRestoredDocument restored;
+    std::string error;
+    ASSERT_TRUE(RestoreSnapshot(state, &cursor, restored, error)) << error;
+    EXPECT_EQ(restored.Root->CursorVar(), &cursor);
+    EXPECT_EQ(restored.Root->Count(), tree.Root()->Count());
+    EXPECT_EQ(restored.Font, font);
+    EXPECT_EQ(restored.Background, 0x00112233u);
+    EXPECT_EQ(restored.Margin, 1500);
+    EXPECT_EQ(TakeSnapshot(restored.Root, restored.Font, restored.Background, restored.Margin),
+              state);
+    freetheline(restored.Root);
   }
-  const TDocumentState state = TakeSnapshot(root, {}, kWhite, 20);
-  EXPECT_EQ(state.Bytes.size() + 10000 * 40,
-            EncodeDocument(root, StoredFromFont({}), kWhite, 20.0).size());
-  TUndoHistory history;
-  history.Reset(state);
-  EXPECT_LT(100 * history.MemoryBytes(), THistoryLimits{}.MaxBytes);
-  TRestoredDocument restored;
-  std::string error;
-  ASSERT_TRUE(RestoreSnapshot(state, &cursor, restored, error)) << error;
-  EXPECT_EQ(TakeSnapshot(restored.Root, restored.Font, restored.Background, restored.Margin),
-            state);
-  freetheline(restored.Root);
-  freetheline(root);
-}
-
-TEST(SnapshotTest, AnEmptyFormulaComesBackAsAnEmptyLine) {
-  TEntryCursor cursor = nullptr;
-  TFormulaLine* root = CreateLine(&cursor);
-  TRestoredDocument restored;
-  std::string error;
-  ASSERT_TRUE(RestoreSnapshot(TakeSnapshot(root, {}, kWhite, 0), &cursor, restored, error));
-  ASSERT_NE(restored.Root, nullptr);
-  EXPECT_EQ(restored.Root->Count(), 0u);
-  freetheline(restored.Root);
-  freetheline(root);
-}
-
-TEST(UndoHistoryTest, UndoAndRedoWalkTheStepsWithTheirNames) {
-  const std::vector<TDocumentState> states = {State(0), State(1), State(2)};
-  TUndoHistory history;
-  history.Reset(states[0]);
-  EXPECT_FALSE(history.CanUndo());
-  EXPECT_TRUE(history.Record("Rand", states[1]));
-  EXPECT_TRUE(history.Record("Schriftart", states[2]));
-  EXPECT_EQ(history.UndoName(), "Schriftart");
-  EXPECT_EQ(*history.Undo(), states[1]);
-  EXPECT_EQ(history.UndoName(), "Rand");
-  EXPECT_EQ(history.RedoName(), "Schriftart");
-  EXPECT_EQ(*history.Undo(), states[0]);
-  EXPECT_EQ(history.Undo(), nullptr);
-  EXPECT_EQ(*history.Redo(), states[1]);
-  EXPECT_EQ(*history.Redo(), states[2]);
-  EXPECT_EQ(history.Redo(), nullptr);
-  EXPECT_EQ(history.RedoName(), "");
-}
-
-TEST(UndoHistoryTest, AnUnchangedDocumentIsNoStep) {
-  TUndoHistory history;
-  history.Reset(State(0));
-  EXPECT_FALSE(history.Record("Formel bearbeiten", State(0)));
-  EXPECT_EQ(history.StepCount(), 0u);
-}
-
-TEST(UndoHistoryTest, ANewStepDropsWhatRedoCouldReach) {
-  const std::vector<TDocumentState> states = {State(0), State(1), State(2), State(3)};
-  TUndoHistory history;
-  history.Reset(states[0]);
-  history.Record("a", states[1]);
-  history.Record("b", states[2]);
-  history.Undo();
-  history.Record("c", states[3]);
-  EXPECT_FALSE(history.CanRedo());
-  EXPECT_EQ(UndoTrail(history, states), (std::vector<int>{1, 0}));
-}
-
-struct TMergeCase {
-  const char* What;
-  std::vector<int> MarginRun;  // margins recorded one after the other as "Rand"
-  bool EndBetween;             // the field was left after the first change
-  std::size_t Steps;
-};
-
-class MergeTest : public ::testing::TestWithParam<TMergeCase> {};
-
-TEST_P(MergeTest, RunsOfMarginChangesAreOneStep) {
-  const TMergeCase& c = GetParam();
-  TUndoHistory history;
-  history.Reset(StateWithTerm(u"a", 20));
-  for (std::size_t i = 0; i < c.MarginRun.size(); ++i) {
-    history.Record("Rand", StateWithTerm(u"a", c.MarginRun[i]), true);
-    if (i == 0 && c.EndBetween) history.EndMerge();
-  }
-  EXPECT_EQ(history.StepCount(), c.Steps);
-  while (history.CanUndo()) history.Undo();
-  EXPECT_EQ(history.Current()->Margin, 20);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Margin, MergeTest,
-    ::testing::Values(TMergeCase{"typing 125 is one step", {1, 12, 125}, false, 1},
-                      TMergeCase{"leaving the field starts a new step", {1, 12, 125}, true, 2},
-                      TMergeCase{"typing back to 20 leaves no step", {2, 20}, false, 0},
-                      TMergeCase{
-                          "after coming back, a change is a new step", {2, 20, 3}, false, 1}),
-    [](const auto& info) {
-      std::string name = info.param.What;
-      for (char& ch : name) {
-        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-      }
-      return name;
-    });
-
-TEST(UndoHistoryTest, OnlyStepsOfTheSameNameMerge) {
-  TUndoHistory history;
-  history.Reset(State(0));
-  history.Record("Rand", State(1), true);
-  history.Record("Hintergrundfarbe", State(2));
-  history.Record("Rand", State(3), true);
-  EXPECT_EQ(history.StepCount(), 3u);
-  history.Undo();
-  history.Record("Rand", State(4), true);  // after an undo: a step of its own
-  EXPECT_EQ(history.StepCount(), 3u);
-  EXPECT_EQ(*history.Undo(), State(2));
-}
-
-TEST(UndoHistoryTest, TheSavedMarkFollowsTheSavedState) {
-  TUndoHistory history;
-  history.Reset(State(0));
-  EXPECT_TRUE(history.AtSaved());
-  history.Record("Rand", State(1), true);
-  EXPECT_FALSE(history.AtSaved());
-  history.MarkSaved();
-  history.Record("Schriftart", State(2));
-  EXPECT_FALSE(history.AtSaved());
-  history.Undo();
-  EXPECT_TRUE(history.AtSaved());
-  history.Undo();
-  EXPECT_FALSE(history.AtSaved());
-  history.Redo();
-  EXPECT_TRUE(history.AtSaved());
-  // Once a new step has dropped it, the saved state never comes back.
-  history.Undo();
-  history.Record("Rand", State(1));
-  EXPECT_FALSE(history.AtSaved());
-}
-
-TEST(UndoHistoryTest, AMergedChangeMakesTheSavedStateAnotherOne) {
-  TUndoHistory history;
-  history.Reset(State(0));
-  history.Record("Rand", State(1), true);
-  history.MarkSaved();
-  history.Record("Rand", State(2), true);
-  EXPECT_EQ(history.StepCount(), 1u);
-  EXPECT_FALSE(history.AtSaved());
-}
-
-TEST(UndoHistoryTest, TheStepLimitDropsTheOldestSteps) {
-  std::vector<TDocumentState> states;
-  for (int i = 0; i < 6; ++i) states.push_back(State(i));
-  TUndoHistory history(THistoryLimits{.MaxSteps = 3, .MaxBytes = std::size_t{64} << 20});
-  history.Reset(states[0]);
-  for (int i = 1; i < 6; ++i) history.Record("Rand", states[i]);
-  EXPECT_EQ(history.StepCount(), 3u);
-  EXPECT_EQ(UndoTrail(history, states), (std::vector<int>{4, 3, 2}));
-}
-
-TEST(UndoHistoryTest, TheMemoryLimitDropsTheOldestStepsButKeepsTheCurrentState) {
-  std::vector<TDocumentState> states;
-  for (int i = 0; i < 6; ++i) states.push_back(StateWithTerm(std::u16string(1000 + i, u'y')));
-  TUndoHistory probe;
-  probe.Reset(states[0]);
-  const std::size_t one = probe.MemoryBytes();
-  TUndoHistory history(THistoryLimits{.MaxSteps = 1000, .MaxBytes = one * 3 + one / 2});
-  history.Reset(states[0]);
-  for (int i = 1; i < 6; ++i) {
-    history.Record("Formel bearbeiten", states[i]);
-    EXPECT_LE(history.MemoryBytes(), one * 3 + one / 2);
-  }
-  EXPECT_EQ(UndoTrail(history, states), (std::vector<int>{4, 3}));
-
-  TUndoHistory tiny(THistoryLimits{.MaxSteps = 1000, .MaxBytes = 1});
-  tiny.Reset(states[0]);
-  tiny.Record("Formel bearbeiten", states[1]);
-  EXPECT_EQ(*tiny.Current(), states[1]);
-  EXPECT_FALSE(tiny.CanUndo());
 }
 
 TEST(UndoHistoryTest, AHundredStepsOfTheStartUpFormulaStayWellUnderTheLimit) {
-  TEntryCursor cursor = nullptr;
-  TFormulaLine* root = CreateLine(&cursor);
-  BuildSampleFormula(root);
+  TFormulaTree tree;
+  BuildSampleFormula(tree.Root());
   TUndoHistory history;
-  history.Reset(TakeSnapshot(root, {}, kWhite, 20));
+  history.Reset(TakeSnapshot(tree.Root(), {}, kWhite, 20));
   for (int step = 1; step <= 150; ++step) {
-    history.Record("Rand", TakeSnapshot(root, {}, kWhite, 20 + step));
+    history.Record("Rand", TakeSnapshot(tree.Root(), {}, kWhite, 20 + step));
   }
   EXPECT_EQ(history.StepCount(), 150u);
   EXPECT_LT(history.MemoryBytes(), std::size_t{1} << 20);
-  freetheline(root);
+}
+
+// Documents of one term that differ by their text, of about the same size.
+const std::vector<TDocumentState>& States() {
+  static const std::vector<TDocumentState> states = [] {
+    std::vector<TDocumentState> made;
+    for (int n = 0; n < 6; ++n) {
+      TFormulaTree tree;
+      AppendTermEntry(tree.Root(), u"term " + std::u16string(n, u'x'));
+      made.push_back(TakeSnapshot(tree.Root(), {}, kWhite, 20));
+    }
+    return made;
+  }();
+  return states;
+}
+
+int IndexOf(const TDocumentState& state) {
+  for (std::size_t i = 0; i < States().size(); ++i) {
+    if (States()[i] == state) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// What the user does, from a history that holds only state 0, one letter
+// each: r<n> records state n as "Schriftart", m<n> as "Rand" and n<n> as
+// "Farbe", both of which may merge; e ends a merge, u undoes, d redoes and
+// s marks the current state saved.
+void RunScript(TUndoHistory& history, const std::string& script, std::size_t maxBytes) {
+  for (std::size_t i = 0; i < script.size(); ++i) {
+    const char what = script[i];
+    if (what == 'e') history.EndMerge();
+    if (what == 'u') history.Undo();
+    if (what == 'd') history.Redo();
+    if (what == 's') history.MarkSaved();
+    if (what != 'r' && what != 'm' && what != 'n') continue;
+    const TDocumentState& state = States()[script[++i] - '0'];
+    const TDocumentState before = *history.Current();
+    const char* name = what == 'r' ? "Schriftart" : what == 'm' ? "Rand" : "Farbe";
+    EXPECT_EQ(history.Record(name, state, what != 'r'), !(state == before)) << script;
+    // Only the current state may stand beyond the memory limit.
+    if (history.CanUndo()) {
+      EXPECT_LE(history.MemoryBytes(), maxBytes) << script;
+    }
+  }
+}
+
+struct THistoryCase {
+  const char* Script;
+  std::size_t Steps;
+  std::vector<int> Trail;  // the current state, then those that undo reaches one by one
+  const char* UndoName;
+  const char* RedoName;
+  bool AtSaved = false;
+  std::size_t MaxSteps = 1000;
+  double MaxStates = 0;  // the memory limit in one-term states; 0 for the default
+};
+
+const THistoryCase kHistoryCases[] = {
+    {"", 0, {0}, "", "", true},
+    {"r0", 0, {0}, "", "", true},  // an unchanged document is no step
+    {"r1m2u", 2, {1, 0}, "Schriftart", "Rand"},
+    {"r1m2uuuddd", 2, {2, 1, 0}, "Rand", ""},
+    {"r1r2ur3", 2, {3, 1, 0}, "Schriftart", ""},  // a new step drops what redo could reach
+    // Typing into the margin field: one step until the field is left, none
+    // when the text comes back to where it began.
+    {"m1m2m3", 1, {3, 0}, "Rand", ""},
+    {"m1em2m3", 2, {3, 1, 0}, "Rand", ""},
+    {"m1m0", 0, {0}, "", "", true},
+    {"m1m0m2", 1, {2, 0}, "Rand", ""},
+    // Only steps of the same name merge, and not across another step or an undo.
+    {"m1n2", 2, {2, 1, 0}, "Farbe", ""},
+    {"m1r2m3", 3, {3, 2, 1, 0}, "Rand", ""},
+    {"m1r2m3um4", 3, {4, 2, 1, 0}, "Rand", ""},
+    // The saved mark follows the saved state; once a new step or a merged
+    // change has dropped it, it never comes back.
+    {"m1sr2", 2, {2, 1, 0}, "Schriftart", ""},
+    {"m1sr2u", 2, {1, 0}, "Rand", "Schriftart", true},
+    {"m1sr2uu", 2, {0}, "", "Rand"},
+    {"m1sr2uud", 2, {1, 0}, "Rand", "Schriftart", true},
+    {"m1sr2uur1", 1, {1, 0}, "Schriftart", ""},
+    {"m1sm2", 1, {2, 0}, "Rand", ""},
+    // The limits drop the oldest steps; the current state always stays.
+    {"r1r2r3r4r5", 3, {5, 4, 3, 2}, "Schriftart", "", false, 3},
+    {"r1r2r3r4r5", 2, {5, 4, 3}, "Schriftart", "", false, 1000, 3.5},
+    {"r1", 0, {1}, "", "", false, 1000, 0.001},
+};
+
+TEST(UndoHistoryTest, ScriptsOfSteps) {
+  TUndoHistory probe;
+  probe.Reset(States()[0]);
+  for (const THistoryCase& c : kHistoryCases) {
+    THistoryLimits limits{.MaxSteps = c.MaxSteps};
+    if (c.MaxStates > 0) {
+      limits.MaxBytes =
+          static_cast<std::size_t>(c.MaxStates * static_cast<double>(probe.MemoryBytes()));
+    }
+    TUndoHistory history(limits);
+    history.Reset(States()[0]);
+    RunScript(history, c.Script, limits.MaxBytes);
+    EXPECT_EQ(history.StepCount(), c.Steps) << c.Script;
+    EXPECT_EQ(history.UndoName(), c.UndoName) << c.Script;
+    EXPECT_EQ(history.RedoName(), c.RedoName) << c.Script;
+    EXPECT_EQ(history.AtSaved(), c.AtSaved) << c.Script;
+    std::vector<int> trail = {IndexOf(*history.Current())};
+    while (const TDocumentState* state = history.Undo()) trail.push_back(IndexOf(*state));
+    EXPECT_EQ(trail, c.Trail) << c.Script;
+  }
 }
 
 }  // namespace

@@ -128,6 +128,15 @@ void BuildFlatRow(TFormulaLine* line, int terms) {
   for (int i = 0; i < terms; ++i) AppendTermEntry(line, i % 2 == 0 ? u"12 * x" : u" - 3 / y");
 }
 
+void BuildTermsAndFractions(TFormulaLine* line, int entries) {
+  for (int i = 0; i < entries / 4; ++i) {
+    AppendTermEntry(line, u"12 * 3 / 2 * x + ");
+    TFormulaEntry* fraction = AppendFunctionEntry(line, fkBruch);
+    AppendTermEntry(fraction->First, u" 2 + 5 ");
+    AppendTermEntry(fraction->Second, u" 3 + 5 ");
+  }
+}
+
 void BuildRandomTree(TFormulaLine* line, std::uint32_t seed, TRandomTreeShape shape) {
   TRandomTreeBuilder(seed, shape).FillLine(line, 0);
 }

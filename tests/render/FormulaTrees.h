@@ -38,6 +38,9 @@ TFormulaEntry& AddStacked(TFormulaLine* line, std::uint32_t kind, std::u16string
 void BuildChain(TFormulaLine* line, std::uint32_t kind, int depth);
 // `terms` terms in one row.
 void BuildFlatRow(TFormulaLine* line, int terms);
+// `entries` entries in one row, four a group: a term, then a fraction of two
+// terms, as a long document is typed.
+void BuildTermsAndFractions(TFormulaLine* line, int entries);
 
 struct TRandomTreeShape {
   int MaxDepth = 8;
