@@ -41,9 +41,11 @@ void MoveMouse(TMainForm& main, QPoint point) {
   QApplication::sendEvent(main.PaintBox1, &move);
 }
 
-QStringList Rows(const TEditForm* editor) {
-  QStringList rows;
-  for (int i = 0; i < editor->ListView1->topLevelItemCount(); ++i) {
+// The title of a dialog and, in an editor, its rows with the selected one marked.
+QStringList Shown(const QDialog* dialog) {
+  QStringList rows = {dialog->windowTitle()};
+  const auto* editor = qobject_cast<const TEditForm*>(dialog);
+  for (int i = 0; editor != nullptr && i < editor->ListView1->topLevelItemCount(); ++i) {
     const QTreeWidgetItem* item = editor->ListView1->topLevelItem(i);
     rows << (item->isSelected() ? "> " : "  ") + item->text(0) + " '" + item->text(1) + "'";
   }
@@ -59,36 +61,29 @@ class DoubleClickTest : public QObject {
   std::unique_ptr<TProgram> program_;
 
  private slots:
-  void init() {
-    program_ = std::make_unique<TProgram>();
-    program_->MainForm.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&program_->MainForm));
-  }
-  void cleanup() {
-    program_->MainForm.Changed = false;
-    program_.reset();
-    QVERIFY2(Problems().isEmpty(), qPrintable(Problems().join("; ")));
-    Problems().clear();
-  }
+  void init() { StartProgram(program_); }
+  void cleanup() { EndProgram(program_); }
 
-  void editorsOpenOnTheSequenceThatHoldsWhatWasClicked_data() {
+  void eachPlaceOpensWhatLiesThere_data() {
     QTest::addColumn<QString>("status");
     QTest::addColumn<QStringList>("rows");
+    const QString editor = "Formel editieren";
     QTest::newRow("a term: its row in the root editor")
         << "Term „+ 3 * “"
-        << QStringList{"  Term '12 * 3 / 2 *'", "  Integral Funktion '1'", "> Term '+ 3 * '",
-                       "  Integral Funktion '1'"};
+        << QStringList{editor, "  Term '12 * 3 / 2 *'", "  Integral Funktion '1'",
+                       "> Term '+ 3 * '", "  Integral Funktion '1'"};
     QTest::newRow("the sum's lower part, off its term")
-        << "Unterer Teil der Summe" << QStringList{"  Term '5'"};
+        << "Unterer Teil der Summe" << QStringList{editor, "  Term '5'"};
     QTest::newRow("a term deep inside: the sum's lower part")
-        << "Term „5“" << QStringList{"> Term '5'"};
+        << "Term „5“" << QStringList{editor, "> Term '5'"};
     QTest::newRow("the margin: the whole formula")
         << "Ganze Formel"
-        << QStringList{"  Term '12 * 3 / 2 *'", "  Integral Funktion '1'", "  Term '+ 3 * '",
-                       "  Integral Funktion '1'"};
+        << QStringList{editor, "  Term '12 * 3 / 2 *'", "  Integral Funktion '1'",
+                       "  Term '+ 3 * '", "  Integral Funktion '1'"};
+    QTest::newRow("the fraction bar: its dialog") << "Bruch" << QStringList{"Bruch bearbeiten"};
   }
 
-  void editorsOpenOnTheSequenceThatHoldsWhatWasClicked() {
+  void eachPlaceOpensWhatLiesThere() {
     QFETCH(QString, status);
     QFETCH(QStringList, rows);
     TMainForm& main = program_->MainForm;
@@ -98,9 +93,9 @@ class DoubleClickTest : public QObject {
     QCOMPARE(main.statusBar()->currentMessage(), status);
 
     auto seen = std::make_shared<QStringList>();
-    Answer<TEditForm>([seen](TEditForm* editor) {
-      *seen = Rows(editor);
-      editor->close();
+    Answer<QDialog>([seen](QDialog* dialog) {
+      *seen = Shown(dialog);
+      dialog->close();
     });
     QTest::mouseDClick(main.PaintBox1, Qt::LeftButton, {}, point);
     QCOMPARE(*seen, rows);
@@ -128,19 +123,6 @@ class DoubleClickTest : public QObject {
     main.UndoAction->trigger();
     QCOMPARE(ToQString(TextOf(EntryAt(*main.RootLine, 1)->Text2)), QString("10"));
     QVERIFY(PointNamed(main, "Integral von 1 bis 10").x() >= 0);
-  }
-
-  void theFractionBarOpensTheFractionDialog() {
-    TMainForm& main = program_->MainForm;
-    const QPoint bar = PointNamed(main, "Bruch");
-    QVERIFY(bar.x() >= 0);
-    auto opened = std::make_shared<QString>();
-    Answer<TParamDialog>([opened](TParamDialog* dialog) {
-      *opened = dialog->windowTitle();
-      dialog->close();
-    });
-    QTest::mouseDClick(main.PaintBox1, Qt::LeftButton, {}, bar);
-    QCOMPARE(*opened, QString("Bruch bearbeiten"));
   }
 };
 

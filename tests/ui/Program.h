@@ -6,7 +6,9 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QTest>
+#include <memory>
 
+#include "tests/ui/DialogDriver.h"
 #include "ui/EditFUnit.h"
 #include "ui/EditTermFUnit.h"
 #include "ui/MainUnit.h"
@@ -29,6 +31,26 @@ struct TProgram {
 inline QImage SettledPicture(const TMainForm& main) {
   for (int round = 0; round < 3; ++round) QCoreApplication::processEvents();
   return main.FormulaBitmap.Image().copy();
+}
+
+// The program as it comes up: the main window shown and active, its first
+// picture painted.
+inline void StartProgram(std::unique_ptr<TProgram>& program) {
+  program = std::make_unique<TProgram>();
+  program->MainForm.show();
+  program->MainForm.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&program->MainForm));
+  SettledPicture(program->MainForm);
+}
+
+// Closes the program without the save prompt; what went wrong inside the
+// answers fails the test.
+inline void EndProgram(std::unique_ptr<TProgram>& program) {
+  program->MainForm.Changed = false;
+  program.reset();
+  const QStringList problems = Problems();
+  Problems().clear();
+  QVERIFY2(problems.isEmpty(), qPrintable(problems.join("; ")));
 }
 
 // Keys go where the focus is, as they do for a user.
