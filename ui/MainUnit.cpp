@@ -740,24 +740,16 @@ void TMainForm::Beenden1Click() { close(); }
 void TMainForm::FontBtnClick() {
   FontDialog1->Execute();
   // Marked changed whatever the user chose.
-  PaintBox1Paint();
-  SetChanged();
-  RecordStep("Schriftart");
+  DocumentChangedBy("Schriftart");
 }
 
-void TMainForm::RandEdChange() {
-  PaintBox1Paint();
-  SetChanged();
-  if (!takingOver_) RecordStep("Rand", true);
-}
+void TMainForm::RandEdChange() { DocumentChangedBy("Rand", true); }
 
 void TMainForm::bkcolorMouseDown() {
   ColorDialog1->setCurrentColor(ColorFromValue(bkcolor->Color()));
   if (ColorDialog1->exec() != QDialog::Accepted) return;
   bkcolor->SetColor(ValueFromColor(ColorDialog1->selectedColor()));
-  PaintBox1Paint();
-  SetChanged();
-  RecordStep("Hintergrundfarbe");
+  DocumentChangedBy("Hintergrundfarbe");
 }
 
 void TMainForm::EditBtnClick() { EditFormulaAt(THit{}); }
@@ -777,7 +769,7 @@ void TMainForm::PaintBox1MouseMove(int x, int y) {
 // formula came out as it went in.
 void TMainForm::EditFormulaAt(const THit& hit) {
   OpenDialogFor(hit);
-  FormulaChangedBy("Formel bearbeiten");
+  DocumentChangedBy("Formel bearbeiten");
 }
 
 void TMainForm::OpenDialogFor(const THit& hit) {
@@ -881,20 +873,20 @@ void TMainForm::FormelalsText1Click() {
   if (formula == nullptr) return;
   freetheline(RootLine);
   RootLine = formula.release();
-  FormulaChangedBy("Formel als Text");
+  DocumentChangedBy("Formel als Text");
 }
 
 bool TMainForm::AppendFormula(TFormulaLine* formula, const QString& step) {
   const bool whole = MoveEntries(formula, RootLine);
-  FormulaChangedBy(step);
+  DocumentChangedBy(step);
   if (!whole) statusBar()->showMessage("Für die ganze Formel reichte der Arbeitsspeicher nicht.");
   return whole;
 }
 
-void TMainForm::FormulaChangedBy(const QString& step) {
+void TMainForm::DocumentChangedBy(const QString& step, bool merge) {
   PaintBox1Paint();
   SetChanged();
-  RecordStep(step);
+  RecordStep(step, merge);
 }
 
 // ---- TMainForm: undo and redo -----------------------------------------------------------
@@ -904,6 +896,8 @@ TDocumentState TMainForm::CurrentState() const {
 }
 
 void TMainForm::RecordStep(const QString& name, bool merge) {
+  // The fields set while a document is taken over (opened, undone) are no step.
+  if (takingOver_) return;
   if (history_.Record(name.toStdString(), CurrentState(), merge)) ShowHistoryState();
 }
 

@@ -206,12 +206,11 @@ class TMainForm : public QMainWindow {
 
   // The one way a command makes its change undoable. Call it once at the end
   // of every command that may have changed the document (tree, font, margin
-  // or colour), after repainting and SetChanged: it records the document as
-  // it now is as one step, shown as "Rückgängig: <name>" ("Formel bearbeiten",
-  // "Schriftart"...). Everything the command did is that one step, and a
-  // command that changed nothing records nothing. With `merge`, the step
-  // joins the step of the same name just before, as typing in the margin
-  // field does until the field is left.
+  // or colour), after repainting and SetChanged (DocumentChangedBy does all
+  // three): it records the document as it now is as one step, shown as
+  // "Rückgängig: <name>" ("Formel bearbeiten", "Schriftart"...). Everything the command did is that
+  // one step, and a command that changed nothing records nothing. With `merge`, the step joins the
+  // step of the same name just before, as typing in the margin field does until the field is left.
   void RecordStep(const QString& name, bool merge = false);
   // The document as a snapshot would hold it now.
   TDocumentState CurrentState() const;
@@ -257,8 +256,8 @@ class TMainForm : public QMainWindow {
   void BuildMenus();
   void BuildEditMenu();
   void BuildTextMenu();
-  // The end of a command that replaced or added to the formula.
-  void FormulaChangedBy(const QString& step);
+  // The end of a command that changed the document: repaint, "*", one step.
+  void DocumentChangedBy(const QString& step, bool merge = false);
   // Moves the entries of `formula` to the end of the open one as one step.
   // False, with the status bar saying so, when memory ran out on the way.
   bool AppendFormula(TFormulaLine* formula, const QString& step);
@@ -308,6 +307,6 @@ class TMainForm : public QMainWindow {
   TEditForm* editForm_ = nullptr;
   TAboutBox* aboutBox_ = nullptr;
   TUndoHistory history_;
-  // Set while a document is taken over: the margin field's change is no step.
+  // Set while a document is taken over: the fields it sets make no step.
   bool takingOver_ = false;
 };
