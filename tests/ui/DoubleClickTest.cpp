@@ -20,15 +20,9 @@ namespace {
 // Not (0, 0): the mouse functions of the test library take it for the centre.
 QPoint PointNamed(TMainForm& main, const QString& text) {
   const QImage picture = SettledPicture(main);
-  THit last;
-  last.Index = ~0u;
   for (int y = 1; y < picture.height(); ++y) {
     for (int x = 1; x < picture.width(); ++x) {
-      const THit hit = main.PlacedEntries.HitAt(x, y);
-      const bool same = hit.Kind == last.Kind && hit.Line == last.Line && hit.Index == last.Index &&
-                        hit.Part == last.Part;
-      if (!same && DescribeHit(&main.RootLine, hit) == text) return {x, y};
-      last = hit;
+      if (DescribeHit(&main.RootLine, main.PlacedEntries.HitAt(x, y)) == text) return {x, y};
     }
   }
   return {-1, -1};

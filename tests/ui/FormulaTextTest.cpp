@@ -4,6 +4,7 @@
 // "Abbrechen".
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QLabel>
 #include <QMimeData>
@@ -24,39 +25,82 @@ using namespace DialogDriver;
 
 namespace {
 
-using TFill = std::function<void(TMainForm&)>;
-
 QString Latex(const TFormulaLine* line) {
   return QString::fromStdU16String(LatexFromFormula(line));
 }
 
-QByteArray Utf8(const char* text) { return QByteArray(text); }
+// What the clipboard offers before "Einfügen": format and content, where
+// kCopied takes the format from what "In die Zwischenablage kopieren" offers
+// and kPlain is a PNG without a formula.
+using TOffer = std::vector<std::pair<const char*, const char*>>;
+constexpr const char* kCopied = "copied";
+constexpr const char* kPlain = "plain";
 
-// Only the given formats of what "In die Zwischenablage kopieren" offers,
-// with MathML and LaTeX text of other formulas besides when `withText`.
-void KeepCopiedFormats(TMainForm& main, const QStringList& formats, bool withText = false) {
-  main.CopyBtn->click();
-  const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
-  auto* kept = new QMimeData;
-  for (const QString& format : formats) kept->setData(format, copied->data(format));
-  if (withText) {
-    kept->setText("\\frac{1}{2}");
-    kept->setData(kMathMLMimeType, Utf8("<math><mi>M</mi></math>"));
-  }
-  QGuiApplication::clipboard()->setMimeData(kept);
+struct TPasteCase {
+  const char* Name;
+  TOffer Offer;
+  QString Appended;  // the LaTeX appended; "SAMPLE" for the start-up formula
+  QString Message;
+};
+
+const QString kFour = "4 Einträge eingefügt.";
+const QString kOne = "1 Eintrag eingefügt.";
+const TPasteCase kPasteCases[] = {
+    {"the document before all else",
+     {{kDocumentMimeType, kCopied},
+      {"image/png", kCopied},
+      {"text/plain", "\\frac{1}{2}"},
+      {kMathMLMimeType, "<math><mi>M</mi></math>"}},
+     "SAMPLE",
+     kFour},
+    {"a PNG that carries the formula", {{"image/png", kCopied}}, "SAMPLE", kFour},
+    {"an SVG that carries the formula", {{"image/svg+xml", kCopied}}, "SAMPLE", kFour},
+    {"MathML as application/mathml+xml",
+     {{kMathMLMimeType, "<math><mfrac><mi>a</mi><mi>b</mi></mfrac></math>"}},
+     "\\frac{a}{b}",
+     kOne},
+    {"MathML as text",
+     {{"text/plain", "<math><msqrt><mn>2</mn></msqrt></math>"}},
+     "\\sqrt{2}",
+     kOne},
+    {"LaTeX as text",
+     {{"text/plain", "$\\frac{1}{2} + x^2$"}},
+     "\\frac{1}{2} + \\left(x\\right)^{2}",
+     "3 Einträge eingefügt."},
+    {"an empty clipboard", {}, "", kNothingToPaste},
+    {"a picture without a formula", {{"image/png", kPlain}}, "", kNothingToPaste},
+    {"LaTeX with a mistake",
+     {{"text/plain", "\\frac{1}{\\foo}"}},
+     "",
+     "Zeile 1, Spalte 10: Unbekannter Befehl „\\foo“."},
+    {"MathML that is no XML",
+     {{kMathMLMimeType, "<math><mi>x</math>"}},
+     "",
+     "Zeile 1, Spalte 19: Die MathML ist kein gültiges XML."},
+};
+
+QByteArray PlainPng() {
+  QImage plain(20, 20, QImage::Format_RGB32);
+  plain.fill(Qt::white);
+  QByteArray png;
+  QBuffer buffer(&png);
+  plain.save(&buffer, "PNG");
+  return png;
 }
 
-void PutText(const QString& text) { QGuiApplication::clipboard()->setText(text); }
-
-void PutData(const QString& format, const QByteArray& bytes) {
+void FillClipboard(TMainForm& main, const TOffer& offer) {
+  main.CopyBtn->click();
+  const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
   auto* data = new QMimeData;
-  data->setData(format, bytes);
+  for (const auto& [format, content] : offer) {
+    data->setData(format, content == kCopied  ? copied->data(format)
+                          : content == kPlain ? PlainPng()
+                                              : QByteArray(content));
+  }
   QGuiApplication::clipboard()->setMimeData(data);
 }
 
 }  // namespace
-
-Q_DECLARE_METATYPE(TFill)
 
 class FormulaTextTest : public QObject {
   Q_OBJECT
@@ -100,55 +144,20 @@ class FormulaTextTest : public QObject {
   // Each kind of clipboard content: what "Einfügen" appends as one step, or
   // the message it shows when it appends nothing.
   void pasteAppendsTheBestOffer_data() {
-    QTest::addColumn<TFill>("fill");
-    QTest::addColumn<QString>("appended");
-    QTest::addColumn<QString>("message");
-    const QString sample = "SAMPLE";
-    const QString four = "4 Einträge eingefügt.";
-    QTest::newRow("the document of \"In die Zwischenablage kopieren\"")
-        << TFill([](TMainForm& main) { main.CopyBtn->click(); }) << sample << four;
-    QTest::newRow("the document before MathML and text")
-        << TFill([](TMainForm& main) { KeepCopiedFormats(main, {kDocumentMimeType}, true); })
-        << sample << four;
-    QTest::newRow("a PNG that carries the formula")
-        << TFill([](TMainForm& main) { KeepCopiedFormats(main, {"image/png"}); }) << sample << four;
-    QTest::newRow("an SVG that carries the formula")
-        << TFill([](TMainForm& main) { KeepCopiedFormats(main, {"image/svg+xml"}); }) << sample
-        << four;
-    QTest::newRow("MathML as application/mathml+xml") << TFill([](TMainForm&) {
-      PutData(kMathMLMimeType, Utf8("<math><mfrac><mi>a</mi><mi>b</mi></mfrac></math>"));
-    }) << "\\frac{a}{b}"
-                                                      << "1 Eintrag eingefügt.";
-    QTest::newRow("MathML as text")
-        << TFill([](TMainForm&) { PutText("<math><msqrt><mn>2</mn></msqrt></math>"); })
-        << "\\sqrt{2}"
-        << "1 Eintrag eingefügt.";
-    QTest::newRow("LaTeX as text") << TFill([](TMainForm&) { PutText("$\\frac{1}{2} + x^2$"); })
-                                   << "\\frac{1}{2} + \\left(x\\right)^{2}"
-                                   << "3 Einträge eingefügt.";
-    QTest::newRow("an empty clipboard") << TFill([](TMainForm&) {}) << "" << kNothingToPaste;
-    QTest::newRow("a picture without a formula") << TFill([](TMainForm&) {
-      QImage plain(20, 20, QImage::Format_RGB32);
-      plain.fill(Qt::white);
-      QGuiApplication::clipboard()->setImage(plain);
-    }) << "" << kNothingToPaste;
-    QTest::newRow("LaTeX with a mistake")
-        << TFill([](TMainForm&) { PutText("\\frac{1}{\\foo}"); }) << ""
-        << "Zeile 1, Spalte 10: Unbekannter Befehl „\\foo“.";
-    QTest::newRow("MathML that is no XML")
-        << TFill([](TMainForm&) { PutData(kMathMLMimeType, Utf8("<math><mi>x</math>")); }) << ""
-        << "Zeile 1, Spalte 19: Die MathML ist kein gültiges XML.";
+    QTest::addColumn<int>("row");
+    for (std::size_t i = 0; i < std::size(kPasteCases); ++i) {
+      QTest::newRow(kPasteCases[i].Name) << static_cast<int>(i);
+    }
   }
 
   void pasteAppendsTheBestOffer() {
-    QFETCH(TFill, fill);
-    QFETCH(QString, appended);
-    QFETCH(QString, message);
-    fill(Main());
+    QFETCH(int, row);
+    const TPasteCase& c = kPasteCases[row];
+    FillClipboard(Main(), c.Offer);
     PressPaste();
-    if (appended == "SAMPLE") appended = sample_;
+    const QString appended = c.Appended == "SAMPLE" ? sample_ : c.Appended;
     QCOMPARE(Latex(Main().RootLine), sample_ + appended);
-    QCOMPARE(Main().statusBar()->currentMessage(), message);
+    QCOMPARE(Main().statusBar()->currentMessage(), c.Message);
     const bool pasted = !appended.isEmpty();
     QCOMPARE(Main().windowTitle().contains('*'), pasted);
     QCOMPARE(Main().UndoAction->isEnabled(), pasted);
@@ -158,26 +167,12 @@ class FormulaTextTest : public QObject {
     QCOMPARE(Latex(Main().RootLine), sample_);
   }
 
-  void textDialogShowsTheFormulaAndItsPreview() {
-    QImage preview;
-    QString shown;
-    WithTextDialog([&](TFormelTextForm* dialog) {
-      shown = dialog->Edit1->toPlainText();
-      preview = dialog->Preview->pixmap().toImage();
-      Click(dialog->OKBtn);  // unchanged: nothing happens
-    });
-    QCOMPARE(shown, sample_);
-    // The preview is the picture of the main window: same font, margin, colour.
-    QCOMPARE(preview.convertToFormat(QImage::Format_RGB32),
-             SettledPicture(Main()).convertToFormat(QImage::Format_RGB32));
-    QVERIFY(!Main().UndoAction->isEnabled());
-    QVERIFY(!Main().windowTitle().contains('*'));
-  }
-
   void textDialogReplacesTheFormulaAsOneStep() {
+    QString shown;
     QImage before;
     QImage after;
     WithTextDialog([&](TFormelTextForm* dialog) {
+      shown = dialog->Edit1->toPlainText();
       dialog->Edit1->selectAll();
       QTest::keyClicks(dialog->Edit1, "\\sqrt[3]{");
       before = dialog->Preview->pixmap().toImage();
@@ -192,8 +187,10 @@ class FormulaTextTest : public QObject {
       QTest::keyClick(dialog->Edit1, Qt::Key_Backspace);
       QTest::keyClick(dialog->Edit1, Qt::Key_Return);
     });
+    QCOMPARE(shown, sample_);
     QCOMPARE(Latex(Main().RootLine), QString("\\sqrt[3]{x}"));
     QVERIFY(before != after);  // the preview followed the typing
+    // The preview is the picture of the main window: same font, margin, colour.
     QCOMPARE(after.convertToFormat(QImage::Format_RGB32),
              SettledPicture(Main()).convertToFormat(QImage::Format_RGB32));
     QCOMPARE(Main().UndoAction->text(), QString("&Rückgängig: Formel als Text"));
@@ -201,7 +198,9 @@ class FormulaTextTest : public QObject {
     QCOMPARE(Latex(Main().RootLine), sample_);
   }
 
+  // OK on the unchanged text, and "Abbrechen" after a mistake, change nothing.
   void textDialogKeepsAMistakeAndCancelChangesNothing() {
+    WithTextDialog([](TFormelTextForm* dialog) { Click(dialog->OKBtn); });
     QString message;
     int caret = -1;
     bool stillOpen = false;
