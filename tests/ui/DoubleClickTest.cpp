@@ -48,15 +48,12 @@ QStringList Shown(const QDialog* dialog) {
 
 }  // namespace
 
-class DoubleClickTest : public QObject {
+class DoubleClickTest : public TProgramTest {
   Q_OBJECT
 
- private:
-  std::unique_ptr<TProgram> program_;
-
  private slots:
-  void init() { StartProgram(program_); }
-  void cleanup() { EndProgram(program_); }
+  void init() { StartProgram(); }
+  void cleanup() { EndProgram(); }
 
   void eachPlaceOpensWhatLiesThere_data() {
     QTest::addColumn<QString>("status");
@@ -80,7 +77,7 @@ class DoubleClickTest : public QObject {
   void eachPlaceOpensWhatLiesThere() {
     QFETCH(QString, status);
     QFETCH(QStringList, rows);
-    TMainForm& main = program_->MainForm;
+    TMainForm& main = Main();
     const QPoint point = PointNamed(main, status);
     QVERIFY2(point.x() >= 0, qPrintable("nowhere named " + status));
     MoveMouse(main, point);
@@ -97,7 +94,7 @@ class DoubleClickTest : public QObject {
   }
 
   void theIntegralSignOpensItsDialogAndTheEditIsOneStep() {
-    TMainForm& main = program_->MainForm;
+    TMainForm& main = Main();
     const QPoint sign = PointNamed(main, "Integral von 1 bis 10");
     QVERIFY(sign.x() >= 0);
     const QImage before = SettledPicture(main);

@@ -102,14 +102,11 @@ void FillClipboard(TMainForm& main, const TOffer& offer) {
 
 }  // namespace
 
-class FormulaTextTest : public QObject {
+class FormulaTextTest : public TProgramTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<TProgram> program_;
   QString sample_;
-
-  TMainForm& Main() { return program_->MainForm; }
 
   void PressPaste() { PressKeys(Main(), Qt::Key_V, Qt::ControlModifier); }
 
@@ -121,11 +118,11 @@ class FormulaTextTest : public QObject {
 
  private slots:
   void init() {
-    StartProgram(program_);
+    StartProgram();
     sample_ = Latex(Main().RootLine);
     QGuiApplication::clipboard()->clear();
   }
-  void cleanup() { EndProgram(program_); }
+  void cleanup() { EndProgram(); }
 
   void copyAsLatexAndAsMathML() {
     Main().CopyLatexAction->trigger();

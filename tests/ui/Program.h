@@ -33,25 +33,34 @@ inline QImage SettledPicture(const TMainForm& main) {
   return main.FormulaBitmap.Image().copy();
 }
 
-// The program as it comes up: the main window shown and active, its first
-// picture painted.
-inline void StartProgram(std::unique_ptr<TProgram>& program) {
-  program = std::make_unique<TProgram>();
-  program->MainForm.show();
-  program->MainForm.activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&program->MainForm));
-  SettledPicture(program->MainForm);
-}
+// A test case class whose every case runs the program afresh: init starts
+// it, cleanup ends it.
+class TProgramTest : public QObject {
+ protected:
+  TMainForm& Main() { return program_->MainForm; }
 
-// Closes the program without the save prompt; what went wrong inside the
-// answers fails the test.
-inline void EndProgram(std::unique_ptr<TProgram>& program) {
-  program->MainForm.Changed = false;
-  program.reset();
-  const QStringList problems = Problems();
-  Problems().clear();
-  QVERIFY2(problems.isEmpty(), qPrintable(problems.join("; ")));
-}
+  // The main window shown and active, its first picture painted.
+  void StartProgram() {
+    program_ = std::make_unique<TProgram>();
+    Main().show();
+    Main().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&Main()));
+    SettledPicture(Main());
+  }
+
+  // Closes the program without the save prompt; what went wrong inside the
+  // answers fails the test.
+  void EndProgram() {
+    Main().Changed = false;
+    program_.reset();
+    const QStringList problems = Problems();
+    Problems().clear();
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join("; ")));
+  }
+
+ private:
+  std::unique_ptr<TProgram> program_;
+};
 
 // Keys go where the focus is, as they do for a user.
 inline void PressKeys(TMainForm& main, Qt::Key key, Qt::KeyboardModifiers modifiers) {

@@ -35,18 +35,15 @@ void TypeMargin(TMainForm& main, const QString& text) {
 
 Q_DECLARE_METATYPE(TStep)
 
-class UndoTest : public QObject {
+class UndoTest : public TProgramTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<TProgram> program_;
   QTemporaryDir dir_;
 
-  TMainForm& Main() { return program_->MainForm; }
-
  private slots:
-  void init() { StartProgram(program_); }
-  void cleanup() { EndProgram(program_); }
+  void init() { StartProgram(); }
+  void cleanup() { EndProgram(); }
 
   void eachStepIsUndoneAndRedone_data() {
     QTest::addColumn<TStep>("step");
