@@ -57,16 +57,22 @@ std::uint64_t TDynaArray::BlockSizeFor(std::uint64_t n) const {
 }
 
 // Replaces the block by a zero-filled one of newBytes, keeping the leading
-// bytes that fit. On failure the old block stays and the user is told.
-bool TDynaArray::Reallocate(std::uint32_t newBytes) {
-  auto* block = static_cast<unsigned char*>(gAllocate(newBytes));
-  if (block == nullptr) return false;
+// bytes that fit. On failure the old block stays and the user is told; a
+// size beyond the 32-bit bookkeeping is a failure like any other.
+bool TDynaArray::Reallocate(std::uint64_t newBytes) {
+  auto* block = newBytes > std::numeric_limits<std::uint32_t>::max()
+                    ? nullptr
+                    : static_cast<unsigned char*>(gAllocate(static_cast<std::uint32_t>(newBytes)));
+  if (block == nullptr) {
+    Reporter()(AllocFailureText(newBytes));
+    return false;
+  }
   if (data_ != nullptr) {
     std::memcpy(block, data_, newBytes < allocatedBytes_ ? newBytes : allocatedBytes_);
     gRelease(data_);
   }
   data_ = block;
-  allocatedBytes_ = newBytes;
+  allocatedBytes_ = static_cast<std::uint32_t>(newBytes);
   return true;
 }
 
@@ -79,27 +85,14 @@ void* TDynaArray::Select(std::int32_t index) {
 bool TDynaArray::Reserve(std::uint32_t count) {
   if (count_ != 0 || count == 0) return true;
   const std::uint64_t bytes = BlockSizeFor(count);
-  if (bytes == allocatedBytes_ && data_ != nullptr) return true;
-  if (bytes > std::numeric_limits<std::uint32_t>::max() ||
-      !Reallocate(static_cast<std::uint32_t>(bytes))) {
-    Reporter()(AllocFailureText(bytes));
-    return false;
-  }
-  return true;
+  return (bytes == allocatedBytes_ && data_ != nullptr) || Reallocate(bytes);
 }
 
 void* TDynaArray::Append() {
   const std::uint64_t newCount = std::uint64_t{count_} + 1;
   const std::uint64_t bytes = BlockSizeFor(newCount);
   // A reserved block is larger than the count needs until it is filled.
-  if (bytes > allocatedBytes_ || data_ == nullptr) {
-    // A size beyond the 32-bit bookkeeping is a failure like any other.
-    if (bytes > std::numeric_limits<std::uint32_t>::max() ||
-        !Reallocate(static_cast<std::uint32_t>(bytes))) {
-      Reporter()(AllocFailureText(bytes));
-      return nullptr;
-    }
-  }
+  if ((bytes > allocatedBytes_ || data_ == nullptr) && !Reallocate(bytes)) return nullptr;
   count_ = static_cast<std::uint32_t>(newCount);
   void* element = Select(static_cast<std::int32_t>(count_ - 1));
   // A slot freed by an earlier Delete may still hold its old bytes.
@@ -121,8 +114,7 @@ void TDynaArray::Delete(std::int32_t index) {
     allocatedBytes_ = 0;
   } else if (const std::uint64_t bytes = BlockSizeFor(count_); bytes != allocatedBytes_) {
     // A failed shrink keeps the larger block, which still holds every element.
-    const auto size = static_cast<std::uint32_t>(bytes);
-    if (!Reallocate(size)) Reporter()(AllocFailureText(size));
+    Reallocate(bytes);
   }
   currentIndex_ = -1;
   Publish(nullptr);

@@ -63,7 +63,7 @@ class TDynaArray {
  private:
   // Block size for n >= 1 elements; may exceed what 32 bits can hold.
   std::uint64_t BlockSizeFor(std::uint64_t n) const;
-  bool Reallocate(std::uint32_t newBytes);
+  bool Reallocate(std::uint64_t newBytes);
   void Publish(void* element);
 
   void** cursorVar_;
