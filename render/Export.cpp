@@ -16,6 +16,7 @@
 #include "docfile/DocFile.h"
 #include "render/EmbeddedDocument.h"
 #include "render/Palette.h"
+#include "render/PdfText.h"
 #include "render/PictureLimit.h"
 #include "render/QImageCanvas.h"
 #include "render/QtFont.h"
@@ -82,9 +83,10 @@ bool CheckPicture(const TPicture& picture, const TExportOptions& options, std::s
 }
 
 // With `ground`, the whole device is filled first: a PDF page, whole points,
-// may be a little larger than the picture.
+// may be a little larger than the picture. `drawn`, when given, gets where
+// the texts went.
 bool ReplayOnto(QPaintDevice& device, const TPicture& picture, const TExportOptions& options,
-                bool ground, std::string& error) {
+                bool ground, std::string& error, std::vector<TDrawnText>* drawn = nullptr) {
   QPainter painter;
   if (!painter.begin(&device)) {
     error = kCannotSave;
@@ -94,7 +96,7 @@ bool ReplayOnto(QPaintDevice& device, const TPicture& picture, const TExportOpti
     painter.fillRect(QRect(0, 0, device.width(), device.height()),
                      ColorFromValue(picture.Recording.Background));
   }
-  ReplayRecording(painter, picture.Recording, {options.Scale, options.Transparent});
+  ReplayRecording(painter, picture.Recording, {options.Scale, options.Transparent, drawn});
   if (painter.end()) return true;
   error = kCannotSave;
   return false;
@@ -226,9 +228,11 @@ bool EncodePdf(const TPicture& picture, const TExportOptions& options, QByteArra
     error = kCannotSave;
     return false;
   }
-  if (!ReplayOnto(writer, picture, options, true, error)) return false;
+  std::vector<TDrawnText> drawn;
+  if (!ReplayOnto(writer, picture, options, true, error, &drawn)) return false;
   buffer.close();
   NarrowMediaBox(bytes, QSizeF(size) * 72.0 / kScreenPixelsPerInch);
+  bytes = WithTextLayer(bytes, drawn);
   return true;
 }
 

@@ -22,6 +22,7 @@
 #include "render/Replay.h"
 #include "tests/render/Artefacts.h"
 #include "tests/render/ExportSupport.h"
+#include "tests/render/PdfSupport.h"
 
 namespace {
 
@@ -206,26 +207,6 @@ TEST_F(ExportTest, TransparentSvgHasNoBackground) {
   EXPECT_EQ(qAlpha(RenderedSvg(opaque, picture_.Bitmap.size() * 2).pixel(0, 0)), 255);
 }
 
-// The content streams of a PDF, inflated (the writer compresses them).
-std::vector<QByteArray> PdfStreams(const QByteArray& pdf) {
-  std::vector<QByteArray> streams;
-  static const QRegularExpression start("(?<!end)stream\r?\n");
-  // Latin-1, so that offsets in the text are offsets in the bytes.
-  for (auto match = start.globalMatch(QString::fromLatin1(pdf)); match.hasNext();) {
-    const qsizetype begin = match.next().capturedEnd();
-    const qsizetype end = pdf.indexOf("endstream", begin);
-    if (end < 0) break;
-    const QByteArray raw = pdf.mid(begin, end - begin);
-    if (!raw.startsWith('\x78')) {  // not deflated
-      streams.push_back(raw);
-      continue;
-    }
-    // qUncompress wants a size hint first; it grows its buffer as needed.
-    streams.push_back(qUncompress(QByteArray("\0\0\0\0", 4) + raw));
-  }
-  return streams;
-}
-
 // Glyph codes to characters, from the ToUnicode map of the embedded font.
 std::map<QString, QChar> ToUnicode(const QByteArray& pdf) {
   std::map<QString, QChar> characters;
@@ -281,7 +262,45 @@ TEST_F(ExportTest, PdfIsOnePageOfThePictureSizeWithTheTermsAsText) {
     EXPECT_EQ(pdf.count("/Type /Page\n"), 1) << scale;
     EXPECT_TRUE(pdf.contains(mediaBox.toLatin1())) << scale << ": the same size at any scale";
     EXPECT_EQ(PdfTexts(pdf), RecordedTexts(picture_, true)) << scale;
+    EXPECT_TRUE(XrefPointsAtObjects(pdf)) << scale;
     if (scale == 1) SaveArtefactBytes(pdf, "export.pdf");
+  }
+}
+
+struct TTextLayerCase {
+  const char* description;
+  std::u16string_view term;
+  std::u16string_view text;  // as the picture shows it
+};
+
+// Readers give back the marked text for the glyphs under it: the whole
+// term, where the glyph map alone loses spaces, ligatures and characters
+// beyond 16 bits.
+TEST(PdfTextLayerTest, EveryTermIsMarkedWithItsWholeText) {
+  const TTextLayerCase cases[] = {
+      {"a character beyond 16 bits", u"\U0001D538", u"\U0001D538"},
+      {"an emoji between letters", u"x\U0001F600y", u"x\U0001F600y"},
+      {"words with single and double spaces", u"a bc  d ", u"a bc  d "},
+      {"operators as the picture shows them", u"12 * 3 / 2 - 1", u"12 \u00D7 3 \u2215 2 \u2212 1"},
+      {"letters a font may join", u"fi ffl", u"fi ffl"},
+  };
+  for (const TTextLayerCase& c : cases) {
+    TFormulaTree tree;
+    AppendTermEntry(tree.Root(), c.term);
+    AppendTermEntry(AddFunction(tree.Root(), fkBetrag).First, c.term);
+    for (int scale : {1, 2}) {
+      const QByteArray pdf = Encoded(ShowcasePicture(tree), {TPictureFormat::Pdf, scale, false});
+      int unmarked = -1;
+      const std::vector<TMarkedText> marked = MarkedTexts(pdf, unmarked);
+      const QString text = QString::fromStdU16String(std::u16string(c.text));
+      ASSERT_EQ(marked.size(), 2u) << c.description;
+      for (const TMarkedText& term : marked) {
+        EXPECT_EQ(term.Text, text) << c.description;
+        EXPECT_GE(term.Glyphs, 1) << c.description;
+      }
+      EXPECT_EQ(unmarked, 0) << c.description << ": every glyph belongs to its term";
+      EXPECT_TRUE(XrefPointsAtObjects(pdf)) << c.description;
+    }
   }
 }
 

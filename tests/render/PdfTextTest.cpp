@@ -1,0 +1,126 @@
+// Marking a PDF page's text: which glyphs belong to which drawn text, and
+// files or pages that are not understood left exactly as they are.
+#include <gtest/gtest.h>
+
+#include "render/PdfText.h"
+#include "tests/render/PdfSupport.h"
+
+namespace {
+
+// A one-page file laid out as the PDF writer lays it out, its content plain.
+QByteArray OnePagePdf(const QByteArray& content, const QByteArray& streamEntries = "") {
+  const QByteArray objects[] = {
+      "<<\n/Type /Catalog\n/Pages 2 0 R\n>>",
+      "<<\n/Type /Pages\n/Kids [3 0 R]\n/Count 1\n>>",
+      "<<\n/Type /Page\n/Parent 2 0 R\n/Contents 4 0 R\n/MediaBox [0 0 90 60]\n>>",
+      "<<\n/Length 5 0 R" + streamEntries + "\n>>\nstream\n" + content + "\nendstream",
+      QByteArray::number(content.size()),
+  };
+  QByteArray pdf = "%PDF-1.4\n";
+  QByteArray table = "xref\n0 6\n0000000000 65535 f \n";
+  int number = 0;
+  for (const QByteArray& object : objects) {
+    table += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
+    pdf += QByteArray::number(++number) + " 0 obj\n" + object + "\nendobj\n";
+  }
+  const QByteArray start = QByteArray::number(pdf.size());
+  return pdf + table + "trailer\n<<\n/Size 6\n/Root 1 0 R\n>>\nstartxref\n" + start + "\n%%EOF\n";
+}
+
+// One glyph as the writer draws it, `x` and `y` in device pixels.
+QByteArray Glyph(const char* x, const char* y, const char* code = "0001") {
+  return QByteArray("q\n/CSp cs 0 0 0 scn\nBT\n/F7 13 Tf 1 0 0 -1 0 0 Tm\n") + x + " -" + y +
+         " Td <" + code + "> Tj\nET\nQ\n";
+}
+
+const QByteArray kPage = "0.75 0 0 -0.75 0 60 cm\nq q\n";
+// A synthesized bold face: every glyph drawn again, beside, marked as no text.
+const QByteArray kBold =
+    "q\nBT\n/F7 13 Tf 1 0 0 -1 0 0 Tm\n25 -48 Td <0001> Tj\n1 0 0 -1 0 0 Tm\n"
+    "/Span << /ActualText <> >> BDC\n25.5 -48 Td <0001> Tj\nEMC\nET\nQ\n";
+// A slanted face: the matrix shears, x is moved by .3 y to make up for it.
+const QByteArray kSlanted = "q\nBT\n/F7 13 Tf 1 0 .3 -1 0 0 Tm\n39.4 -48 Td <0001> Tj\nET\nQ\n";
+
+struct TMarkCase {
+  const char* description;
+  QByteArray content;
+  std::vector<TDrawnText> texts;
+  std::vector<TMarkedText> marked;  // none: the file stays as it is
+};
+
+TEST(PdfTextTest, EachTextMarksExactlyTheGlyphsDrawnForIt) {
+  const TDrawnText a{u"\U0001D538", {25, 48}, 14};
+  const TDrawnText words{u"x + 1", {25, 48}, 40};
+  const TDrawnText next{u"y", {65, 48}, 8};
+  const TMarkCase cases[] = {
+      {"one glyph", kPage + Glyph("25", "48") + "Q Q\n", {a}, {{"\U0001D538", 1}}},
+      {"the words of one text, then the next text",
+       kPage + Glyph("25", "48") + Glyph("40.5", "48", "0002") + Glyph("58", "48", "0003") +
+           Glyph("65", "48", "0004") + "Q Q\n",
+       {words, next},
+       {{"x + 1", 3}, {"y", 1}}},
+      {"a drawn text with no glyphs", kPage + Glyph("65", "48") + "Q Q\n", {a, next}, {{"y", 1}}},
+      {"bold drawn twice", kPage + kBold + "Q Q\n", {a}, {{"\U0001D538", 2}}},
+      {"slanted", kPage + kSlanted + "Q Q\n", {a}, {{"\U0001D538", 1}}},
+      {"glyphs elsewhere than any text", kPage + Glyph("25", "30") + "Q Q\n", {a}, {}},
+      {"glyphs under a transformation of their own",
+       kPage + "q\n2 0 0 2 0 0 cm\n" + Glyph("25", "48") + "Q\nQ Q\n",
+       {a},
+       {}},
+      {"two text objects in one save",
+       kPage + "q\nBT\n25 -48 Td <0001> Tj\nET\nBT\n30 -48 Td <0002> Tj\nET\nQ\nQ Q\n",
+       {a},
+       {}},
+      {"a restore missing", kPage + Glyph("25", "48").chopped(2), {a}, {}},
+      {"an inline image", kPage + Glyph("25", "48") + "BI /W 1 ID x EI\nQ Q\n", {a}, {}},
+      {"no texts", kPage + Glyph("25", "48") + "Q Q\n", {}, {}},
+  };
+  for (const TMarkCase& c : cases) {
+    const QByteArray pdf = OnePagePdf(c.content);
+    ASSERT_TRUE(XrefPointsAtObjects(pdf)) << c.description;
+    const QByteArray marked = WithTextLayer(pdf, c.texts);
+    int unmarked = -1;
+    EXPECT_EQ(MarkedTexts(marked, unmarked), c.marked) << c.description;
+    EXPECT_TRUE(XrefPointsAtObjects(marked)) << c.description;
+    if (c.marked.empty()) {
+      EXPECT_EQ(marked, pdf) << c.description;
+    } else {
+      EXPECT_EQ(unmarked, 0) << c.description;
+      EXPECT_EQ(marked.count("BDC"), qsizetype(c.marked.size()))
+          << c.description << ": the writer's own marks inside go";
+    }
+  }
+}
+
+struct TDamagedCase {
+  const char* description;
+  QByteArray pdf;
+};
+
+TEST(PdfTextTest, FilesNotUnderstoodStayAsTheyAre) {
+  const TDrawnText a{u"a", {25, 48}, 8};
+  const QByteArray content = kPage + Glyph("25", "48") + "Q Q\n";
+  const QByteArray good = OnePagePdf(content);
+  ASSERT_NE(WithTextLayer(good, {a}), good);
+  QByteArray offsetOff = good;
+  offsetOff.replace("0000000009 00000 n", "0000000010 00000 n");
+  const QByteArray length = "5 0 obj\n" + QByteArray::number(content.size());
+  QByteArray lengthBeyond = good;
+  lengthBeyond.replace(length, "5 0 obj\n" + QByteArray(length.size() - 8, '9'));
+  const TDamagedCase cases[] = {
+      {"not a PDF", "hello"},
+      {"empty", ""},
+      {"cut short", good.left(good.size() / 2)},
+      {"an object not where the table says", offsetOff},
+      {"no table", QByteArray(good).replace("startxref", "startxrfe")},
+      {"a stream longer than its object", lengthBeyond},
+      {"a filter not understood", OnePagePdf(content, " /Filter /LZWDecode")},
+      {"a content that is no content", OnePagePdf(kPage + "q BT (unclosed Tj ET Q Q\n")},
+      {"a page without content", QByteArray(good).replace("/Type /Pages", "/Type /Page ")},
+  };
+  for (const TDamagedCase& c : cases) {
+    EXPECT_EQ(WithTextLayer(c.pdf, {a}), c.pdf) << c.description;
+  }
+}
+
+}  // namespace
