@@ -2,267 +2,15 @@
 
 #include <QRegularExpression>
 #include <algorithm>
-#include <cstring>
+#include <cstdint>
 #include <map>
 #include <optional>
+#include <string_view>
+
+#include "render/PdfFile.h"
+#include "render/PdfGlyphMap.h"
 
 namespace {
-
-// ---------------------------------------------------------------------------
-// The file: objects found through the cross-reference table, each from its
-// offset to the next one's, so that stream data is never searched for
-// keywords.
-
-struct TObjectSpan {
-  int Number = 0;
-  qsizetype Begin = 0;
-  qsizetype End = 0;
-};
-
-struct TPdfFile {
-  std::vector<TObjectSpan> Objects;  // in file order
-  int Size = 0;                      // entries of the table, the free 0 included
-  qsizetype Trailer = 0;             // "trailer" up to "startxref"
-  qsizetype StartXref = 0;
-};
-
-constexpr qsizetype kXrefEntry = 20;
-
-std::optional<qsizetype> NumberAt(const QByteArray& bytes, qsizetype at, qsizetype& end) {
-  end = at;
-  while (end < bytes.size() && end - at < 12 && bytes[end] >= '0' && bytes[end] <= '9') ++end;
-  if (end == at || end - at >= 12) return std::nullopt;
-  return bytes.mid(at, end - at).toLongLong();
-}
-
-bool ReadXrefEntries(const QByteArray& pdf, qsizetype table, TPdfFile& file) {
-  for (int number = 1; number < file.Size; ++number) {
-    const QByteArray entry = pdf.mid(table + number * kXrefEntry, kXrefEntry);
-    if (entry.size() != kXrefEntry || entry[17] == 'f') continue;
-    qsizetype end = 0;
-    const auto offset = NumberAt(entry, 0, end);
-    if (!offset || entry[17] != 'n' || *offset >= file.StartXref) return false;
-    if (!pdf.mid(*offset).startsWith(QByteArray::number(number) + " 0 obj")) return false;
-    file.Objects.push_back({number, *offset, 0});
-  }
-  return !file.Objects.empty();
-}
-
-bool ReadFile(const QByteArray& pdf, TPdfFile& file) {
-  file.StartXref = pdf.lastIndexOf("startxref");
-  if (file.StartXref < 0) return false;
-  qsizetype end = 0;
-  const auto xref = NumberAt(pdf, file.StartXref + 10, end);
-  if (!xref || *xref >= file.StartXref || !pdf.mid(*xref).startsWith("xref\n0 ")) return false;
-  const auto size = NumberAt(pdf, *xref + 7, end);
-  if (!size || *size < 2 || *size > 1000000 || pdf[end] != '\n') return false;
-  file.Size = static_cast<int>(*size);
-  const qsizetype table = end + 1;
-  file.Trailer = table + file.Size * kXrefEntry;
-  if (!pdf.mid(file.Trailer).startsWith("trailer") || file.Trailer > file.StartXref) return false;
-  if (!ReadXrefEntries(pdf, table, file)) return false;
-  std::sort(file.Objects.begin(), file.Objects.end(),
-            [](const TObjectSpan& a, const TObjectSpan& b) { return a.Begin < b.Begin; });
-  for (std::size_t i = 0; i < file.Objects.size(); ++i) {
-    file.Objects[i].End = i + 1 < file.Objects.size() ? file.Objects[i + 1].Begin : *xref;
-  }
-  return true;
-}
-
-QByteArray ObjectText(const QByteArray& pdf, const TPdfFile& file, int number) {
-  for (const TObjectSpan& object : file.Objects) {
-    if (object.Number == number) return pdf.mid(object.Begin, object.End - object.Begin);
-  }
-  return {};
-}
-
-// The objects with some replaced, at their new offsets, and a new table.
-QByteArray Rebuilt(const QByteArray& pdf, const TPdfFile& file,
-                   const std::map<int, QByteArray>& replaced) {
-  QByteArray out = pdf.left(file.Objects.front().Begin);
-  std::vector<qsizetype> offsets(file.Size, -1);
-  for (const TObjectSpan& object : file.Objects) {
-    offsets[object.Number] = out.size();
-    const auto found = replaced.find(object.Number);
-    out +=
-        found != replaced.end() ? found->second : pdf.mid(object.Begin, object.End - object.Begin);
-  }
-  const qsizetype xref = out.size();
-  out += "xref\n0 " + QByteArray::number(file.Size) + "\n0000000000 65535 f \n";
-  for (int number = 1; number < file.Size; ++number) {
-    out += offsets[number] < 0
-               ? QByteArray("0000000000 65535 f \n")
-               : QByteArray::number(offsets[number]).rightJustified(10, '0') + " 00000 n \n";
-  }
-  out += pdf.mid(file.Trailer, file.StartXref - file.Trailer);
-  out += "startxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
-  return out;
-}
-
-// ---------------------------------------------------------------------------
-// Streams: the writer deflates the page and writes the glyph maps plain.
-
-struct TStream {
-  QByteArray Dictionary;
-  QByteArray Data;  // decoded
-  bool Deflated = false;
-};
-
-const QRegularExpression& LengthEntry() {
-  static const QRegularExpression length(R"(/Length\s+(\d+)(\s+0\s+R)?)");
-  return length;
-}
-
-std::optional<qsizetype> StreamLength(const QByteArray& pdf, const TPdfFile& file,
-                                      const QRegularExpressionMatch& length) {
-  const qsizetype value = length.captured(1).toLongLong();
-  if (length.captured(2).isEmpty()) return value;
-  static const QRegularExpression object(R"(^\d+ 0 obj\s+(\d+)\s+endobj)");
-  const QRegularExpressionMatch number =
-      object.match(QString::fromLatin1(ObjectText(pdf, file, static_cast<int>(value))));
-  if (!number.hasMatch()) return std::nullopt;
-  return number.captured(1).toLongLong();
-}
-
-bool ReadStream(const QByteArray& pdf, const TPdfFile& file, int number, TStream& stream) {
-  const QByteArray text = ObjectText(pdf, file, number);
-  const qsizetype open = text.indexOf("<<");
-  const qsizetype keyword = text.indexOf(">>\nstream\n");
-  if (open < 0 || keyword < 0) return false;
-  stream.Dictionary = text.mid(open, keyword + 2 - open);
-  const auto length =
-      StreamLength(pdf, file, LengthEntry().match(QString::fromLatin1(stream.Dictionary)));
-  const qsizetype start = keyword + 10;
-  if (!length || start + *length > text.size()) return false;
-  if (!text.mid(start + *length).trimmed().startsWith("endstream")) return false;
-  stream.Data = text.mid(start, *length);
-  stream.Deflated = stream.Dictionary.contains("/Filter /FlateDecode");
-  if (stream.Dictionary.contains("/Filter") && !stream.Deflated) return false;
-  if (!stream.Deflated) return true;
-  // The size given first is only a hint; the buffer grows as needed.
-  stream.Data = qUncompress(QByteArray(4, '\0') + stream.Data);
-  return !stream.Data.isEmpty();
-}
-
-QByteArray StreamObject(int number, const TStream& stream) {
-  const QByteArray data = stream.Deflated ? qCompress(stream.Data).mid(4) : stream.Data;
-  QString dictionary = QString::fromLatin1(stream.Dictionary);
-  dictionary.replace(LengthEntry(), "/Length " + QString::number(data.size()));
-  return QByteArray::number(number) + " 0 obj\n" + dictionary.toLatin1() + "\nstream\n" + data +
-         "\nendstream\nendobj\n";
-}
-
-// ---------------------------------------------------------------------------
-// The page's content: operators with their operands, and where each stands.
-
-struct TOperation {
-  QByteArray Operator;
-  std::vector<QByteArray> Operands;
-  qsizetype Begin = 0;  // of its first operand, or of the operator
-  qsizetype End = 0;    // just after the operator
-};
-
-bool IsWhite(char c) {
-  return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
-}
-
-bool IsDelimiter(char c) { return c != '\0' && std::strchr("()<>[]{}/%", c) != nullptr; }
-
-qsizetype SkipWhite(const QByteArray& s, qsizetype at) {
-  while (at < s.size()) {
-    if (s[at] == '%') {
-      while (at < s.size() && s[at] != '\n' && s[at] != '\r') ++at;
-    } else if (IsWhite(s[at])) {
-      ++at;
-    } else {
-      break;
-    }
-  }
-  return at;
-}
-
-qsizetype LiteralStringEnd(const QByteArray& s, qsizetype at) {
-  int depth = 0;
-  for (qsizetype i = at; i < s.size(); ++i) {
-    if (s[i] == '\\') {
-      ++i;
-    } else if (s[i] == '(') {
-      ++depth;
-    } else if (s[i] == ')' && --depth == 0) {
-      return i + 1;
-    }
-  }
-  return -1;
-}
-
-qsizetype TokenEnd(const QByteArray& s, qsizetype at);
-
-// A dictionary or an array, with whatever it holds.
-qsizetype CompoundEnd(const QByteArray& s, qsizetype at) {
-  int depth = 0;
-  qsizetype i = at;
-  do {
-    i = SkipWhite(s, i);
-    if (i >= s.size()) return -1;
-    const QByteArray two = s.mid(i, 2);
-    if (two == "<<" || two == ">>") {
-      depth += two == "<<" ? 1 : -1;
-      i += 2;
-    } else if (s[i] == '[' || s[i] == ']') {
-      depth += s[i] == '[' ? 1 : -1;
-      ++i;
-    } else {
-      i = TokenEnd(s, i);
-      if (i < 0) return -1;
-    }
-  } while (depth > 0);
-  return depth == 0 ? i : -1;
-}
-
-qsizetype TokenEnd(const QByteArray& s, qsizetype at) {
-  const char c = s[at];
-  if (c == '(') return LiteralStringEnd(s, at);
-  if (s.mid(at, 2) == "<<" || c == '[') return CompoundEnd(s, at);
-  if (c == '<') {
-    const qsizetype end = s.indexOf('>', at);
-    return end < 0 ? -1 : end + 1;
-  }
-  if (c != '/' && IsDelimiter(c)) return -1;
-  qsizetype end = at + 1;
-  while (end < s.size() && !IsWhite(s[end]) && !IsDelimiter(s[end])) ++end;
-  return end;
-}
-
-bool IsOperator(const QByteArray& token) {
-  const char c = token[0];
-  if (c == '/' || c == '(' || c == '<' || c == '[' || c == '+' || c == '-' || c == '.')
-    return false;
-  if (c >= '0' && c <= '9') return false;
-  return token != "true" && token != "false" && token != "null";
-}
-
-// Fails on what it cannot read, and on inline images, whose data is not
-// made of tokens.
-bool ReadOperations(const QByteArray& content, std::vector<TOperation>& operations) {
-  TOperation pending;
-  for (qsizetype at = SkipWhite(content, 0); at < content.size(); at = SkipWhite(content, at)) {
-    const qsizetype end = TokenEnd(content, at);
-    if (end < 0) return false;
-    const QByteArray token = content.mid(at, end - at);
-    if (pending.Operands.empty()) pending.Begin = at;
-    if (!IsOperator(token)) {
-      pending.Operands.push_back(token);
-    } else {
-      if (token == "BI" || token == "ID") return false;
-      pending.Operator = token;
-      pending.End = end;
-      operations.push_back(std::move(pending));
-      pending = {};
-    }
-    at = end;
-  }
-  return pending.Operands.empty();
-}
 
 // ---------------------------------------------------------------------------
 // Text objects: the writer draws each run of glyphs of one font as
@@ -275,6 +23,9 @@ struct TTextBlock {
   bool Placed = false;    // First is known and no transformation applies
   bool Shown = false;     // a glyph was shown
   bool Shared = false;    // another text object stands in the same q ... Q
+  QByteArray Font;        // its resource name
+  std::vector<std::uint16_t> Codes;
+  bool Plain = true;  // every glyph shown on its own, "<code> Tj"
 };
 
 // The text matrix as far as positions go: Tm sets it, Td moves its line.
@@ -282,7 +33,7 @@ struct TTextMatrix {
   qreal A = 1, B = 0, C = 0, D = 1, E = 0, F = 0;
 };
 
-bool Numbers(const TOperation& operation, std::size_t count, std::vector<qreal>& numbers) {
+bool Numbers(const TPdfOperation& operation, std::size_t count, std::vector<qreal>& numbers) {
   if (operation.Operands.size() != count) return false;
   numbers.clear();
   for (const QByteArray& operand : operation.Operands) {
@@ -295,18 +46,25 @@ bool Numbers(const TOperation& operation, std::size_t count, std::vector<qreal>&
 
 class TBlockReader {
  public:
-  explicit TBlockReader(const std::vector<TOperation>& operations) : operations_(operations) {}
+  explicit TBlockReader(const std::vector<TPdfOperation>& operations) : operations_(operations) {}
   std::vector<TTextBlock> Read();
 
  private:
   void Save(std::size_t index);
   void Restore(std::size_t index);
   void Transform();
-  void InText(const TOperation& operation);
+  void InText(const TPdfOperation& operation);
   void Show();
+  void AddCodes(const QByteArray& operand);
 
-  const std::vector<TOperation>& operations_;
-  std::vector<std::size_t> saves_;
+  // A q not yet restored, and the text object standing in it, if any.
+  struct TSave {
+    std::size_t Operation = 0;
+    std::optional<std::size_t> Block;
+  };
+
+  const std::vector<TPdfOperation>& operations_;
+  std::vector<TSave> saves_;
   std::vector<TTextBlock> blocks_;
   // The save depth from which on a transformation other than the page's
   // applies, or none; at depth 0 it stays for the rest of the page.
@@ -318,7 +76,7 @@ class TBlockReader {
 
 std::vector<TTextBlock> TBlockReader::Read() {
   for (std::size_t index = 0; index < operations_.size(); ++index) {
-    const TOperation& operation = operations_[index];
+    const TPdfOperation& operation = operations_[index];
     if (operation.Operator == "q") {
       Save(index);
     } else if (operation.Operator == "Q") {
@@ -327,12 +85,13 @@ std::vector<TTextBlock> TBlockReader::Read() {
       Transform();
     } else if (operation.Operator == "BT") {
       // Text outside a q ... Q of its own cannot be marked on its own.
-      const bool own = !saves_.empty() && (blocks_.empty() || blocks_.back().Open != saves_.back());
+      const bool own = !saves_.empty() && !saves_.back().Block;
       if (own) {
+        saves_.back().Block = blocks_.size();
         blocks_.emplace_back();
-        blocks_.back().Open = saves_.back();
+        blocks_.back().Open = saves_.back().Operation;
       }
-      if (!own && !saves_.empty()) blocks_.back().Shared = true;
+      if (!saves_.empty() && !own) blocks_[*saves_.back().Block].Shared = true;
       inText_ = own;
       textSeen_ = true;
       line_ = {};
@@ -345,13 +104,11 @@ std::vector<TTextBlock> TBlockReader::Read() {
   return blocks_;
 }
 
-void TBlockReader::Save(std::size_t index) { saves_.push_back(index); }
+void TBlockReader::Save(std::size_t index) { saves_.push_back({index, std::nullopt}); }
 
 void TBlockReader::Restore(std::size_t index) {
   if (saves_.empty()) return;
-  for (TTextBlock& block : blocks_) {
-    if (block.Open == saves_.back() && block.Close == 0) block.Close = index;
-  }
+  if (saves_.back().Block) blocks_[*saves_.back().Block].Close = index;
   saves_.pop_back();
   if (transformedFrom_ && *transformedFrom_ > saves_.size()) transformedFrom_.reset();
 }
@@ -364,7 +121,7 @@ void TBlockReader::Transform() {
   transformedFrom_ = transformedFrom_ ? std::min(*transformedFrom_, depth) : depth;
 }
 
-void TBlockReader::InText(const TOperation& operation) {
+void TBlockReader::InText(const TPdfOperation& operation) {
   std::vector<qreal> n;
   const QByteArray& name = operation.Operator;
   if (name == "Tm" && Numbers(operation, 6, n)) {
@@ -372,13 +129,28 @@ void TBlockReader::InText(const TOperation& operation) {
   } else if (name == "Td" && Numbers(operation, 2, n)) {
     line_.E += line_.A * n[0] + line_.C * n[1];
     line_.F += line_.B * n[0] + line_.D * n[1];
+  } else if (name == "Tf" && operation.Operands.size() == 2) {
+    blocks_.back().Font = operation.Operands[0];
   } else if (name == "Tj" && operation.Operands.size() == 1) {
     Show();
+    AddCodes(operation.Operands[0]);
   } else if (name == "Tm" || name == "Td" || name == "TD" || name == "T*" || name == "TJ" ||
              name == "'" || name == "\"" || name == "Tz" || name == "Ts") {
     // Moves the glyphs in ways not followed here.
     if (!blocks_.back().Shown) blocks_.back().Placed = false;
     blocks_.back().Shown = true;
+    blocks_.back().Plain = false;
+  }
+}
+
+void TBlockReader::AddCodes(const QByteArray& operand) {
+  TTextBlock& block = blocks_.back();
+  const bool hex = operand.startsWith('<') && operand.endsWith('>') && operand.size() % 4 == 2;
+  block.Plain = block.Plain && hex;
+  for (qsizetype at = 1; block.Plain && at + 4 < operand.size(); at += 4) {
+    bool ok = false;
+    block.Codes.push_back(operand.mid(at, 4).toUShort(&ok, 16));
+    block.Plain = ok;
   }
 }
 
@@ -426,7 +198,7 @@ bool IsMarkedContent(const QByteArray& name) {
 
 // Operations first to last (q to Q) with their saves and restores paired,
 // and their marked content too.
-bool Balanced(const std::vector<TOperation>& operations, std::size_t first, std::size_t last) {
+bool Balanced(const std::vector<TPdfOperation>& operations, std::size_t first, std::size_t last) {
   int saves = 0;
   int marks = 0;
   for (std::size_t i = first; i <= last; ++i) {
@@ -438,15 +210,39 @@ bool Balanced(const std::vector<TOperation>& operations, std::size_t first, std:
   return saves == 0 && marks == 0;
 }
 
+bool RightToLeft(char32_t c) {
+  switch (QChar::direction(c)) {
+    case QChar::DirR:
+    case QChar::DirAL:
+    case QChar::DirRLE:
+    case QChar::DirRLO:
+    case QChar::DirRLI:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Readers such as poppler lay a marked text's characters out from left to
+// right over its glyphs and then put right-to-left runs back into reading
+// order, which turns a marked text's right-to-left words around. Such texts
+// are left to the glyph map, whose glyphs stand in drawing order.
+bool HasRightToLeft(std::u16string_view text) {
+  const QList<uint> characters = QStringView(text.data(), qsizetype(text.size())).toUcs4();
+  return std::any_of(characters.begin(), characters.end(), RightToLeft);
+}
+
 struct TSpan {
   std::size_t First = 0;  // operation index of the first q
   std::size_t Last = 0;   // and of the last Q
   std::u16string Text;
+  std::vector<std::size_t> Blocks;  // the text objects drawn for Text
+  bool Gapless = true;              // no other text object among them
 };
 
 // A span per text, from the q of its first text object to the Q of its
 // last; objects between them were drawn for the same text.
-std::vector<TSpan> Spans(const std::vector<TOperation>& operations,
+std::vector<TSpan> Spans(const std::vector<TPdfOperation>& operations,
                          const std::vector<TTextBlock>& blocks,
                          const std::vector<TDrawnText>& texts) {
   const std::vector<int> owners = TextOfBlocks(blocks, texts);
@@ -456,8 +252,10 @@ std::vector<TSpan> Spans(const std::vector<TOperation>& operations,
     if (owners[b] < 0) continue;
     if (owners[b] == previous) {
       spans.back().Last = blocks[b].Close;
+      spans.back().Gapless = spans.back().Gapless && spans.back().Blocks.back() + 1 == b;
+      spans.back().Blocks.push_back(b);
     } else {
-      spans.push_back({blocks[b].Open, blocks[b].Close, texts[owners[b]].Text});
+      spans.push_back({blocks[b].Open, blocks[b].Close, texts[owners[b]].Text, {b}});
       previous = owners[b];
     }
   }
@@ -465,6 +263,7 @@ std::vector<TSpan> Spans(const std::vector<TOperation>& operations,
   std::vector<TSpan> sound;
   for (TSpan& span : spans) {
     if (!sound.empty() && span.First <= sound.back().Last) continue;
+    if (HasRightToLeft(span.Text)) continue;
     if (Balanced(operations, span.First, span.Last)) sound.push_back(std::move(span));
   }
   return sound;
@@ -484,7 +283,7 @@ QByteArray ActualText(const std::u16string& text) {
 // The content with each span marked. Marked content the writer put inside
 // goes (an empty text for the second pass of a synthesized bold face): the
 // span's text stands for every glyph in it, and readers do not nest texts.
-QByteArray Marked(const QByteArray& content, const std::vector<TOperation>& operations,
+QByteArray Marked(const QByteArray& content, const std::vector<TPdfOperation>& operations,
                   const std::vector<TSpan>& spans) {
   QByteArray out;
   qsizetype copied = 0;
@@ -504,17 +303,140 @@ QByteArray Marked(const QByteArray& content, const std::vector<TOperation>& oper
   return out + content.mid(copied);
 }
 
-// The content stream of the file's only page.
-std::optional<int> PageContents(const QByteArray& pdf, const TPdfFile& file) {
+// ---------------------------------------------------------------------------
+// The fonts' glyph maps, for readers that do not follow the marked texts.
+// The writer maps each glyph to the first character up to U+FFFF the font
+// gives it: a glyph of a character beyond gets no text, a glyph two
+// characters share gets the lower one. Where a word is drawn a glyph per
+// character, in order, the drawing says what each glyph stands for.
+
+// Per font resource, the text each code was drawn for; none where it was
+// drawn for two.
+using TDrawnGlyphs = std::map<QByteArray, std::map<std::uint16_t, std::optional<std::u16string>>>;
+
+// Scripts whose characters are shaped in their order, one glyph each unless
+// joined; others may be reordered (right to left, Indic vowel signs).
+bool KeepsOrder(char32_t c) {
+  if (RightToLeft(c)) return false;
+  const QChar::Script script = QChar::script(c);
+  return script == QChar::Script_Common || script == QChar::Script_Inherited ||
+         script == QChar::Script_Latin || script == QChar::Script_Greek ||
+         script == QChar::Script_Cyrillic || script == QChar::Script_Han;
+}
+
+// The word's characters, each as its UTF-16 units; none when the shaper may
+// reorder them.
+std::vector<std::u16string> InOrder(std::u16string_view word) {
+  std::vector<std::u16string> characters;
+  for (std::size_t at = 0; at < word.size();) {
+    const bool pair = at + 1 < word.size() && QChar::isHighSurrogate(word[at]) &&
+                      QChar::isLowSurrogate(word[at + 1]);
+    const char32_t c = pair ? QChar::surrogateToUcs4(word[at], word[at + 1]) : word[at];
+    if (!KeepsOrder(c)) return {};
+    characters.emplace_back(word.substr(at, pair ? 2 : 1));
+    at += pair ? 2 : 1;
+  }
+  return characters;
+}
+
+// The words as the replay draws them, one text object (or more) each.
+std::vector<std::u16string_view> Words(std::u16string_view text) {
+  std::vector<std::u16string_view> words;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find(u' ', start), text.size());
+    if (end > start) words.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return words;
+}
+
+void Learn(const TSpan& span, const std::vector<TTextBlock>& blocks, TDrawnGlyphs& drawn) {
+  const std::vector<std::u16string_view> words = Words(span.Text);
+  if (!span.Gapless || words.size() != span.Blocks.size()) return;
+  for (std::size_t w = 0; w < words.size(); ++w) {
+    const TTextBlock& block = blocks[span.Blocks[w]];
+    const std::vector<std::u16string> characters = InOrder(words[w]);
+    if (!block.Plain || characters.size() != block.Codes.size()) continue;  // joined glyphs
+    for (std::size_t i = 0; i < characters.size(); ++i) {
+      auto [known, fresh] = drawn[block.Font].try_emplace(block.Codes[i], characters[i]);
+      if (!fresh && known->second != characters[i]) known->second.reset();
+    }
+  }
+}
+
+// The font objects of the page, by resource name.
+std::map<QByteArray, int> PageFonts(const QByteArray& pdf, const TPdfFile& file, int page) {
+  static const QRegularExpression resources(R"(/Resources\s+(\d+)\s+0\s+R)");
+  static const QRegularExpression fonts(R"(/Font\s*<<([^>]*)>>)");
+  static const QRegularExpression font(R"((/[^\s/<>\[\]()]+)\s+(\d+)\s+0\s+R)");
+  QString text = QString::fromLatin1(PdfObjectText(pdf, file, page));
+  const QRegularExpressionMatch indirect = resources.match(text);
+  if (indirect.hasMatch()) {
+    text = QString::fromLatin1(PdfObjectText(pdf, file, indirect.captured(1).toInt()));
+  }
+  std::map<QByteArray, int> found;
+  const QString dictionary = fonts.match(text).captured(1);
+  for (auto match = font.globalMatch(dictionary); match.hasNext();) {
+    const auto entry = match.next();
+    found[entry.captured(1).toLatin1()] = entry.captured(2).toInt();
+  }
+  return found;
+}
+
+// Whether the drawing changed the map.
+bool Merge(const std::map<std::uint16_t, std::optional<std::u16string>>& drawn, TPdfGlyphMap& map) {
+  bool changed = false;
+  for (const auto& [code, text] : drawn) {
+    if (!text) continue;
+    const auto known = map.find(code);
+    if (known != map.end() && known->second == *text) continue;
+    map[code] = *text;
+    changed = true;
+  }
+  return changed;
+}
+
+// New glyph-map objects for the fonts whose map the drawing completes.
+std::map<int, QByteArray> CompletedGlyphMaps(const QByteArray& pdf, const TPdfFile& file, int page,
+                                             const TDrawnGlyphs& drawn) {
+  static const QRegularExpression toUnicode(R"(/ToUnicode\s+(\d+)\s+0\s+R)");
+  const std::map<QByteArray, int> fonts = PageFonts(pdf, file, page);
+  std::map<int, QByteArray> replaced;
+  for (const auto& [name, codes] : drawn) {
+    const auto font = fonts.find(name);
+    if (font == fonts.end()) continue;
+    const QRegularExpressionMatch reference =
+        toUnicode.match(QString::fromLatin1(PdfObjectText(pdf, file, font->second)));
+    const int number = reference.captured(1).toInt();
+    TPdfStream stream;
+    TPdfGlyphMap map;
+    if (!reference.hasMatch() || replaced.contains(number) ||
+        !ReadPdfStream(pdf, file, number, stream) || !ReadPdfGlyphMap(stream.Data, map) ||
+        !Merge(codes, map)) {
+      continue;
+    }
+    stream.Data = PdfGlyphMapText(map);
+    replaced[number] = PdfStreamObject(number, stream);
+  }
+  return replaced;
+}
+
+struct TPage {
+  int Number = 0;
+  int Contents = 0;  // its content stream
+};
+
+// The file's only page.
+std::optional<TPage> OnlyPage(const QByteArray& pdf, const TPdfFile& file) {
   static const QRegularExpression page(R"(/Type\s*/Page\b)");
   static const QRegularExpression contents(R"(/Contents\s+(\d+)\s+0\s+R)");
-  std::optional<int> found;
-  for (const TObjectSpan& object : file.Objects) {
+  std::optional<TPage> found;
+  for (const TPdfObjectSpan& object : file.Objects) {
     const QString text = QString::fromLatin1(pdf.mid(object.Begin, object.End - object.Begin));
     if (!page.match(text).hasMatch()) continue;
     const QRegularExpressionMatch match = contents.match(text);
     if (found || !match.hasMatch()) return std::nullopt;
-    found = match.captured(1).toInt();
+    found = TPage{object.Number, match.captured(1).toInt()};
   }
   return found;
 }
@@ -523,18 +445,23 @@ std::optional<int> PageContents(const QByteArray& pdf, const TPdfFile& file) {
 
 QByteArray WithTextLayer(const QByteArray& pdf, const std::vector<TDrawnText>& texts) {
   TPdfFile file;
-  if (texts.empty() || !ReadFile(pdf, file)) return pdf;
-  const std::optional<int> contents = PageContents(pdf, file);
-  TStream stream;
-  std::vector<TOperation> operations;
-  if (!contents || !ReadStream(pdf, file, *contents, stream) ||
-      !ReadOperations(stream.Data, operations)) {
+  if (texts.empty() || !ReadPdfFile(pdf, file)) return pdf;
+  const std::optional<TPage> page = OnlyPage(pdf, file);
+  TPdfStream stream;
+  std::vector<TPdfOperation> operations;
+  if (!page || !ReadPdfStream(pdf, file, page->Contents, stream) ||
+      !ReadPdfOperations(stream.Data, operations)) {
     return pdf;
   }
-  const std::vector<TSpan> spans = Spans(operations, TBlockReader(operations).Read(), texts);
+  const std::vector<TTextBlock> blocks = TBlockReader(operations).Read();
+  const std::vector<TSpan> spans = Spans(operations, blocks, texts);
   if (spans.empty()) return pdf;
+  TDrawnGlyphs drawn;
+  for (const TSpan& span : spans) Learn(span, blocks, drawn);
+  std::map<int, QByteArray> replaced = CompletedGlyphMaps(pdf, file, page->Number, drawn);
   stream.Data = Marked(stream.Data, operations, spans);
-  const QByteArray marked = Rebuilt(pdf, file, {{*contents, StreamObject(*contents, stream)}});
+  replaced[page->Contents] = PdfStreamObject(page->Contents, stream);
+  const QByteArray marked = RebuiltPdf(pdf, file, replaced);
   TPdfFile check;
-  return ReadFile(marked, check) && check.Objects.size() == file.Objects.size() ? marked : pdf;
+  return ReadPdfFile(marked, check) && check.Objects.size() == file.Objects.size() ? marked : pdf;
 }

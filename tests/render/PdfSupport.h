@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QRegularExpression>
 #include <QString>
+#include <map>
+#include <ostream>
 #include <vector>
 
 // The streams of a PDF, inflated where the writer compressed them.
@@ -86,4 +88,41 @@ inline bool XrefPointsAtObjects(const QByteArray& pdf) {
     }
   }
   return true;
+}
+
+// Glyph codes to texts, from the fonts' glyph maps (ToUnicode): single codes,
+// and ranges with a start counting up or a list of texts.
+inline std::map<QString, QString> GlyphMap(const QByteArray& pdf) {
+  static const QRegularExpression single(R"(^<([0-9A-F]{4})> <([0-9A-F]+)>$)",
+                                         QRegularExpression::MultilineOption);
+  static const QRegularExpression range(
+      R"(<([0-9A-F]{4})> <([0-9A-F]{4})> (?:\[([^\]]*)\]|<([0-9A-F]+)>))");
+  static const QRegularExpression listed("<([0-9A-F]+)>");
+  std::map<QString, QString> texts;
+  for (const QByteArray& stream : PdfStreams(pdf)) {
+    static const QRegularExpression codes("begincodespacerange.*?endcodespacerange",
+                                          QRegularExpression::DotMatchesEverythingOption);
+    const QString cmap = QString::fromLatin1(stream).remove(codes);
+    if (!cmap.contains("begincmap")) continue;
+    for (auto match = single.globalMatch(cmap); match.hasNext();) {
+      const auto found = match.next();
+      texts[found.captured(1)] = FromUtf16Hex(found.captured(2));
+    }
+    for (auto match = range.globalMatch(cmap); match.hasNext();) {
+      const auto found = match.next();
+      auto list = listed.globalMatch(found.captured(3));
+      QString start = FromUtf16Hex(found.captured(4));
+      for (int code = found.captured(1).toInt(nullptr, 16);
+           code <= found.captured(2).toInt(nullptr, 16); ++code) {
+        const QString key = QString("%1").arg(code, 4, 16, QChar('0')).toUpper();
+        if (start.isEmpty()) {
+          texts[key] = list.hasNext() ? FromUtf16Hex(list.next().captured(1)) : QString("?");
+        } else {
+          texts[key] = start;
+          start.back() = QChar(start.back().unicode() + 1);
+        }
+      }
+    }
+  }
+  return texts;
 }

@@ -1,30 +1,47 @@
-// Marking a PDF page's text: which glyphs belong to which drawn text, and
-// files or pages that are not understood left exactly as they are.
+// Marking a PDF page's text: which glyphs belong to which drawn text, what the
+// fonts' glyph maps learn from them, and files or pages that are not
+// understood left exactly as they are.
 #include <gtest/gtest.h>
 
+#include "render/PdfGlyphMap.h"
 #include "render/PdfText.h"
 #include "tests/render/PdfSupport.h"
 
 namespace {
 
-// A one-page file laid out as the PDF writer lays it out, its content plain.
-QByteArray OnePagePdf(const QByteArray& content, const QByteArray& streamEntries = "") {
+// A glyph map as the writer writes it, with these ranges.
+QByteArray WritersGlyphMap(const QByteArray& ranges) {
+  return "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+         "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n" +
+         QByteArray::number(ranges.count('\n')) + " beginbfrange\n" + ranges +
+         "endbfrange\nendcmap\nend\nend\n";
+}
+
+// A one-page file laid out as the PDF writer lays it out, its content plain,
+// with one font, /F7, of that glyph map.
+QByteArray OnePagePdf(const QByteArray& content, const QByteArray& streamEntries = "",
+                      const QByteArray& glyphRanges = "<0001> <0001> <0061>\n") {
+  const QByteArray glyphMap = WritersGlyphMap(glyphRanges);
   const QByteArray objects[] = {
       "<<\n/Type /Catalog\n/Pages 2 0 R\n>>",
       "<<\n/Type /Pages\n/Kids [3 0 R]\n/Count 1\n>>",
-      "<<\n/Type /Page\n/Parent 2 0 R\n/Contents 4 0 R\n/MediaBox [0 0 90 60]\n>>",
+      "<<\n/Type /Page\n/Parent 2 0 R\n/Contents 4 0 R\n/Resources <<\n/Font <<\n/F7 6 0 R\n>>\n>>"
+      "\n/MediaBox [0 0 90 60]\n>>",
       "<<\n/Length 5 0 R" + streamEntries + "\n>>\nstream\n" + content + "\nendstream",
       QByteArray::number(content.size()),
+      "<< /Type /Font\n/Subtype /Type0\n/Encoding /Identity-H\n/ToUnicode 7 0 R>>",
+      "<< /Length " + QByteArray::number(glyphMap.size()) + " >>\nstream\n" + glyphMap +
+          "\nendstream",
   };
   QByteArray pdf = "%PDF-1.4\n";
-  QByteArray table = "xref\n0 6\n0000000000 65535 f \n";
+  QByteArray table = "xref\n0 8\n0000000000 65535 f \n";
   int number = 0;
   for (const QByteArray& object : objects) {
     table += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
     pdf += QByteArray::number(++number) + " 0 obj\n" + object + "\nendobj\n";
   }
   const QByteArray start = QByteArray::number(pdf.size());
-  return pdf + table + "trailer\n<<\n/Size 6\n/Root 1 0 R\n>>\nstartxref\n" + start + "\n%%EOF\n";
+  return pdf + table + "trailer\n<<\n/Size 8\n/Root 1 0 R\n>>\nstartxref\n" + start + "\n%%EOF\n";
 }
 
 // One glyph as the writer draws it, `x` and `y` in device pixels.
@@ -62,6 +79,10 @@ TEST(PdfTextTest, EachTextMarksExactlyTheGlyphsDrawnForIt) {
       {"a drawn text with no glyphs", kPage + Glyph("65", "48") + "Q Q\n", {a, next}, {{"y", 1}}},
       {"bold drawn twice", kPage + kBold + "Q Q\n", {a}, {{"\U0001D538", 2}}},
       {"slanted", kPage + kSlanted + "Q Q\n", {a}, {{"\U0001D538", 1}}},
+      {"right-to-left letters, which readers would turn around",
+       kPage + Glyph("25", "48") + "Q Q\n",
+       {{u"x \u05D0", {25, 48}, 14}},
+       {}},
       {"glyphs elsewhere than any text", kPage + Glyph("25", "30") + "Q Q\n", {a}, {}},
       {"glyphs under a transformation of their own",
        kPage + "q\n2 0 0 2 0 0 cm\n" + Glyph("25", "48") + "Q\nQ Q\n",
@@ -120,6 +141,86 @@ TEST(PdfTextTest, FilesNotUnderstoodStayAsTheyAre) {
   };
   for (const TDamagedCase& c : cases) {
     EXPECT_EQ(WithTextLayer(c.pdf, {a}), c.pdf) << c.description;
+  }
+}
+
+struct TGlyphMapCase {
+  const char* description;
+  QByteArray writersRanges;
+  QByteArray content;
+  std::u16string_view text;
+  std::map<QString, QString> glyphMap;  // afterwards
+};
+
+// Readers that do not follow marked texts read each glyph through the
+// font's map: where a word is drawn a glyph per character, the drawing
+// completes it.
+TEST(PdfTextTest, TheGlyphMapGetsWhatEachGlyphWasDrawnFor) {
+  const QByteArray twoWords = kPage + Glyph("25", "48") + Glyph("40", "48", "0002") + "Q Q\n";
+  const QByteArray oneWordGlyphs =
+      "q\nBT\n/F7 13 Tf 1 0 0 -1 0 0 Tm\n25 -48 Td <0001> Tj\n8 0 Td <0002> Tj\nET\nQ\n";
+  const QByteArray oneWord = kPage + oneWordGlyphs + "Q Q\n";
+  const TGlyphMapCase cases[] = {
+      {"a character beyond 16 bits",
+       "<0001> <0001> <0061>\n",
+       twoWords,
+       u"a \U0001D538",
+       {{"0001", "a"}, {"0002", "\U0001D538"}}},
+      {"a glyph two characters share, drawn for the higher",
+       "<0001> <0001> <00B5>\n",
+       kPage + Glyph("25", "48") + "Q Q\n",
+       u"\u03BC",
+       {{"0001", "\u03BC"}}},
+      {"a glyph drawn for two characters keeps the writer's",
+       "<0001> <0001> <00B5>\n",
+       kPage + Glyph("25", "48") + Glyph("40", "48") + "Q Q\n",
+       u"\u03BC \u00B5",
+       {{"0001", "\u00B5"}}},
+      {"two letters joined in one glyph",
+       "<0001> <0001> <FB01>\n",
+       kPage + Glyph("25", "48") + "Q Q\n",
+       u"fi",
+       {{"0001", "\uFB01"}}},
+      {"right to left, glyphs not in the characters' order",
+       "<0000> <0000> <0000>\n",
+       oneWord,
+       u"\u05D0\u05D1",
+       {{"0000", QString(QChar(0))}}},
+      {"the writer's listed texts stay",
+       "<0001> <0002> [<0061> <0062>]\n<0003> <0004> <0041>\n",
+       kPage + oneWordGlyphs + Glyph("60", "48", "0005") + "Q Q\n",
+       u"ab \U0001F600",
+       {{"0001", "a"}, {"0002", "b"}, {"0003", "A"}, {"0004", "B"}, {"0005", "\U0001F600"}}},
+  };
+  for (const TGlyphMapCase& c : cases) {
+    const QByteArray marked = WithTextLayer(OnePagePdf(c.content, "", c.writersRanges),
+                                            {{std::u16string(c.text), {25, 48}, 45}});
+    EXPECT_EQ(GlyphMap(marked), c.glyphMap) << c.description;
+    EXPECT_TRUE(XrefPointsAtObjects(marked)) << c.description;
+  }
+}
+
+TEST(PdfGlyphMapTest, WrittenMapsReadBackAndBadOnesAreRefused) {
+  TPdfGlyphMap many;
+  for (std::uint16_t code = 0; code < 250; ++code) many[code] = {u'a', char16_t(0xDC00 + code)};
+  many[7] = u"\U0001D538";
+  const QByteArray written = PdfGlyphMapText(many);
+  EXPECT_EQ(written.count(" beginbfchar"), 3) << "at most 100 entries a section";
+  TPdfGlyphMap read;
+  EXPECT_TRUE(ReadPdfGlyphMap(written, read));
+  EXPECT_EQ(read, many);
+  EXPECT_TRUE(written.contains("<0007> <D835DD38>"));
+
+  const char* const refused[] = {
+      "begincmap\n2 beginbfchar\n<0001> <0061>\nendbfchar\nendcmap",
+      "begincmap\n1 beginbfchar\n<0001> <061>\nendbfchar\nendcmap",
+      "begincmap\n1 beginbfrange\n<0002> <0001> <0061>\nendbfrange\nendcmap",
+      "begincmap\n1 beginbfrange\n<0001> <0003> [<0061>]\nendbfrange\nendcmap",
+      "1 beginbfchar\n<0001> <0061>\nendbfchar",
+  };
+  for (const char* cmap : refused) {
+    TPdfGlyphMap map;
+    EXPECT_FALSE(ReadPdfGlyphMap(cmap, map)) << cmap;
   }
 }
 

@@ -1,0 +1,55 @@
+// Reading and rewriting the PDF files Qt's writer makes: the objects,
+// found through the cross-reference table, their streams, and a page's
+// content as operators with their operands. Only what that writer writes is
+// understood; every reader fails on anything else rather than guess.
+#pragma once
+
+#include <QByteArray>
+#include <map>
+#include <vector>
+
+// Objects stand from their offset to the next one's, so that stream data is
+// never searched for keywords.
+struct TPdfObjectSpan {
+  int Number = 0;
+  qsizetype Begin = 0;
+  qsizetype End = 0;
+};
+
+struct TPdfFile {
+  std::vector<TPdfObjectSpan> Objects;  // in file order
+  int Size = 0;                         // entries of the table, the free 0 included
+  qsizetype Trailer = 0;                // "trailer" up to "startxref"
+  qsizetype StartXref = 0;
+};
+
+// The file's table and objects; false when they are not where it says.
+bool ReadPdfFile(const QByteArray& pdf, TPdfFile& file);
+// The object's bytes, "N 0 obj" to the next object; empty when there is none.
+QByteArray PdfObjectText(const QByteArray& pdf, const TPdfFile& file, int number);
+// The objects with some replaced by whole new ones, at their new offsets,
+// under a new table; the trailer stays.
+QByteArray RebuiltPdf(const QByteArray& pdf, const TPdfFile& file,
+                      const std::map<int, QByteArray>& replaced);
+
+struct TPdfStream {
+  QByteArray Dictionary;
+  QByteArray Data;  // decoded
+  bool Deflated = false;
+};
+
+// Plain or deflated streams only; the length may be an object of its own.
+bool ReadPdfStream(const QByteArray& pdf, const TPdfFile& file, int number, TPdfStream& stream);
+// The whole object again, compressed as it was, with its new length.
+QByteArray PdfStreamObject(int number, const TPdfStream& stream);
+
+struct TPdfOperation {
+  QByteArray Operator;
+  std::vector<QByteArray> Operands;
+  qsizetype Begin = 0;  // of its first operand, or of the operator
+  qsizetype End = 0;    // just after the operator
+};
+
+// Fails on what it cannot read, and on inline images, whose data is not
+// made of tokens.
+bool ReadPdfOperations(const QByteArray& content, std::vector<TPdfOperation>& operations);
