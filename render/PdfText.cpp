@@ -350,18 +350,44 @@ std::vector<std::u16string_view> Words(std::u16string_view text) {
   return words;
 }
 
-void Learn(const TSpan& span, const std::vector<TTextBlock>& blocks, TDrawnGlyphs& drawn) {
-  const std::vector<std::u16string_view> words = Words(span.Text);
-  if (!span.Gapless || words.size() != span.Blocks.size()) return;
-  for (std::size_t w = 0; w < words.size(); ++w) {
-    const TTextBlock& block = blocks[span.Blocks[w]];
-    const std::vector<std::u16string> characters = InOrder(words[w]);
-    if (!block.Plain || characters.size() != block.Codes.size()) continue;  // joined glyphs
-    for (std::size_t i = 0; i < characters.size(); ++i) {
-      auto [known, fresh] = drawn[block.Font].try_emplace(block.Codes[i], characters[i]);
-      if (!fresh && known->second != characters[i]) known->second.reset();
+// Glyphs drawn for characters one by one, in order: each stands for its
+// character, unless it was drawn for another one too.
+void LearnGroup(const std::vector<std::u16string_view>& words,
+                const std::vector<const TTextBlock*>& group, TDrawnGlyphs& drawn) {
+  std::vector<std::u16string> characters;
+  for (const std::u16string_view word : words) {
+    const std::vector<std::u16string> inOrder = InOrder(word);
+    if (inOrder.empty()) return;
+    characters.insert(characters.end(), inOrder.begin(), inOrder.end());
+  }
+  std::size_t next = 0;
+  for (const TTextBlock* block : group) {
+    if (!block->Plain || next + block->Codes.size() > characters.size()) return;
+    next += block->Codes.size();
+  }
+  if (next != characters.size()) return;  // joined glyphs
+  next = 0;
+  for (const TTextBlock* block : group) {
+    for (const std::uint16_t code : block->Codes) {
+      auto [known, fresh] = drawn[block->Font].try_emplace(code, characters[next]);
+      if (!fresh && known->second != characters[next]) known->second.reset();
+      ++next;
     }
   }
+}
+
+// Word by word where each word is one text object; where some word needed
+// more than one font, the whole text at once.
+void Learn(const TSpan& span, const std::vector<TTextBlock>& blocks, TDrawnGlyphs& drawn) {
+  const std::vector<std::u16string_view> words = Words(span.Text);
+  if (!span.Gapless) return;
+  std::vector<const TTextBlock*> group;
+  for (const std::size_t b : span.Blocks) group.push_back(&blocks[b]);
+  if (words.size() != group.size()) {
+    LearnGroup(words, group, drawn);
+    return;
+  }
+  for (std::size_t w = 0; w < words.size(); ++w) LearnGroup({words[w]}, {group[w]}, drawn);
 }
 
 // The font objects of the page, by resource name.

@@ -45,9 +45,9 @@ QByteArray OnePagePdf(const QByteArray& content, const QByteArray& streamEntries
 }
 
 // One glyph as the writer draws it, `x` and `y` in device pixels.
-QByteArray Glyph(const char* x, const char* y, const char* code = "0001") {
-  return QByteArray("q\n/CSp cs 0 0 0 scn\nBT\n/F7 13 Tf 1 0 0 -1 0 0 Tm\n") + x + " -" + y +
-         " Td <" + code + "> Tj\nET\nQ\n";
+QByteArray Glyph(const char* x, const char* y, const char* code = "0001", const char* font = "F7") {
+  return QByteArray("q\n/CSp cs 0 0 0 scn\nBT\n/") + font + " 13 Tf 1 0 0 -1 0 0 Tm\n" + x + " -" +
+         y + " Td <" + code + "> Tj\nET\nQ\n";
 }
 
 const QByteArray kPage = "0.75 0 0 -0.75 0 60 cm\nq q\n";
@@ -176,6 +176,12 @@ TEST(PdfTextTest, TheGlyphMapGetsWhatEachGlyphWasDrawnFor) {
        kPage + Glyph("25", "48") + Glyph("40", "48") + "Q Q\n",
        u"\u03BC \u00B5",
        {{"0001", "\u00B5"}}},
+      {"a word in two fonts",
+       "<0001> <0001> <0061>\n",
+       kPage + Glyph("25", "48", "0001", "F8") + Glyph("33", "48", "0002") + Glyph("45", "48") +
+           "Q Q\n",
+       u"a\U0001D538 a",
+       {{"0001", "a"}, {"0002", "\U0001D538"}}},
       {"two letters joined in one glyph",
        "<0001> <0001> <FB01>\n",
        kPage + Glyph("25", "48") + "Q Q\n",
