@@ -5,6 +5,17 @@
 #include <cstring>
 #include <iostream>
 #include <limits>
+#include <mutex>
+#include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define QM_POISON(block, bytes) ASAN_POISON_MEMORY_REGION(block, bytes)
+#define QM_UNPOISON(block, bytes) ASAN_UNPOISON_MEMORY_REGION(block, bytes)
+#else
+#define QM_POISON(block, bytes) ((void)(block), (void)(bytes))
+#define QM_UNPOISON(block, bytes) ((void)(block), (void)(bytes))
+#endif
 
 namespace {
 
@@ -13,6 +24,45 @@ void DefaultRelease(void* block) { std::free(block); }
 
 TBlockAllocator gAllocate = DefaultAllocate;
 TBlockReleaser gRelease = DefaultRelease;
+
+// Released blocks of one step, already zero-filled again, kept for the next
+// array of that size (one size at a time: all lines of a formula share it). Every short line holds
+// such a block, and a formula read or pasted makes thousands of them: taking one from the shelf
+// costs neither a fresh page from the system nor a memset of the whole block. Arrays are built on
+// one thread and released on another, hence the lock. The shelf is never destroyed, so arrays
+// released during program exit still find it.
+class TBlockShelf {
+ public:
+  static TBlockShelf& Instance() {
+    static auto* shelf = new TBlockShelf;
+    return *shelf;
+  }
+
+  void* Take(std::size_t bytes) {
+    const std::lock_guard lock(mutex_);
+    if (bytes != blockBytes_ || blocks_.empty()) return nullptr;
+    void* block = blocks_.back();
+    blocks_.pop_back();
+    QM_UNPOISON(block, bytes);
+    return block;
+  }
+
+  // false when the block is not of the shelf's size or the shelf is full.
+  bool Put(void* block, std::size_t bytes) {
+    const std::lock_guard lock(mutex_);
+    if (blocks_.empty() && bytes != blockBytes_) blockBytes_ = bytes;
+    if (bytes != blockBytes_ || (blocks_.size() + 1) * bytes > kMaxShelvedBytes) return false;
+    blocks_.push_back(block);
+    QM_POISON(block, bytes);
+    return true;
+  }
+
+ private:
+  static constexpr std::size_t kMaxShelvedBytes = std::size_t{64} << 20;
+  std::mutex mutex_;
+  std::size_t blockBytes_ = 0;
+  std::vector<void*> blocks_;
+};
 
 TAllocFailureReporter& Reporter() {
   static TAllocFailureReporter reporter = [](const std::string& message) {
@@ -41,10 +91,33 @@ TDynaArray::TDynaArray(std::uint32_t elementSize, void** cursorVar)
     : cursorVar_(cursorVar), elementSize_(elementSize) {}
 
 TDynaArray::~TDynaArray() {
-  if (data_ != nullptr) gRelease(data_);
+  if (data_ != nullptr) ReleaseBlock();
   data_ = nullptr;
   current_ = nullptr;
   currentIndex_ = -1;
+}
+
+// A block of one step comes from the shelf while the program's own allocator
+// is in use; tests that replace the allocator see every block.
+void* TDynaArray::ObtainBlock(std::uint32_t bytes) const {
+  const bool shelved =
+      gAllocate == DefaultAllocate && bytes == std::uint64_t{growStep_} * elementSize_;
+  void* block = shelved ? TBlockShelf::Instance().Take(bytes) : nullptr;
+  return block != nullptr ? block : gAllocate(bytes);
+}
+
+// Bytes past the last element are zero (a block starts zero-filled, and
+// Delete clears the slot it frees), so clearing the elements in use makes the
+// whole block zero again before it is shelved.
+void TDynaArray::ReleaseBlock() {
+  const bool shelvable =
+      gRelease == DefaultRelease && allocatedBytes_ == std::uint64_t{growStep_} * elementSize_;
+  if (shelvable) {
+    std::memset(data_, 0,
+                std::min<std::size_t>(std::size_t{count_} * elementSize_, allocatedBytes_));
+    if (TBlockShelf::Instance().Put(data_, allocatedBytes_)) return;
+  }
+  gRelease(data_);
 }
 
 void TDynaArray::Publish(void* element) {
@@ -60,16 +133,17 @@ std::uint64_t TDynaArray::BlockSizeFor(std::uint64_t n) const {
 // bytes that fit. On failure the old block stays and the user is told; a
 // size beyond the 32-bit bookkeeping is a failure like any other.
 bool TDynaArray::Reallocate(std::uint64_t newBytes) {
-  auto* block = newBytes > std::numeric_limits<std::uint32_t>::max()
-                    ? nullptr
-                    : static_cast<unsigned char*>(gAllocate(static_cast<std::uint32_t>(newBytes)));
+  auto* block =
+      newBytes > std::numeric_limits<std::uint32_t>::max()
+          ? nullptr
+          : static_cast<unsigned char*>(ObtainBlock(static_cast<std::uint32_t>(newBytes)));
   if (block == nullptr) {
     Reporter()(AllocFailureText(newBytes));
     return false;
   }
   if (data_ != nullptr) {
     std::memcpy(block, data_, newBytes < allocatedBytes_ ? newBytes : allocatedBytes_);
-    gRelease(data_);
+    ReleaseBlock();
   }
   data_ = block;
   allocatedBytes_ = static_cast<std::uint32_t>(newBytes);
@@ -109,7 +183,7 @@ void TDynaArray::Delete(std::int32_t index) {
   --count_;
   std::memset(data_ + std::size_t{count_} * elementSize_, 0, elementSize_);
   if (count_ == 0) {
-    gRelease(data_);
+    ReleaseBlock();
     data_ = nullptr;
     allocatedBytes_ = 0;
   } else if (const std::uint64_t bytes = BlockSizeFor(count_); bytes != allocatedBytes_) {

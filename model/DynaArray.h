@@ -64,6 +64,9 @@ class TDynaArray {
   // Block size for n >= 1 elements; may exceed what 32 bits can hold.
   std::uint64_t BlockSizeFor(std::uint64_t n) const;
   bool Reallocate(std::uint64_t newBytes);
+  void* ObtainBlock(std::uint32_t bytes) const;
+  // Releases data_ (and forgets nothing else: callers reset the fields).
+  void ReleaseBlock();
   void Publish(void* element);
 
   void** cursorVar_;

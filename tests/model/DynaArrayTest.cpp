@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -80,6 +81,36 @@ TEST_F(DynaArrayTest, AppendAfterDeleteHandsOutZeroBytes) {
   void* again = array.Append();
   EXPECT_TRUE(AllZero(again));
   EXPECT_EQ(cursor, again);
+}
+
+// A released block of one step is used again by the next array: it must come
+// back zero-filled however its first owner filled, deleted and swapped.
+TEST(DynaArrayReuseTest, ABlockUsedBeforeIsZeroFilledAgain) {
+  struct TShape {
+    std::uint32_t appended;
+    std::vector<std::int32_t> deleted;
+  };
+  const TShape shapes[] = {{1, {}},     {100, {}},       {100, {0, 50}},
+                           {7, {6, 0}}, {150, {120, 3}}, {3, {0, 0, 0}}};
+  for (const TShape& shape : shapes) {
+    void* cursor = nullptr;
+    {
+      TDynaArray used(sizeof(Record), &cursor);
+      for (std::uint32_t i = 0; i < shape.appended; ++i) {
+        std::memset(used.Append(), 0xA5, sizeof(Record));
+      }
+      used.Swap(0, static_cast<std::int32_t>(used.Count()) - 1);
+      for (std::int32_t index : shape.deleted) used.Delete(index);
+    }
+    TDynaArray fresh(sizeof(Record), &cursor);
+    ASSERT_NE(fresh.Append(), nullptr);
+    for (std::uint32_t i = 0; i < TDynaArray::kGrowStep; ++i) {
+      const auto* bytes = static_cast<const unsigned char*>(fresh.At(i));
+      EXPECT_TRUE(
+          std::all_of(bytes, bytes + sizeof(Record), [](unsigned char b) { return b == 0; }))
+          << shape.appended << " appended, slot " << i;
+    }
+  }
 }
 
 TEST_F(DynaArrayTest, DeleteClosesTheGapAndClearsTheCursor) {
