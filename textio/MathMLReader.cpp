@@ -4,6 +4,8 @@
 #include <QString>
 #include <QXmlStreamEntityResolver>
 #include <QXmlStreamReader>
+#include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -18,19 +20,82 @@ namespace {
 
 const QString kMathMLNamespace = QStringLiteral("http://www.w3.org/1998/Math/MathML");
 
-struct TXmlElement {
-  QString Name;
-  QString Text;  // the characters directly inside, for token elements
-  QXmlStreamAttributes Attributes;
-  std::vector<TXmlElement> Children;
-  qint64 Line = 1;
-  qint64 Column = 1;
-  qint64 Offset = 0;
+// The elements a formula can hold; any other is kept by name, for the message
+// that refuses it.
+enum class TTag : std::uint8_t {
+  Other,
+  Math,
+  Mrow,
+  Mi,
+  Mn,
+  Mo,
+  Mtext,
+  Mspace,
+  Mfenced,
+  Mstyle,
+  Mpadded,
+  Mphantom,
+  Msub,
+  Msup,
+  Msubsup,
+  Munder,
+  Mover,
+  Munderover,
+  Mfrac,
+  Msqrt,
+  Mroot,
+  Semantics,
+  Annotation,
+  AnnotationXml
+};
+constexpr std::u16string_view kTagNames[] = {
+    u"",      u"math",   u"mrow",    u"mi",        u"mn",         u"mo",
+    u"mtext", u"mspace", u"mfenced", u"mstyle",    u"mpadded",    u"mphantom",
+    u"msub",  u"msup",   u"msubsup", u"munder",    u"mover",      u"munderover",
+    u"mfrac", u"msqrt",  u"mroot",   u"semantics", u"annotation", u"annotation-xml"};
+
+TTag TagNamed(QStringView name) {
+  const std::u16string_view chars(reinterpret_cast<const char16_t*>(name.utf16()),
+                                  static_cast<std::size_t>(name.size()));
+  for (std::size_t i = 1; i < std::size(kTagNames); ++i) {
+    if (kTagNames[i] == chars) return static_cast<TTag>(i);
+  }
+  return TTag::Other;
+}
+
+bool IsToken(TTag tag) {
+  return tag == TTag::Mi || tag == TTag::Mn || tag == TTag::Mo || tag == TTag::Mtext;
+}
+
+// What <mfenced> says about its fences and separators.
+struct TFence {
+  std::u16string Open = u"(";
+  std::u16string Close = u")";
+  std::u16string Separators = u",";
 };
 
-std::u16string U16(const QString& text) { return text.toStdU16String(); }
+// One element as the converter needs it: token elements keep their text,
+// trimmed, and only <mfenced> keeps attributes.
+struct TXmlElement {
+  TTag Tag = TTag::Other;
+  std::u16string OtherName;  // the name of an element that is no formula's
+  std::u16string Text;
+  std::unique_ptr<TFence> Fence;
+  std::vector<TXmlElement> Children;
+  int Line = 1;
+  int Column = 1;
+  std::size_t Offset = 0;
+};
 
-std::u16string Trimmed(const QString& text) { return U16(text.trimmed()); }
+std::u16string U16(QStringView text) {
+  return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
+                        static_cast<std::size_t>(text.size()));
+}
+
+std::u16string NameOf(const TXmlElement& element) {
+  return element.Tag == TTag::Other ? element.OtherName
+                                    : std::u16string(kTagNames[static_cast<int>(element.Tag)]);
+}
 
 // Named characters as word processors and browsers write them.
 class TEntityResolver : public QXmlStreamEntityResolver {
@@ -70,28 +135,49 @@ class TXmlTreeReader {
   }
 
   bool ReadElement(TXmlElement& element, int depth) {
-    element.Line = reader_.lineNumber();
-    element.Column = reader_.columnNumber() + 1;
-    element.Offset = reader_.characterOffset();
-    element.Name = reader_.name().toString();
-    element.Attributes = reader_.attributes();
+    element.Line = static_cast<int>(reader_.lineNumber());
+    element.Column = static_cast<int>(reader_.columnNumber()) + 1;
+    element.Offset = static_cast<std::size_t>(reader_.characterOffset());
+    element.Tag = TagNamed(reader_.name());
+    if (element.Tag == TTag::Other) element.OtherName = U16(reader_.name());
+    if (element.Tag == TTag::Mfenced) element.Fence = FenceOf(reader_.attributes());
     const QStringView ns = reader_.namespaceUri();
     if (!ns.isEmpty() && ns != kMathMLNamespace) {
-      return Fail("Das Element " + Quoted(U16(reader_.qualifiedName().toString())) +
+      return Fail("Das Element " + Quoted(U16(reader_.qualifiedName())) +
                   " gehört nicht zu MathML.");
     }
     if (depth > kMaxTextNesting) return Fail(kTextTooDeep);
+    const bool token = IsToken(element.Tag);
+    QString text;
     while (!reader_.atEnd()) {
-      const auto token = reader_.readNext();
-      if (token == QXmlStreamReader::EndElement) return true;
-      if (token == QXmlStreamReader::Characters || token == QXmlStreamReader::EntityReference) {
-        element.Text += reader_.text();
-      } else if (token == QXmlStreamReader::StartElement) {
+      const auto kind = reader_.readNext();
+      if (kind == QXmlStreamReader::EndElement) {
+        element.Text = U16(QStringView(text).trimmed());
+        return true;
+      }
+      if (kind == QXmlStreamReader::Characters || kind == QXmlStreamReader::EntityReference) {
+        if (token) text += reader_.text();
+      } else if (kind == QXmlStreamReader::StartElement) {
         element.Children.emplace_back();
         if (!ReadElement(element.Children.back(), depth + 1)) return false;
       }
     }
     return FailXml();
+  }
+
+  // Fences trimmed, separators without their blanks.
+  static std::unique_ptr<TFence> FenceOf(const QXmlStreamAttributes& attributes) {
+    auto fence = std::make_unique<TFence>();
+    const auto take = [&](QLatin1String name, std::u16string& value) {
+      if (attributes.hasAttribute(name)) value = U16(attributes.value(name).trimmed());
+    };
+    take(QLatin1String("open"), fence->Open);
+    take(QLatin1String("close"), fence->Close);
+    if (attributes.hasAttribute(QLatin1String("separators"))) {
+      fence->Separators =
+          U16(attributes.value(QLatin1String("separators")).toString().remove(u' '));
+    }
+    return fence;
   }
 
   bool FailXml() {
@@ -116,17 +202,15 @@ class TXmlTreeReader {
 
 using TSiblings = std::span<const TXmlElement>;
 
-bool Is(const TXmlElement& element, const char* name) {
-  return element.Name == QLatin1String(name);
-}
+bool Is(const TXmlElement& element, TTag tag) { return element.Tag == tag; }
 bool IsOperator(const TXmlElement& element, std::u16string_view text) {
-  return Is(element, "mo") && Trimmed(element.Text) == text;
+  return Is(element, TTag::Mo) && element.Text == text;
 }
 // Elements whose children are a row of their own. Only <mrow> keeps its
 // text apart from the text around it; style and padding do not.
 bool IsRowLike(const TXmlElement& element) {
-  return Is(element, "mrow") || Is(element, "mstyle") || Is(element, "mpadded") ||
-         Is(element, "math");
+  return Is(element, TTag::Mrow) || Is(element, TTag::Mstyle) || Is(element, TTag::Mpadded) ||
+         Is(element, TTag::Math);
 }
 
 std::u16string_view BigOperatorSign(const TXmlElement& element) {
@@ -191,7 +275,7 @@ class TMathMLConverter {
 
   bool WantChildren(const TXmlElement& element, std::size_t count) {
     if (element.Children.size() == count) return true;
-    return Fail(element, "Das Element " + Quoted(U16(element.Name)) + " braucht " +
+    return Fail(element, "Das Element " + Quoted(NameOf(element)) + " braucht " +
                              std::to_string(count) + " Kinder, nicht " +
                              std::to_string(element.Children.size()) + ".");
   }
@@ -200,18 +284,18 @@ class TMathMLConverter {
   // argument, a summand, the content between two bars): `i` ends on the last.
   bool Element(TSiblings siblings, std::size_t& i, TRow& row, bool textOnly) {
     const TXmlElement& element = siblings[i];
-    if (Is(element, "mi") || Is(element, "mn") || Is(element, "mtext")) {
-      if (!textOnly && Is(element, "mi") && i + 1 < siblings.size() &&
+    if (Is(element, TTag::Mi) || Is(element, TTag::Mn) || Is(element, TTag::Mtext)) {
+      if (!textOnly && Is(element, TTag::Mi) && i + 1 < siblings.size() &&
           IsOperator(siblings[i + 1], u"\u2061")) {
         return Named(siblings, i, row);
       }
       // An empty <mtext/> still stands for a term, as the writer uses it.
-      const std::u16string text = Trimmed(element.Text);
-      if (!text.empty() || Is(element, "mtext")) row.AddAtom(text);
+      const std::u16string text = element.Text;
+      if (!text.empty() || Is(element, TTag::Mtext)) row.AddAtom(text);
       return true;
     }
-    if (Is(element, "mo")) return Operator(siblings, i, row, textOnly);
-    if (Is(element, "mspace")) {
+    if (Is(element, TTag::Mo)) return Operator(siblings, i, row, textOnly);
+    if (Is(element, TTag::Mspace)) {
       row.AddSpacing(u" ");
       return true;
     }
@@ -219,34 +303,36 @@ class TMathMLConverter {
       TRow inside;
       if (!Children(element.Children, inside, textOnly)) return false;
       if (inside.Empty()) return true;  // <mrow/> holds nothing, not an empty term
-      const bool group = Is(element, "mrow") && !textOnly;
+      const bool group = Is(element, TTag::Mrow) && !textOnly;
       group ? row.AddGroup(std::move(inside)) : row.Splice(std::move(inside));
       return true;
     }
-    if (Is(element, "mphantom") || Is(element, "annotation") || Is(element, "annotation-xml")) {
+    if (Is(element, TTag::Mphantom) || Is(element, TTag::Annotation) ||
+        Is(element, TTag::AnnotationXml)) {
       return true;  // nothing that shows
     }
-    if (Is(element, "semantics")) {
+    if (Is(element, TTag::Semantics)) {
       return element.Children.empty() || Contents(element.Children.front(), row, textOnly);
     }
-    if (Is(element, "mfenced")) return Fenced(element, row, textOnly);
-    if (Is(element, "msub") || Is(element, "msup") || Is(element, "msubsup") ||
-        Is(element, "munder") || Is(element, "mover") || Is(element, "munderover")) {
+    if (Is(element, TTag::Mfenced)) return Fenced(element, row, textOnly);
+    if (Is(element, TTag::Msub) || Is(element, TTag::Msup) || Is(element, TTag::Msubsup) ||
+        Is(element, TTag::Munder) || Is(element, TTag::Mover) || Is(element, TTag::Munderover)) {
       return Scripts(siblings, i, row, textOnly);
     }
-    const bool construct = Is(element, "mfrac") || Is(element, "msqrt") || Is(element, "mroot");
+    const bool construct =
+        Is(element, TTag::Mfrac) || Is(element, TTag::Msqrt) || Is(element, TTag::Mroot);
     if (construct && textOnly) {
-      return Fail(element, OnlyTextMessage(Quoted(U16(element.Name))));
+      return Fail(element, OnlyTextMessage(Quoted(NameOf(element))));
     }
-    if (Is(element, "mfrac")) return Fraction(element, row);
-    if (Is(element, "msqrt")) return Root(element, row);
-    if (Is(element, "mroot")) return Root(element, row);
+    if (Is(element, TTag::Mfrac)) return Fraction(element, row);
+    if (Is(element, TTag::Msqrt)) return Root(element, row);
+    if (Is(element, TTag::Mroot)) return Root(element, row);
     return Fail(element,
-                "Das MathML-Element " + Quoted(U16(element.Name)) + " wird nicht unterstützt.");
+                "Das MathML-Element " + Quoted(NameOf(element)) + " wird nicht unterstützt.");
   }
 
   bool Operator(TSiblings siblings, std::size_t& i, TRow& row, bool textOnly) {
-    const std::u16string text = Trimmed(siblings[i].Text);
+    const std::u16string text = siblings[i].Text;
     if (!textOnly && !BigOperatorSign(siblings[i]).empty()) {
       return BigOperator(siblings, i, row, siblings[i], nullptr, nullptr);
     }
@@ -287,7 +373,7 @@ class TMathMLConverter {
       i = close;
       return Children(siblings.subspan(next + 1, close - next - 1), body, false);
     }
-    if (rest && !IsRowLike(siblings[next]) && !Is(siblings[next], "mfenced")) {
+    if (rest && !IsRowLike(siblings[next]) && !Is(siblings[next], TTag::Mfenced)) {
       i = siblings.size() - 1;
       return Children(siblings.subspan(next), body, false);
     }
@@ -324,7 +410,7 @@ class TMathMLConverter {
     TRow argument;
     if (!Body(siblings, i, argument, false)) return false;
     TTextNode node = MakeBodyFunction(fkUser, std::move(argument));
-    node.Text1 = Trimmed(name.Text);
+    node.Text1 = name.Text;
     return AddFunction(row, std::move(node), name);
   }
 
@@ -342,33 +428,23 @@ class TMathMLConverter {
   }
 
   bool Fenced(const TXmlElement& element, TRow& row, bool textOnly) {
-    const QString open = element.Attributes.hasAttribute(QLatin1String("open"))
-                             ? element.Attributes.value(QLatin1String("open")).toString()
-                             : QStringLiteral("(");
-    const QString close = element.Attributes.hasAttribute(QLatin1String("close"))
-                              ? element.Attributes.value(QLatin1String("close")).toString()
-                              : QStringLiteral(")");
-    QString separators = element.Attributes.hasAttribute(QLatin1String("separators"))
-                             ? element.Attributes.value(QLatin1String("separators")).toString()
-                             : QStringLiteral(",");
-    separators.remove(QLatin1Char(' '));
+    const TFence& fence = *element.Fence;
+    const std::u16string& separators = fence.Separators;
     TRow inside;
     for (std::size_t k = 0; k < element.Children.size(); ++k) {
-      if (k > 0 && !separators.isEmpty()) {
-        inside.AddAtom(U16(QString(separators[std::min<qsizetype>(static_cast<qsizetype>(k - 1),
-                                                                  separators.size() - 1)])));
+      if (k > 0 && !separators.empty()) {
+        inside.AddAtom(std::u16string(1, separators[std::min(k - 1, separators.size() - 1)]));
       }
       std::size_t at = k;
       if (!Element(element.Children, at, inside, textOnly)) return false;
       k = at;
     }
-    if (open.trimmed() == QLatin1String("|") && close.trimmed() == QLatin1String("|") &&
-        !textOnly) {
+    if (fence.Open == u"|" && fence.Close == u"|" && !textOnly) {
       return AddFunction(row, MakeBodyFunction(fkBetrag, std::move(inside)), element);
     }
-    open.trimmed() == QLatin1String("(") ? row.AddOpenParen() : row.AddAtom(Trimmed(open));
+    fence.Open == u"(" ? row.AddOpenParen() : row.AddAtom(fence.Open);
     row.Splice(std::move(inside));
-    close.trimmed() == QLatin1String(")") ? row.AddCloseParen() : row.AddAtom(Trimmed(close));
+    fence.Close == u")" ? row.AddCloseParen() : row.AddAtom(fence.Close);
     return true;
   }
 
@@ -388,7 +464,7 @@ class TMathMLConverter {
   bool Root(const TXmlElement& element, TRow& row) {
     TRow body;
     std::u16string index;
-    if (Is(element, "msqrt")) {
+    if (Is(element, TTag::Msqrt)) {
       if (!Children(element.Children, body, false)) return false;
     } else {
       std::size_t first = 0;
@@ -406,10 +482,10 @@ class TMathMLConverter {
   // integral sign, otherwise a power or subscript characters.
   bool Scripts(TSiblings siblings, std::size_t& i, TRow& row, bool textOnly) {
     const TXmlElement& element = siblings[i];
-    const bool both = Is(element, "msubsup") || Is(element, "munderover");
+    const bool both = Is(element, TTag::Msubsup) || Is(element, TTag::Munderover);
     if (!WantChildren(element, both ? 3 : 2)) return false;
     const TXmlElement& base = element.Children[0];
-    const bool lowerFirst = both || Is(element, "msub") || Is(element, "munder");
+    const bool lowerFirst = both || Is(element, TTag::Msub) || Is(element, TTag::Munder);
     const TXmlElement* lower = lowerFirst ? &element.Children[1] : nullptr;
     const TXmlElement* upper = both         ? &element.Children[2]
                                : lowerFirst ? nullptr
@@ -417,9 +493,9 @@ class TMathMLConverter {
     if (!textOnly && !BigOperatorSign(base).empty()) {
       return BigOperator(siblings, i, row, base, lower, upper);
     }
-    if (Is(element, "munder") || Is(element, "mover") || Is(element, "munderover")) {
-      return Fail(element, "Das Element " + Quoted(U16(element.Name)) +
-                               " wird nur mit ∑ oder ∫ unterstützt.");
+    if (Is(element, TTag::Munder) || Is(element, TTag::Mover) || Is(element, TTag::Munderover)) {
+      return Fail(element,
+                  "Das Element " + Quoted(NameOf(element)) + " wird nur mit ∑ oder ∫ unterstützt.");
     }
     if (upper != nullptr && !textOnly && lower == nullptr) return Power(element, base, *upper, row);
     if (!Contents(base, row, textOnly) || !Script(*lower, row, false)) return false;
