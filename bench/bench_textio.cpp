@@ -4,6 +4,9 @@
 // copied over and over while it is read). Text must cost well under a paint.
 #include <benchmark/benchmark.h>
 
+#include <QXmlStreamReader>
+#include <cstdlib>
+
 #include "render/Paint.h"
 #include "render/QImageCanvas.h"
 #include "tests/render/FormulaTrees.h"
@@ -57,10 +60,16 @@ void BM_Write(benchmark::State& state) {
 // MathML is read from bytes, as from a file or the clipboard.
 std::string MathMLBytes(const TFormulaLine* line) { return Utf8FromUtf16(MathMLFromFormula(line)); }
 
+// Blocks from the system, as for the first formula a program reads: the
+// shelf of released blocks is bypassed.
+void* FreshBlock(std::size_t bytes) { return std::calloc(1, bytes); }
+
 template <class TText, TText (*Write)(const TFormulaLine*),
           bool (*Read)(std::basic_string_view<typename TText::value_type>, TEntryCursor*,
-                       TOwnedLine&, TTextError&)>
+                       TOwnedLine&, TTextError&),
+          bool FreshBlocks = false>
 void BM_Read(benchmark::State& state) {
+  if (FreshBlocks) SetBlockAllocator(FreshBlock, std::free);
   TFormulaTree tree;
   Build(tree.Root(), state.range(0));
   const TText text = Write(tree.Root());
@@ -76,6 +85,21 @@ void BM_Read(benchmark::State& state) {
   }
   state.SetBytesProcessed(state.iterations() *
                           static_cast<std::int64_t>(text.size() * sizeof(text[0])));
+  Label(state);
+  ResetBlockAllocator();
+}
+
+// Qt's XML stream reader alone, token by token: the least a MathML read costs.
+void BM_QtXmlTokensOnly(benchmark::State& state) {
+  TFormulaTree tree;
+  Build(tree.Root(), state.range(0));
+  const std::string xml = MathMLBytes(tree.Root());
+  const QByteArray bytes = QByteArray::fromRawData(xml.data(), static_cast<qsizetype>(xml.size()));
+  for (auto _ : state) {
+    QXmlStreamReader reader(bytes);
+    while (!reader.atEnd()) benchmark::DoNotOptimize(reader.readNext());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(xml.size()));
   Label(state);
 }
 
@@ -104,5 +128,12 @@ BENCHMARK(BM_Read<std::string, MathMLBytes, FormulaFromMathML>)
     ->MeasureProcessCPUTime()
     ->UseRealTime()
     ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Read<std::u16string, LatexFromFormula, FormulaFromLatex, true>)
+    ->Name("BM_ReadLatexFreshBlocks")
+    ->Arg(1)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_QtXmlTokensOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -760,7 +760,7 @@ bool FormulaFromLatex(std::u16string_view text, TEntryCursor* cursor, TOwnedLine
   }
   bool read = false;
   // Each level opens with a brace, a command, a bar or a bracket.
-  RunOnDeepStack(CountOf(text, std::u16string_view(u"{\\|([")), [&] {
+  const bool ran = RunOnDeepStack(CountOf(text, std::u16string_view(u"{\\|([")), [&] {
     const auto [begin, end] = StripMathDelimiters(text);
     TLatexReader reader(text, begin, end);
     TTextSeq seq;
@@ -772,5 +772,6 @@ bool FormulaFromLatex(std::u16string_view text, TEntryCursor* cursor, TOwnedLine
     if (out == nullptr) error = TextErrorAt(text, 0, kTextNoMemory);
     read = out != nullptr;
   });
+  if (!ran) error = TTextError{kTextNoMemory, 0, 1, 1};
   return read;
 }

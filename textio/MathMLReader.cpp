@@ -4,6 +4,7 @@
 #include <QString>
 #include <QXmlStreamEntityResolver>
 #include <QXmlStreamReader>
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -54,9 +55,10 @@ constexpr std::u16string_view kTagNames[] = {
     u"msub",  u"msup",   u"msubsup", u"munder",    u"mover",      u"munderover",
     u"mfrac", u"msqrt",  u"mroot",   u"semantics", u"annotation", u"annotation-xml"};
 
+std::u16string_view U16View(QStringView text);
+
 TTag TagNamed(QStringView name) {
-  const std::u16string_view chars(reinterpret_cast<const char16_t*>(name.utf16()),
-                                  static_cast<std::size_t>(name.size()));
+  const std::u16string_view chars = U16View(name);
   for (std::size_t i = 1; i < std::size(kTagNames); ++i) {
     if (kTagNames[i] == chars) return static_cast<TTag>(i);
   }
@@ -87,9 +89,17 @@ struct TXmlElement {
   std::size_t Offset = 0;
 };
 
-std::u16string U16(QStringView text) {
-  return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
-                        static_cast<std::size_t>(text.size()));
+std::u16string_view U16View(QStringView text) {
+  return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
+}
+std::u16string U16(QStringView text) { return std::u16string(U16View(text)); }
+
+// Drops white space at both ends, as QString::trimmed does.
+void Trim(std::u16string& text) {
+  const auto isSpace = [](char16_t c) { return QChar::isSpace(c); };
+  const auto end = std::find_if_not(text.rbegin(), text.rend(), isSpace).base();
+  text.erase(end, text.end());
+  text.erase(text.begin(), std::find_if_not(text.begin(), text.end(), isSpace));
 }
 
 std::u16string NameOf(const TXmlElement& element) {
@@ -110,7 +120,7 @@ class TEntityResolver : public QXmlStreamEntityResolver {
 class TXmlTreeReader {
  public:
   explicit TXmlTreeReader(std::string_view xml)
-      : reader_(QByteArray(xml.data(), static_cast<qsizetype>(xml.size()))) {
+      : reader_(QByteArray::fromRawData(xml.data(), static_cast<qsizetype>(xml.size()))) {
     reader_.setEntityResolver(&resolver_);
     reader_.setEntityExpansionLimit(1024);
   }
@@ -148,15 +158,14 @@ class TXmlTreeReader {
     }
     if (depth > kMaxTextNesting) return Fail(kTextTooDeep);
     const bool token = IsToken(element.Tag);
-    QString text;
     while (!reader_.atEnd()) {
       const auto kind = reader_.readNext();
       if (kind == QXmlStreamReader::EndElement) {
-        element.Text = U16(QStringView(text).trimmed());
+        Trim(element.Text);
         return true;
       }
       if (kind == QXmlStreamReader::Characters || kind == QXmlStreamReader::EntityReference) {
-        if (token) text += reader_.text();
+        if (token) element.Text += U16View(reader_.text());
       } else if (kind == QXmlStreamReader::StartElement) {
         element.Children.emplace_back();
         if (!ReadElement(element.Children.back(), depth + 1)) return false;
@@ -546,7 +555,7 @@ bool FormulaFromMathML(std::string_view xml, TEntryCursor* cursor, TOwnedLine& o
     return false;
   }
   bool read = false;
-  RunOnDeepStack(CountOf(xml, std::string_view("<")), [&] {
+  const bool ran = RunOnDeepStack(CountOf(xml, std::string_view("<")), [&] {
     TXmlElement root;
     TXmlTreeReader reader(xml);
     if (!reader.Read(root)) {
@@ -563,5 +572,6 @@ bool FormulaFromMathML(std::string_view xml, TEntryCursor* cursor, TOwnedLine& o
     if (out == nullptr) error = TTextError{kTextNoMemory, 0, 1, 1};
     read = out != nullptr;
   });
+  if (!ran) error = TTextError{kTextNoMemory, 0, 1, 1};
   return read;
 }
