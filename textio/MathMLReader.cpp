@@ -299,7 +299,7 @@ class TMathMLConverter {
         return Named(siblings, i, row);
       }
       // An empty <mtext/> still stands for a term, as the writer uses it.
-      const std::u16string text = element.Text;
+      const std::u16string_view text = element.Text;
       if (!text.empty() || Is(element, TTag::Mtext)) row.AddAtom(text);
       return true;
     }
@@ -341,7 +341,7 @@ class TMathMLConverter {
   }
 
   bool Operator(TSiblings siblings, std::size_t& i, TRow& row, bool textOnly) {
-    const std::u16string text = siblings[i].Text;
+    const std::u16string_view text = siblings[i].Text;
     if (!textOnly && !BigOperatorSign(siblings[i]).empty()) {
       return BigOperator(siblings, i, row, siblings[i], nullptr, nullptr);
     }
@@ -354,7 +354,7 @@ class TMathMLConverter {
     } else if (text.size() == 1 && text[0] >= 0x2061 && text[0] <= 0x2064) {
       // invisible function application, times, separator and plus
     } else if (!text.empty()) {
-      row.AddAtom(PlainOperators(text));
+      row.AddAtom(PlainOperators(std::u16string(text)));
     }
     return true;
   }
