@@ -507,7 +507,9 @@ class TMathMLConverter {
                   "Das Element " + Quoted(NameOf(element)) + " wird nur mit ∑ oder ∫ unterstützt.");
     }
     if (upper != nullptr && !textOnly && lower == nullptr) return Power(element, base, *upper, row);
-    if (!Contents(base, row, textOnly) || !Script(*lower, row, false)) return false;
+    // Text alone (a bound) takes a raised part as superscript characters.
+    if (!Contents(base, row, textOnly)) return false;
+    if (lower != nullptr && !Script(*lower, row, false)) return false;
     if (upper == nullptr) return true;
     if (textOnly) return Script(*upper, row, true);
     TRow exponent;

@@ -128,6 +128,9 @@ const TReadCase kMathML[] = {
     {MATH("<munderover><mo>&#x2211;</mo><mrow><mi>i</mi><mo>=</mo><mn>1</mn></mrow><mi>n</mi>"
           "</munderover><msup><mi>i</mi><mn>2</mn></msup>"),
      R"~(sum[i=1,n](pow("2")("i")))~"},
+    // A bound is text: a raised part in it becomes superscript characters.
+    {MATH("<munder><mo>∑</mo><mrow><msup><mi>i</mi><mn>2</mn></msup></mrow></munder><mi>i</mi>"),
+     R"~(sum[i²,]("i"))~"},
     {MATH("<msubsup><mo>∫</mo><mn>0</mn><mn>1</mn></msubsup><mi>x</mi><mi>d</mi><mi>x</mi>"),
      R"~(int[0,1]("xdx"))~"},
     {MATH("<msub><mo>∑</mo><mi>k</mi></msub><mo>(</mo><mi>k</mi><mo>)</mo><mo>+</mo><mn>1</mn>"),
