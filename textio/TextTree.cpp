@@ -168,9 +168,18 @@ void TRow::TrimTrailingBlanks() {
   if (text.Chars.empty()) items_.pop_back();
 }
 
+// Text from `cut` on leaves the row: a "(" in it, raised as an atom or moved
+// into a base, no longer opens a block that a later ")" could close.
+void TRow::ForgetParensFrom(TMark cut) {
+  std::erase_if(openParens_, [cut](const TMark& mark) {
+    return mark.Item > cut.Item || (mark.Item == cut.Item && mark.Offset >= cut.Offset);
+  });
+}
+
 // Everything after the "(" at `from` up to the closing ")" that ends the row
 // goes to `base`; the row keeps what stands before the "(".
 void TRow::MoveTailTo(TMark from, TRow& base) {
+  ForgetParensFrom(from);
   std::u16string& lastChars = items_.back().Chars;
   lastChars.pop_back();  // the ")"
   for (std::size_t i = from.Item; i < items_.size(); ++i) {
@@ -207,6 +216,7 @@ TRow TRow::TakeBase() {
     MoveTailTo(*lastClose_, base);
   } else {
     std::size_t start = atomStart_ < last.Chars.size() ? atomStart_ : LastCodePoint(last.Chars);
+    ForgetParensFrom({items_.size() - 1, start});
     base.AddAtom(std::u16string_view(last.Chars).substr(start));
     last.Chars.resize(start);
     last.HasContent = HasNonBlank(last.Chars);

@@ -87,6 +87,7 @@ class TRow {
   void AddContent(std::u16string_view chars);
   void ForgetCloseParen() { lastClose_.reset(); }
   void TrimTrailingBlanks();
+  void ForgetParensFrom(TMark cut);
   void MoveTailTo(TMark from, TRow& base);
   void EndConstruct();
 

@@ -78,6 +78,9 @@ const TReadCase kLatex[] = {
     {R"~($$\sqrt{x}$$)~", R"~(root("x"))~"},
     {"a % Kommentar\n+ b", R"~("a + b")~"},
     {R"~(\displaystyle \mathbf{v} \cdot \boldsymbol{w})~", R"~("v ⋅ w")~"},
+    // A "(" raised as an atom opens no block for a later ")".
+    {"a(^x)^k", R"~("a" pow("x")("(") pow("k")(")"))~"},
+    {"((^x)^k", R"~(pow("k")(pow("x")("(")))~"},
 
     {R"~(\frac{1}{\foo})~", R"~(1:10 Unbekannter Befehl „\foo“.)~"},
     // Lines and columns count code units: beyond the BMP two, as in the editor.
