@@ -9,7 +9,8 @@
 
 // `levels` bounds the nesting of the text (the count of the characters that
 // can open a level will do); a text that cannot nest deeply is read right here.
-// False when no thread could be started: `work` has not run.
+// False when no thread could be started or memory ran out: `work` has not run
+// or has not finished.
 bool RunOnDeepStack(std::size_t levels, const std::function<void()>& work);
 
 // How many of `chars` `text` holds.

@@ -772,6 +772,9 @@ bool FormulaFromLatex(std::u16string_view text, TEntryCursor* cursor, TOwnedLine
     if (out == nullptr) error = TextErrorAt(text, 0, kTextNoMemory);
     read = out != nullptr;
   });
-  if (!ran) error = TTextError{kTextNoMemory, 0, 1, 1};
-  return read;
+  if (!ran) {
+    out.reset();
+    error = TTextError{kTextNoMemory, 0, 1, 1};
+  }
+  return read && ran;
 }

@@ -574,6 +574,9 @@ bool FormulaFromMathML(std::string_view xml, TEntryCursor* cursor, TOwnedLine& o
     if (out == nullptr) error = TTextError{kTextNoMemory, 0, 1, 1};
     read = out != nullptr;
   });
-  if (!ran) error = TTextError{kTextNoMemory, 0, 1, 1};
-  return read;
+  if (!ran) {
+    out.reset();
+    error = TTextError{kTextNoMemory, 0, 1, 1};
+  }
+  return read && ran;
 }

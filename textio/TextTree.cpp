@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "textio/FormulaText.h"
 #include "textio/TextError.h"
 #include "textio/Utf.h"
 
@@ -315,11 +316,10 @@ bool FillLine(TFormulaLine* line, const TTextSeq& seq) {
 
 }  // namespace
 
+// Owned while it fills: a text that runs out of memory leaves nothing behind.
 TFormulaLine* BuildLine(const TTextSeq& seq, TEntryCursor* cursor) {
-  TFormulaLine* line = CreateLine(cursor);
-  if (FillLine(line, seq)) return line;
-  freetheline(line);
-  return nullptr;
+  TOwnedLine line(CreateLine(cursor));
+  return FillLine(line.get(), seq) ? line.release() : nullptr;
 }
 
 namespace {

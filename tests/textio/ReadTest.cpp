@@ -3,10 +3,12 @@
 // or with the message and position it must be refused with.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <tuple>
 
 #include "tests/textio/TreeText.h"
+#include "textio/DeepStack.h"
 
 namespace {
 
@@ -199,6 +201,15 @@ TEST(ReadLimits, TooLargeAndTooDeepTextIsRefusedWithoutCrashing) {
   for (const auto& [form, text, message] : rows) {
     const std::string refused = Read(form, text);
     EXPECT_EQ(refused.substr(refused.find(' ') + 1), message);
+  }
+}
+
+// Running out of memory while reading ends the read, on the caller's stack as
+// on a thread of its own, instead of the program.
+TEST(ReadLimits, RunningOutOfMemoryEndsOnlyTheRead) {
+  for (std::size_t levels : {std::size_t{1}, std::size_t{5000}}) {
+    EXPECT_FALSE(RunOnDeepStack(levels, [] { throw std::bad_alloc(); })) << levels;
+    EXPECT_TRUE(RunOnDeepStack(levels, [] {})) << levels;
   }
 }
 
