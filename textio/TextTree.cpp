@@ -15,8 +15,10 @@ bool HasNonBlank(std::u16string_view text) {
   return std::any_of(text.begin(), text.end(), [](char16_t c) { return !IsBlank(c); });
 }
 
-// Start of the last code point of a non-empty text.
+// Start of the last code point; 0 for an empty text, such as the empty atom
+// that "\right." or an empty <mtext/> adds.
 std::size_t LastCodePoint(std::u16string_view text) {
+  if (text.empty()) return 0;
   std::size_t start = text.size() - 1;
   if (start > 0 && IsLowSurrogate(text[start])) --start;
   return start;

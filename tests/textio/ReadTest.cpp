@@ -83,6 +83,7 @@ const TReadCase kLatex[] = {
     // A "(" raised as an atom opens no block for a later ")".
     {"a(^x)^k", R"~("a" pow("x")("(") pow("k")(")"))~"},
     {"((^x)^k", R"~(pow("k")(pow("x")("(")))~"},
+    {R"~(\left){}\right.^x)~", R"~(")" "" pow("x")(""))~"},
 
     {R"~(\frac{1}{\foo})~", R"~(1:10 Unbekannter Befehl „\foo“.)~"},
     // Lines and columns count code units: beyond the BMP two, as in the editor.
