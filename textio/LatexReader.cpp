@@ -732,11 +732,19 @@ class TLatexReader {
 };
 
 // $…$, $$…$$, \(…\) and \[…\] around the whole input are no part of the formula.
+// An odd number of backslashes before `at` make its character a command, as
+// the blank of "\ " that the writer puts after a term's last blank.
+bool IsEscaped(std::u16string_view text, std::size_t at) {
+  std::size_t backslashes = 0;
+  while (backslashes < at && text[at - 1 - backslashes] == u'\\') ++backslashes;
+  return backslashes % 2 == 1;
+}
+
 std::pair<std::size_t, std::size_t> StripMathDelimiters(std::u16string_view text) {
   std::size_t begin = 0;
   std::size_t end = text.size();
   while (begin < end && IsLatexBlank(text[begin])) ++begin;
-  while (end > begin && IsLatexBlank(text[end - 1])) --end;
+  while (end > begin && IsLatexBlank(text[end - 1]) && !IsEscaped(text, end - 1)) --end;
   const std::u16string_view inner = text.substr(begin, end - begin);
   constexpr std::pair<std::u16string_view, std::u16string_view> kWrappers[] = {
       {u"$$", u"$$"}, {u"\\[", u"\\]"}, {u"\\(", u"\\)"}, {u"$", u"$"}};

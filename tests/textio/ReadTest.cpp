@@ -71,6 +71,8 @@ const TReadCase kLatex[] = {
     {"f'(x)", R"~("f'(x)")~"},
     {R"~(\cfrac{1}{1+\cfrac{1}{2}})~", R"~(frac("1")("1+" frac("1")("2")))~"},
     {R"~(10\,000)~", R"~("10 000")~"},
+    // The blank of a control space at the end is content, not an edge to trim.
+    {R"~(\Pi\ )~", R"~("Π ")~"},
     {R"~(\text{für alle }x)~", R"~("für alle x")~"},
     {"{a}{b}", R"~("a" "b")~"},
     {R"~(a\mathord{\sum}b)~", R"~("a∑b")~"},
