@@ -100,8 +100,7 @@ TDynaArray::~TDynaArray() {
 // A block of one step comes from the shelf while the program's own allocator
 // is in use; tests that replace the allocator see every block.
 void* TDynaArray::ObtainBlock(std::uint32_t bytes) const {
-  const bool shelved =
-      gAllocate == DefaultAllocate && bytes == std::uint64_t{growStep_} * elementSize_;
+  const bool shelved = gAllocate == DefaultAllocate && bytes == BlockSizeFor(1);
   void* block = shelved ? TBlockShelf::Instance().Take(bytes) : nullptr;
   return block != nullptr ? block : gAllocate(bytes);
 }
@@ -110,8 +109,7 @@ void* TDynaArray::ObtainBlock(std::uint32_t bytes) const {
 // Delete clears the slot it frees), so clearing the elements in use makes the
 // whole block zero again before it is shelved.
 void TDynaArray::ReleaseBlock() {
-  const bool shelvable =
-      gRelease == DefaultRelease && allocatedBytes_ == std::uint64_t{growStep_} * elementSize_;
+  const bool shelvable = gRelease == DefaultRelease && allocatedBytes_ == BlockSizeFor(1);
   if (shelvable) {
     std::memset(data_, 0,
                 std::min<std::size_t>(std::size_t{count_} * elementSize_, allocatedBytes_));

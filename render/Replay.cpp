@@ -54,9 +54,7 @@ class TReplayer {
   QPoint Scaled(std::int32_t x, std::int32_t y) const {
     return {x * options_.Scale, y * options_.Scale};
   }
-  // Both give the text's advance.
-  qreal DrawText(QPointF origin, const QString& text);
-  qreal DrawWords(QPointF origin, const QString& text);
+  void DrawWords(QPointF origin, const QString& text);
 
   QPainter& painter_;
   std::uint32_t background_;
@@ -99,19 +97,21 @@ void TReplayer::operator()(const TRecordedText& text) {
   }
   painter_.setFont(font.Font);
   painter_.setPen(color);
-  const qreal width = pdf_ ? DrawWords(origin, string) : DrawText(origin, string);
-  if (options_.Drawn != nullptr) options_.Drawn->push_back({text.Text, origin, width});
-}
-
-qreal TReplayer::DrawText(QPointF origin, const QString& text) {
-  painter_.drawText(origin, text);
-  return options_.Drawn != nullptr ? QFontMetricsF(painter_.font()).horizontalAdvance(text) : 0;
+  if (pdf_) {
+    DrawWords(origin, string);
+  } else {
+    painter_.drawText(origin, string);
+  }
+  if (options_.Drawn != nullptr) {
+    const qreal width = QFontMetricsF(painter_.font()).horizontalAdvance(string);
+    options_.Drawn->push_back({text.Text, origin, width});
+  }
 }
 
 // The PDF writer's text layer gives the space glyph the character it finds
 // first for it, a tab. Drawn word by word, each where the whole text put it,
 // the text needs no space glyph: readers see the gaps and give spaces.
-qreal TReplayer::DrawWords(QPointF origin, const QString& text) {
+void TReplayer::DrawWords(QPointF origin, const QString& text) {
   const QFontMetricsF metrics(painter_.font());
   qsizetype start = 0;
   while (start < text.size()) {
@@ -123,7 +123,6 @@ qreal TReplayer::DrawWords(QPointF origin, const QString& text) {
     }
     start = wordEnd + 1;
   }
-  return metrics.horizontalAdvance(text);
 }
 
 // Straight lines cover the same pixels as on screen, scaled; slanted ones run

@@ -55,7 +55,10 @@ constexpr std::u16string_view kTagNames[] = {
     u"msub",  u"msup",   u"msubsup", u"munder",    u"mover",      u"munderover",
     u"mfrac", u"msqrt",  u"mroot",   u"semantics", u"annotation", u"annotation-xml"};
 
-std::u16string_view U16View(QStringView text);
+std::u16string_view U16View(QStringView text) {
+  return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
+}
+std::u16string U16(QStringView text) { return std::u16string(U16View(text)); }
 
 TTag TagNamed(QStringView name) {
   const std::u16string_view chars = U16View(name);
@@ -88,19 +91,6 @@ struct TXmlElement {
   int Column = 1;
   std::size_t Offset = 0;
 };
-
-std::u16string_view U16View(QStringView text) {
-  return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
-}
-std::u16string U16(QStringView text) { return std::u16string(U16View(text)); }
-
-// Drops white space at both ends, as QString::trimmed does.
-void Trim(std::u16string& text) {
-  const auto isSpace = [](char16_t c) { return QChar::isSpace(c); };
-  const auto end = std::find_if_not(text.rbegin(), text.rend(), isSpace).base();
-  text.erase(end, text.end());
-  text.erase(text.begin(), std::find_if_not(text.begin(), text.end(), isSpace));
-}
 
 std::u16string NameOf(const TXmlElement& element) {
   return element.Tag == TTag::Other ? element.OtherName
@@ -161,7 +151,7 @@ class TXmlTreeReader {
     while (!reader_.atEnd()) {
       const auto kind = reader_.readNext();
       if (kind == QXmlStreamReader::EndElement) {
-        Trim(element.Text);
+        element.Text = U16(QStringView(element.Text).trimmed());
         return true;
       }
       if (kind == QXmlStreamReader::Characters || kind == QXmlStreamReader::EntityReference) {
