@@ -16,7 +16,7 @@ text=(tools/fuzz/FormulaTextFuzz.cpp textio/*.cpp model/*.cpp)
 # One function per target: builds it into $1.
 build_decode() { clang++ "${flags[@]}" tools/fuzz/DecodeFuzz.cpp "${model[@]}" -o "$1"; }
 build_json() {
-  clang++ "${flags[@]}" tools/fuzz/JsonFuzz.cpp tools/Json.cpp tools/DocJson.cpp textio/Utf.cpp \
+  clang++ "${flags[@]}" tools/fuzz/JsonFuzz.cpp tools/Json.cpp tools/DocJson.cpp \
     "${model[@]}" -o "$1"
 }
 build_picture() {

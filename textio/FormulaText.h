@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "model/FormulaTree.h"
-#include "textio/Utf.h"
+#include "model/Utf.h"
 
 // Longer input is refused before it is read (bytes of UTF-8 or of the file).
 inline constexpr std::size_t kMaxFormulaTextBytes = std::size_t{16} << 20;

@@ -4,7 +4,7 @@
 #include <iterator>
 #include <utility>
 
-#include "textio/Utf.h"
+#include "model/Utf.h"
 
 namespace {
 

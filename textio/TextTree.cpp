@@ -5,7 +5,7 @@
 
 #include "textio/FormulaText.h"
 #include "textio/TextError.h"
-#include "textio/Utf.h"
+#include "model/Utf.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "textio/Utf.h"
+#include "model/Utf.h"
 
 struct TJsonMember;
 

@@ -1,4 +1,4 @@
-#include "textio/Utf.h"
+#include "model/Utf.h"
 
 void AppendUtf8(char32_t code, std::string& out) {
   if (code < 0x80) {
