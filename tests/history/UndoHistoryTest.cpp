@@ -127,6 +127,9 @@ const THistoryCase kHistoryCases[] = {
     {"m1em2m3", 2, {3, 1, 0}, "Rand", ""},
     {"m1m0", 0, {0}, "", "", true},
     {"m1m0m2", 1, {2, 0}, "Rand", ""},
+    // A run that came back to where it began is closed: the next change of
+    // the field is a step of its own and leaves the finished step reachable.
+    {"m1em2m1m3", 2, {3, 1, 0}, "Rand", ""},
     // Only steps of the same name merge, and not across another step or an undo.
     {"m1n2", 2, {2, 1, 0}, "Farbe", ""},
     {"m1r2m3", 3, {3, 2, 1, 0}, "Rand", ""},
