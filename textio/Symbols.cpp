@@ -368,3 +368,20 @@ bool IsLetterLike(std::u16string_view chars) {
       u"\u2118";
   return (c >= 0x370 && c <= 0x3FF) || kLetterLike.find(c) != std::u16string_view::npos;
 }
+
+bool IsRelationSign(std::u16string_view atom) {
+  constexpr std::u16string_view kRelations =
+      u"=<>\u2260\u2264\u2265\u2248\u2261\u223C\u2245\u221D\u2192\u21D2\u21D4\u2208"
+      u"\u2209\u2282\u2286\u2283\u2287\u220B\u226A\u226B\u2243\u2190\u2194\u21D0\u21A6"
+      u"\u27F6\u27F9\u27FA\u2250\u2254\u2266\u2267\u2284\u2285";
+  return atom.size() == 1 && kRelations.find(atom[0]) != std::u16string_view::npos;
+}
+
+bool EndsBigOperand(std::u16string_view atom) {
+  return atom == u"," || atom == u";" || IsRelationSign(atom);
+}
+
+bool EndsFunctionOperand(std::u16string_view atom) {
+  return atom == u"+" || atom == u"-" || atom == u"\u2212" || atom == u"\u00B1" ||
+         atom == u"\u2213" || EndsBigOperand(atom);
+}

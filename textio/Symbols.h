@@ -21,3 +21,15 @@ std::optional<std::u16string_view> CharacterOfEntity(std::string_view name);
 // such a command and a letter only ends the command's name; after any other
 // command a blank is a blank, and "{}" ends the name.
 bool IsLetterLike(std::u16string_view chars);
+
+// Where an operand written without brackets ends, the same in both readers.
+// `atom` is one character (or surrogate pair) of term text, blanks trimmed.
+// = ≠ < > ≤ ≥ ≈ ≡ ∼ ≅ ∝ → ⇒ ⇔ ∈ ∉ ⊂ ⊆ and their kin.
+bool IsRelationSign(std::u16string_view atom);
+// The summand of ∑ and the integrand of ∫ end before a relation sign, a
+// comma or a semicolon (the LaTeX reader adds spacing commands and the
+// integral's differential).
+bool EndsBigOperand(std::u16string_view atom);
+// The argument of sin, log ... written without brackets ends before + − ±
+// ∓, a relation sign, a comma or a semicolon: "\sin 2x + 1" is sin(2x) + 1.
+bool EndsFunctionOperand(std::u16string_view atom);
