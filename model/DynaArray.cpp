@@ -6,6 +6,7 @@
 #include <iostream>
 #include <limits>
 #include <mutex>
+#include <new>
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -33,9 +34,15 @@ TBlockReleaser gRelease = DefaultRelease;
 // released during program exit still find it.
 class TBlockShelf {
  public:
-  static TBlockShelf& Instance() {
-    static auto* shelf = new TBlockShelf;
-    return *shelf;
+  // nullptr when there was no memory to make it: blocks then come from the
+  // allocator and go back to it.
+  static TBlockShelf* Instance() noexcept {
+    try {
+      static auto* shelf = new TBlockShelf;
+      return shelf;
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
   }
 
   void* Take(std::size_t bytes) {
@@ -47,12 +54,18 @@ class TBlockShelf {
     return block;
   }
 
-  // false when the block is not of the shelf's size or the shelf is full.
-  bool Put(void* block, std::size_t bytes) {
+  // false when the block is not of the shelf's size, the shelf is full or has
+  // no room left to note it: arrays are released in destructors, which must
+  // not throw.
+  bool Put(void* block, std::size_t bytes) noexcept {
     const std::lock_guard lock(mutex_);
     if (blocks_.empty() && bytes != blockBytes_) blockBytes_ = bytes;
     if (bytes != blockBytes_ || (blocks_.size() + 1) * bytes > kMaxShelvedBytes) return false;
-    blocks_.push_back(block);
+    try {
+      blocks_.push_back(block);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
     QM_POISON(block, bytes);
     return true;
   }
@@ -73,6 +86,15 @@ TAllocFailureReporter& Reporter() {
 
 }  // namespace
 
+// Telling the user is worth less than the failure itself: a reporter that
+// cannot make its message (no memory left for it) changes nothing.
+void ReportAllocFailure(std::uint64_t bytes) noexcept {
+  try {
+    Reporter()(AllocFailureText(bytes));
+  } catch (...) {  // NOLINT(bugprone-empty-catch): nothing more can be done
+  }
+}
+
 void SetBlockAllocator(TBlockAllocator allocate, TBlockReleaser release) {
   gAllocate = allocate;
   gRelease = release;
@@ -90,8 +112,15 @@ std::string AllocFailureText(std::uint64_t bytes) {
 TDynaArray::TDynaArray(std::uint32_t elementSize, void** cursorVar)
     : cursorVar_(cursorVar), elementSize_(elementSize) {}
 
+// The shared cursor may still point into this array's block; it must not be
+// left pointing into freed memory.
 TDynaArray::~TDynaArray() {
-  if (data_ != nullptr) ReleaseBlock();
+  if (data_ != nullptr) {
+    if (cursorVar_ != nullptr && *cursorVar_ >= data_ && *cursorVar_ < data_ + allocatedBytes_) {
+      *cursorVar_ = nullptr;
+    }
+    ReleaseBlock();
+  }
   data_ = nullptr;
   current_ = nullptr;
   currentIndex_ = -1;
@@ -101,7 +130,8 @@ TDynaArray::~TDynaArray() {
 // is in use; tests that replace the allocator see every block.
 void* TDynaArray::ObtainBlock(std::uint32_t bytes) const {
   const bool shelved = gAllocate == DefaultAllocate && bytes == BlockSizeFor(1);
-  void* block = shelved ? TBlockShelf::Instance().Take(bytes) : nullptr;
+  TBlockShelf* shelf = shelved ? TBlockShelf::Instance() : nullptr;
+  void* block = shelf != nullptr ? shelf->Take(bytes) : nullptr;
   return block != nullptr ? block : gAllocate(bytes);
 }
 
@@ -109,13 +139,14 @@ void* TDynaArray::ObtainBlock(std::uint32_t bytes) const {
 // Delete clears the slot it frees), so clearing the elements in use makes the
 // whole block zero again before it is shelved.
 void TDynaArray::ReleaseBlock() {
-  const bool shelvable = gRelease == DefaultRelease && allocatedBytes_ == BlockSizeFor(1);
+  const bool shelvable = release_ == DefaultRelease && allocatedBytes_ == BlockSizeFor(1);
   if (shelvable) {
     std::memset(data_, 0,
                 std::min<std::size_t>(std::size_t{count_} * elementSize_, allocatedBytes_));
-    if (TBlockShelf::Instance().Put(data_, allocatedBytes_)) return;
+    TBlockShelf* shelf = TBlockShelf::Instance();
+    if (shelf != nullptr && shelf->Put(data_, allocatedBytes_)) return;
   }
-  gRelease(data_);
+  release_(data_);
 }
 
 void TDynaArray::Publish(void* element) {
@@ -136,7 +167,7 @@ bool TDynaArray::Reallocate(std::uint64_t newBytes) {
           ? nullptr
           : static_cast<unsigned char*>(ObtainBlock(static_cast<std::uint32_t>(newBytes)));
   if (block == nullptr) {
-    Reporter()(AllocFailureText(newBytes));
+    ReportAllocFailure(newBytes);
     return false;
   }
   if (data_ != nullptr) {
@@ -144,6 +175,7 @@ bool TDynaArray::Reallocate(std::uint64_t newBytes) {
     ReleaseBlock();
   }
   data_ = block;
+  release_ = gRelease;
   allocatedBytes_ = static_cast<std::uint32_t>(newBytes);
   return true;
 }

@@ -26,6 +26,8 @@ void SetAllocFailureReporter(TAllocFailureReporter reporter);
 
 // "Error while trying to allocate N bytes of RAM. Not enough memory."
 std::string AllocFailureText(std::uint64_t bytes);
+// Tells the reporter that `bytes` could not be had; never throws.
+void ReportAllocFailure(std::uint64_t bytes) noexcept;
 
 class TDynaArray {
  public:
@@ -65,13 +67,17 @@ class TDynaArray {
   std::uint64_t BlockSizeFor(std::uint64_t n) const;
   bool Reallocate(std::uint64_t newBytes);
   void* ObtainBlock(std::uint32_t bytes) const;
-  // Releases data_ (and forgets nothing else: callers reset the fields).
+  // Releases data_ with the releaser of its allocator (and forgets nothing
+  // else: callers reset the fields).
   void ReleaseBlock();
   void Publish(void* element);
 
   void** cursorVar_;
   void* current_ = nullptr;
   unsigned char* data_ = nullptr;
+  // The releaser that belongs to the allocator data_ came from: a test may
+  // change the allocator while the array holds a block.
+  TBlockReleaser release_ = nullptr;
   std::uint32_t count_ = 0;
   std::int32_t currentIndex_ = -1;
   std::uint32_t allocatedBytes_ = 0;

@@ -1,6 +1,8 @@
 #include "model/FormulaTree.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 std::u16string_view TextOf(const std::u16string* text) {
   return text != nullptr ? std::u16string_view(*text) : std::u16string_view();
@@ -25,27 +27,35 @@ void ReleaseTexts(TFormulaEntry& entry) {
 }
 
 TFormulaLine* CreateLine(TEntryCursor* cursor) {
-  return new TFormulaLine(sizeof(TFormulaEntry), cursor);
+  auto* line = new (std::nothrow) TFormulaLine(sizeof(TFormulaEntry), cursor);
+  if (line == nullptr) ReportAllocFailure(sizeof(TFormulaLine));
+  return line;
 }
 
 TFormulaEntry* AppendTermEntry(TFormulaLine* line, std::u16string_view text) {
-  TFormulaEntry* entry = AsEntry(line->Append());
+  TFormulaEntry* entry = line != nullptr ? AsEntry(line->Append()) : nullptr;
   if (entry == nullptr) return nullptr;
   entry->IsFunction = 0;
   SetText(entry->Text1, text);
   return entry;
 }
 
+// The sub-sequences are made before the entry is added, so that no entry is
+// ever a function without its First.
 TFormulaEntry* AppendFunctionEntry(TFormulaLine* line, std::uint32_t kind) {
-  TFormulaEntry* entry = AsEntry(line->Append());
+  if (line == nullptr) return nullptr;
+  std::unique_ptr<TFormulaLine> first(CreateLine(line->CursorVar()));
+  std::unique_ptr<TFormulaLine> second;
+  if (first != nullptr && (kind == fkBruch || kind == fkPotenz)) {
+    second.reset(CreateLine(line->CursorVar()));
+    if (second == nullptr) return nullptr;
+  }
+  TFormulaEntry* entry = first != nullptr ? AsEntry(line->Append()) : nullptr;
   if (entry == nullptr) return nullptr;
   entry->IsFunction = 1;
   entry->Kind = kind;
-  entry->First = CreateLine(line->CursorVar());
-  if (kind == fkBruch || kind == fkPotenz) entry->Second = CreateLine(line->CursorVar());
-  // Creating the sub-sequences does not move the cursor, but keep the promise
-  // that the new entry is current explicitly.
-  line->Select(static_cast<std::int32_t>(line->Count() - 1));
+  entry->First = first.release();
+  entry->Second = second.release();
   return entry;
 }
 

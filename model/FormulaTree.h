@@ -55,8 +55,12 @@ std::u16string_view TextOf(const std::u16string* text);
 void SetText(std::u16string*& slot, std::u16string_view text);
 void ReleaseTexts(TFormulaEntry& entry);
 
+// A new empty line, or nullptr (after the allocation message) when there is
+// no memory for it, as a line that cannot grow reports.
 TFormulaLine* CreateLine(TEntryCursor* cursor);
-// Both return the new entry, or nullptr when the sequence could not grow.
+// Both return the new entry, or nullptr when the sequence (absent, too)
+// could not grow; a function whose sub-sequences could not be made is not
+// added at all.
 TFormulaEntry* AppendTermEntry(TFormulaLine* line, std::u16string_view text);
 TFormulaEntry* AppendFunctionEntry(TFormulaLine* line, std::uint32_t kind);
 // Releases a sequence with everything below it; an absent one is ignored.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -249,6 +250,36 @@ TEST_F(DynaArrayFailureTest, BlockSizeBeyondThirtyTwoBitsIsAFailureNotAWrap) {
   EXPECT_EQ(reports[0],
             "Error while trying to allocate 5000000000 bytes of RAM. Not enough memory.");
   EXPECT_EQ(huge.Count(), 0u);
+}
+
+// A block goes back through the releaser of the allocator it came from,
+// whatever allocator is installed by then; the shared cursor does not stay
+// in a freed block.
+int gCountedReleases = 0;
+void CountedRelease(void* block) {
+  ++gCountedReleases;
+  std::free(block);
+}
+
+TEST(DynaArrayOwnershipTest, ABlockGoesBackWhereItCameFromAndTakesTheCursorWithIt) {
+  gCountedReleases = 0;
+  void* cursor = nullptr;
+  void* elsewhere = &gCountedReleases;
+  SetBlockAllocator([](std::size_t bytes) { return std::calloc(1, bytes); }, CountedRelease);
+  auto* counted = new TDynaArray(8, &cursor);
+  counted->Append();
+  ResetBlockAllocator();
+  auto* plain = new TDynaArray(8, &cursor);
+  plain->Append();
+  delete counted;  // the cursor is in `plain`'s block: it stays
+  EXPECT_EQ(gCountedReleases, 1);
+  EXPECT_EQ(cursor, plain->At(0));
+  delete plain;
+  EXPECT_EQ(cursor, nullptr);
+  EXPECT_EQ(gCountedReleases, 1);
+  cursor = elsewhere;
+  { TDynaArray empty(8, &cursor); }
+  EXPECT_EQ(cursor, elsewhere);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "model/FormulaTree.h"
 
@@ -44,6 +46,33 @@ TEST_F(FormulaTreeTest, NewFunctionsHaveTheirSubSequences) {
     const bool twoParts = kind == fkBruch || kind == fkPotenz;
     EXPECT_EQ(e->Second != nullptr, twoParts) << "kind " << kind;
   }
+}
+
+// A function whose sub-sequences cannot be had is not added: the line stays
+// as it was, as when the line itself cannot grow.
+int gBlocksLeft = 0;
+TEST_F(FormulaTreeTest, AFunctionWithoutMemoryIsNotAddedAtAll) {
+  std::vector<std::string> reports;
+  SetAllocFailureReporter([&](const std::string& m) { reports.push_back(m); });
+  SetBlockAllocator(
+      [](std::size_t bytes) { return gBlocksLeft-- > 0 ? std::calloc(1, bytes) : nullptr; },
+      std::free);
+  gBlocksLeft = 0;
+  EXPECT_EQ(AppendFunctionEntry(RootLine, fkBruch), nullptr);
+  EXPECT_EQ(RootLine->Count(), 0u);
+  EXPECT_EQ(AppendTermEntry(nullptr, u"x"), nullptr);
+  EXPECT_EQ(AppendFunctionEntry(nullptr, fkBruch), nullptr);
+  gBlocksLeft = 1;
+  TFormulaEntry* fraction = AppendFunctionEntry(RootLine, fkBruch);
+  ASSERT_NE(fraction, nullptr);
+  EXPECT_EQ(AppendTermEntry(fraction->First, u"1"), nullptr);
+  EXPECT_EQ(fraction->First->Count(), 0u);
+  freetheline(RootLine);
+  RootLine = nullptr;
+  ResetBlockAllocator();
+  SetAllocFailureReporter([](const std::string&) {});
+  EXPECT_EQ(reports.size(), 2u);
+  EXPECT_EQ(CurrentEntry, nullptr);
 }
 
 TEST_F(FormulaTreeTest, TermEntryHoldsItsTextOnly) {
