@@ -78,6 +78,11 @@ class TByteReader {
     value = std::bit_cast<double>(std::uint64_t{high} << 32 | low);
     return true;
   }
+  bool Skip(std::uint64_t size) {
+    if (Remaining() < size) return false;
+    pos_ += static_cast<std::size_t>(size);
+    return true;
+  }
   bool Bytes(std::size_t size, std::string& out) {
     if (Remaining() < size) return false;
     out.assign(reinterpret_cast<const char*>(bytes_.data() + pos_), size);

@@ -1,18 +1,31 @@
 // The reader: builds a fresh tree and hands it over only when the whole
 // document has been read, so a damaged file never leaves half a formula.
+#include <cmath>
 #include <memory>
 #include <new>
 #include <utility>
 
 #include "docfile/ByteStream.h"
 #include "docfile/DocFile.h"
+#include "model/BlockBudget.h"
 
 namespace {
 
+// The reader goes through the bytes twice. The first pass checks the whole
+// document and counts the record blocks its tree will hold, allocating
+// nothing, so that a damaged or too large document is refused before any of
+// it is built; the second pass builds it.
+enum class TPass { Check, Build };
+
 class TDocumentDecoder {
  public:
-  TDocumentDecoder(std::span<const std::uint8_t> bytes, TEntryCursor* cursor, TLayoutImage layout)
-      : in_(bytes), cursor_(cursor), layout_(layout), imageBytes_(RecordImageBytes(layout)) {}
+  TDocumentDecoder(std::span<const std::uint8_t> bytes, TEntryCursor* cursor, TLayoutImage layout,
+                   TPass pass)
+      : in_(bytes),
+        cursor_(cursor),
+        layout_(layout),
+        imageBytes_(RecordImageBytes(layout)),
+        building_(pass == TPass::Build) {}
   ~TDocumentDecoder() { freetheline(root_); }
   TDocumentDecoder(const TDocumentDecoder&) = delete;
   TDocumentDecoder& operator=(const TDocumentDecoder&) = delete;
@@ -34,20 +47,27 @@ class TDocumentDecoder {
     if (presence == 0) return true;
     if (depth > kMaxNestingDepth) return Fail(kTooDeep);
     std::int32_t count = 0;
-    if (!in_.I32(count)) return Fail(kReadBeyondEnd);
-    slot = CreateLine(cursor_);
+    // The writer never writes a negative count: such a file is damaged.
+    if (!in_.I32(count) || count < 0) return Fail(kReadBeyondEnd);
     // A count the rest of the file cannot hold is refused before anything
     // grows, so a forged count costs neither memory nor time.
     // The smallest entry block: the record image and two empty texts.
-    if (count > 0 && static_cast<std::size_t>(count) > in_.Remaining() / (imageBytes_ + 8)) {
+    if (static_cast<std::size_t>(count) > in_.Remaining() / (imageBytes_ + 8)) {
       return Fail(kReadBeyondEnd);
     }
-    // The whole block at once: growing it step by step would copy a long
-    // line over and over.
-    if (count > 0 && !slot->Reserve(static_cast<std::uint32_t>(count))) return Fail(kOutOfMemory);
+    if (!budget_.TakeSequence(static_cast<std::uint32_t>(count))) return Fail(kTooManyBlocks);
+    if (building_ && !MakeLine(slot, static_cast<std::uint32_t>(count))) return false;
     for (std::int32_t i = 0; i < count; ++i) {
-      if (!ReadEntry(*slot, depth)) return false;
+      if (!ReadEntry(slot, depth)) return false;
     }
+    return true;
+  }
+
+  // The whole block at once: growing it step by step would copy a long
+  // line over and over.
+  bool MakeLine(TFormulaLine*& slot, std::uint32_t count) {
+    slot = CreateLine(cursor_);
+    if (slot == nullptr || !slot->Reserve(count)) return Fail(kOutOfMemory);
     return true;
   }
 
@@ -59,16 +79,18 @@ class TDocumentDecoder {
       return Fail(kReadBeyondEnd);
     }
     if (font.Name.size() > kMaxFaceNameBytes) font.Name.resize(kMaxFaceNameBytes);
-    return true;
+    return StoredFontDrawable(font) || Fail(kReadBeyondEnd);
   }
 
   bool ReadColorAndMargin(std::uint32_t& background, double& margin) {
     if (!in_.U32(background) || !in_.F64(margin)) return Fail(kReadBeyondEnd);
-    return true;
+    return std::isfinite(margin) || Fail(kReadBeyondEnd);
   }
 
-  bool ReadEntry(TFormulaLine& line, int depth) {
-    TFormulaEntry* entry = AsEntry(line.Append());
+  // The first pass reads each record into a scratch entry: nothing of it is kept.
+  bool ReadEntry(TFormulaLine* line, int depth) {
+    TFormulaEntry scratch{};
+    TFormulaEntry* entry = building_ ? AsEntry(line->Append()) : &scratch;
     if (entry == nullptr) return Fail(kOutOfMemory);
     if (!ReadRecordImage(*entry) || !ReadText(entry->Text1) || !ReadText(entry->Text2)) {
       return false;
@@ -96,8 +118,10 @@ class TDocumentDecoder {
     std::int32_t length = 0;
     if (!in_.I32(length)) return Fail(kReadBeyondEnd);
     if (length <= 0) return true;
+    const auto units = static_cast<std::size_t>(length);
+    if (!building_) return in_.Skip(2 * std::uint64_t{units}) || Fail(kReadBeyondEnd);
     auto text = std::make_unique<std::u16string>();
-    if (!in_.Utf16(static_cast<std::size_t>(length), *text)) return Fail(kReadBeyondEnd);
+    if (!in_.Utf16(units, *text)) return Fail(kReadBeyondEnd);
     slot = text.release();
     return true;
   }
@@ -111,6 +135,8 @@ class TDocumentDecoder {
   TEntryCursor* cursor_;
   TLayoutImage layout_;
   std::size_t imageBytes_;
+  bool building_;
+  TBlockBudget budget_;
   TFormulaLine* root_ = nullptr;  // owned until handed over
   std::string error_;
 };
@@ -141,12 +167,14 @@ bool CommitDocument(TEntryCursor* cursor, TDocument& out, std::string& error,
 bool DecodeDocument(std::span<const std::uint8_t> bytes, TEntryCursor* cursor, TDocument& out,
                     std::string& error, TLayoutImage layout) {
   return CommitDocument(cursor, out, error, [&](TDocument& fresh, std::string& message) {
-    TDocumentDecoder decoder(bytes, cursor, layout);
-    if (!decoder.ReadDocument(fresh)) {
-      message = decoder.Error();
-      return false;
+    for (const TPass pass : {TPass::Check, TPass::Build}) {
+      TDocumentDecoder decoder(bytes, cursor, layout, pass);
+      if (!decoder.ReadDocument(fresh)) {
+        message = decoder.Error();
+        return false;
+      }
+      fresh.Root = decoder.ReleaseRoot();
     }
-    fresh.Root = decoder.ReleaseRoot();
     return true;
   });
 }

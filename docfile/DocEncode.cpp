@@ -1,9 +1,11 @@
 // The writer: the whole document into memory, so that the file gets it in
 // one write.
 #include <algorithm>
+#include <cmath>
 
 #include "docfile/ByteStream.h"
 #include "docfile/DocFile.h"
+#include "model/BlockBudget.h"
 
 namespace {
 
@@ -81,20 +83,23 @@ constexpr std::uint64_t kFontFixedBytes = 16;
 constexpr std::uint64_t kColorAndMarginBytes = 12;
 
 // Depth as the reader counts it: the root sequence is 0. Returns false at
-// the first present sequence the reader would refuse as too deep.
-bool MeasureLine(const TFormulaLine* line, int depth, TLayoutImage layout, std::uint64_t& bytes) {
+// the first present sequence the reader would refuse as too deep. The
+// blocks are counted as the reader counts them.
+bool MeasureLine(const TFormulaLine* line, int depth, TLayoutImage layout, std::uint64_t& bytes,
+                 TBlockBudget& blocks) {
   if (line == nullptr) {
     bytes += kAbsentLineBytes;
     return true;
   }
   if (depth > kMaxNestingDepth) return false;
   bytes += kLineHeadBytes;
+  blocks.TakeSequence(line->Count());
   for (std::uint32_t i = 0; i < line->Count(); ++i) {
     const TFormulaEntry& entry = *EntryAt(*line, i);
     bytes += RecordImageBytes(layout) + 2 * kTextLengthBytes +
              2 * (TextOf(entry.Text1).size() + TextOf(entry.Text2).size());
-    if (entry.IsFunction == 1 && (!MeasureLine(entry.First, depth + 1, layout, bytes) ||
-                                  !MeasureLine(entry.Second, depth + 1, layout, bytes))) {
+    if (entry.IsFunction == 1 && (!MeasureLine(entry.First, depth + 1, layout, bytes, blocks) ||
+                                  !MeasureLine(entry.Second, depth + 1, layout, bytes, blocks))) {
       return false;
     }
   }
@@ -103,7 +108,9 @@ bool MeasureLine(const TFormulaLine* line, int depth, TLayoutImage layout, std::
 
 TDocumentMeasure Measure(const TFormulaLine* root, const TStoredFont& font, TLayoutImage layout) {
   TDocumentMeasure measure;
-  measure.TooDeep = !MeasureLine(root, 0, layout, measure.Bytes);
+  TBlockBudget blocks;
+  measure.TooDeep = !MeasureLine(root, 0, layout, measure.Bytes, blocks);
+  measure.TooManyBlocks = blocks.Exhausted();
   measure.Bytes +=
       kFontFixedBytes + std::min(font.Name.size(), kMaxFaceNameBytes) + kColorAndMarginBytes;
   return measure;
@@ -119,8 +126,10 @@ bool CheckDocumentForWriting(const TDocument& document, std::string& error) {
   const TDocumentMeasure measure = MeasureDocument(document);
   if (measure.TooDeep) {
     error = kTooDeepToSave;
-  } else if (measure.Bytes > kMaxDocumentFileBytes) {
+  } else if (measure.Bytes > kMaxDocumentFileBytes || measure.TooManyBlocks) {
     error = kTooLargeToSave;
+  } else if (!std::isfinite(document.Margin) || !StoredFontDrawable(document.Font)) {
+    error = kNotStorable;
   } else {
     return true;
   }

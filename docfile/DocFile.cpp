@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <limits>
 
 namespace {
 
@@ -16,6 +18,12 @@ std::int32_t StoredPointSize(const TStoredFont& stored) {
 }
 
 }  // namespace
+
+bool StoredFontDrawable(const TStoredFont& font) {
+  constexpr std::int64_t kLargestHeight = std::numeric_limits<std::int32_t>::max();
+  const std::int64_t size = std::llabs(std::int64_t{font.Size});
+  return font.PixelsPerInch > 0 && size * kScreenPixelsPerInch / 72 <= kLargestHeight;
+}
 
 TFontDesc FontFromStored(const TStoredFont& stored) {
   TFontDesc font;

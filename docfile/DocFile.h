@@ -32,6 +32,10 @@ struct TStoredFont {
   bool operator==(const TStoredFont&) const = default;
 };
 
+// Whether the editor could have written this font: a resolution above zero
+// and a size whose pixel height fits the 32-bit arithmetic of the picture.
+bool StoredFontDrawable(const TStoredFont& font);
+
 // The font as the screen document uses it: same point size at 96 ppi.
 TFontDesc FontFromStored(const TStoredFont& stored);
 TStoredFont StoredFromFont(const TFontDesc& font);
@@ -65,6 +69,12 @@ inline constexpr const char* kTooDeepToSave =
     "Das Dokument ist zu tief verschachtelt zum Speichern (mehr als 1000 Ebenen).";
 inline constexpr const char* kOutOfMemory =
     "Die Datei konnte nicht gelesen werden: nicht genug Arbeitsspeicher.";
+// The record blocks of its tree would pass the budget (model/BlockBudget.h).
+inline constexpr const char* kTooManyBlocks =
+    "Die Formel ist zu groß: sie bräuchte mehr als 256 MiB Arbeitsspeicher.";
+inline constexpr const char* kNotStorable =
+    "Das Dokument kann nicht gespeichert werden: sein Rand ist keine Zahl oder seine Schrift "
+    "nicht darstellbar.";
 
 // Larger files are refused before anything is allocated for them.
 inline constexpr std::uint64_t kMaxDocumentFileBytes = 256ull << 20;
@@ -100,15 +110,19 @@ std::vector<std::uint8_t> EncodeDocument(const TFormulaLine* root, const TStored
 std::vector<std::uint8_t> EncodeDocument(const TDocument& document);
 
 // The length of the file EncodeDocument would make, found without making
-// it, and whether a sequence lies deeper than the reader accepts (the walk
-// stops there, so Bytes is then only a lower bound).
+// it, whether a sequence lies deeper than the reader accepts (the walk
+// stops there, so Bytes is then only a lower bound), and whether its record
+// blocks pass the reader's budget.
 struct TDocumentMeasure {
   std::uint64_t Bytes = 0;
   bool TooDeep = false;
+  bool TooManyBlocks = false;
 };
 TDocumentMeasure MeasureDocument(const TDocument& document);
-// The writer refuses what the reader would refuse (size and depth), before
-// anything is encoded or written: kTooLargeToSave or kTooDeepToSave.
+// The writer refuses what the reader would refuse (size, blocks, depth, a
+// margin that is no finite number, a font that cannot be drawn), before
+// anything is encoded or written: kTooLargeToSave, kTooDeepToSave or
+// kNotStorable.
 bool CheckDocumentForWriting(const TDocument& document, std::string& error);
 
 // Parses a whole file's bytes. On success `out` owns a new tree bound to
@@ -146,6 +160,11 @@ bool WriteFilesTogether(const std::vector<TFileToWrite>& files, const TWriteRepo
 // Reads the whole file; `bytes` is only replaced on success.
 bool ReadDocumentFile(const std::string& path, std::vector<std::uint8_t>& bytes,
                       std::string& error);
+
+// Whether a file just read may be opened as the document: it must be
+// writable, unless it is a picture that only lends its formula
+// (kCannotOpen in `error` when not).
+bool WritableUnlessPicture(const std::string& path, bool fromPicture, std::string& error);
 
 // The margin as the editor takes it over: into 0..1000, halves to even.
 std::int32_t MarginFromStored(double stored);

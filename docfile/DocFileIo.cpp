@@ -42,3 +42,10 @@ bool ReadDocumentFile(const std::string& path, std::vector<std::uint8_t>& bytes,
   bytes = std::move(content);
   return true;
 }
+
+// A document is opened to be saved again, so one that cannot be written (a
+// read-only file, for instance) is not opened. A picture only lends its formula.
+bool WritableUnlessPicture(const std::string& path, bool fromPicture, std::string& error) {
+  if (fromPicture || ::access(path.c_str(), W_OK) == 0) return true;
+  return Fail(error, kCannotOpen);
+}

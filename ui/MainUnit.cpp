@@ -1,7 +1,5 @@
 #include "ui/MainUnit.h"
 
-#include <unistd.h>
-
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -57,14 +55,6 @@ constexpr int kStatusMillis = 8000;
 const QString kOpenQuestion = "Die Datei wurde noch nicht gespeichert. Wollen Sie jetzt speichern?";
 
 std::string ToLocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
-// A document is opened to be saved again, so one that cannot be written (a
-// read-only file, for instance) is not opened. A picture only lends its formula.
-bool WritableUnlessPicture(const std::string& path, bool fromPicture, std::string& error) {
-  if (fromPicture || ::access(path.c_str(), W_OK) == 0) return true;
-  error = kCannotOpen;
-  return false;
-}
 
 }  // namespace
 

@@ -1,9 +1,11 @@
 // The reader on files that no writer of ours makes: old, odd, damaged and hostile ones.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <random>
 
 #include "docfile/DocFile.h"
 #include "tests/docfile/DocTestSupport.h"
@@ -50,8 +52,6 @@ INSTANTIATE_TEST_SUITE_P(
         TOddFileCase{"root presence word 0 opens as no formula", TBytes().U32(0).Tail().Get(), "-"},
         TOddFileCase{"any non-zero presence word means present",
                      TBytes().U32(7).U32(0).Tail().Get(), "[]"},
-        TOddFileCase{"a negative count means no entries", TBytes().U32(1).U32(-5).Tail().Get(),
-                     "[]"},
         TOddFileCase{"a negative text length means the empty text",
                      TBytes().U32(1).U32(1).Image(0, 0).U32(-2).U32(0).Tail().Get(),
                      "[(0 0 '' ''" + kBlankLayout + ")]"},
@@ -249,6 +249,14 @@ TEST_P(HostileFileTest, IsRefusedWithoutTouchingTheTarget) {
   EXPECT_EQ(read.doc.Margin, 33);
 }
 
+// An empty formula with the given resolution, point size and margin.
+std::vector<std::uint8_t> WithFont(std::int32_t pixelsPerInch, std::int32_t size, double margin) {
+  TStoredFont font;
+  font.PixelsPerInch = pixelsPerInch;
+  font.Size = size;
+  return EncodeDocument(nullptr, font, kWhite, margin);
+}
+
 std::vector<std::uint8_t> Padded(TBytes bytes, std::size_t size) {
   return bytes.Zeros(size - bytes.Get().size()).Get();
 }
@@ -286,7 +294,22 @@ INSTANTIATE_TEST_SUITE_P(
                          }())
                          .Get(),
                      kReadBeyondEnd},
-        THostileCase{"an empty file", {}, kReadBeyondEnd}),
+        THostileCase{"an empty file", {}, kReadBeyondEnd},
+        // What no writer of the editor could have written reads as damaged.
+        THostileCase{"a negative count", TBytes().U32(1).U32(-5).Tail().Get(), kReadBeyondEnd},
+        THostileCase{
+            "a negative sub-sequence count",
+            TBytes().U32(1).U32(1).Image(1, 0).U32(0).U32(0).U32(1).U32(-1).U32(0).Tail().Get(),
+            kReadBeyondEnd},
+        THostileCase{"a margin that is no number",
+                     WithFont(kScreenPixelsPerInch, 10, std::nan("")), kReadBeyondEnd},
+        THostileCase{"an infinite margin",
+                     WithFont(kScreenPixelsPerInch, 10, -std::numeric_limits<double>::infinity()),
+                     kReadBeyondEnd},
+        THostileCase{"zero pixels per inch", WithFont(0, 10, 20), kReadBeyondEnd},
+        THostileCase{"negative pixels per inch", WithFont(-96, 10, 20), kReadBeyondEnd},
+        THostileCase{"a size whose pixel height passes 32 bits",
+                     WithFont(kScreenPixelsPerInch, -1676190048, 20), kReadBeyondEnd}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST(DocReaderTest, EveryTruncationIsAnErrorAndLeavesTheTargetAlone) {
@@ -314,6 +337,92 @@ TEST(DocReaderTest, EveryTruncationIsAnErrorAndLeavesTheTargetAlone) {
   ASSERT_TRUE(DecodeDocument(bytes, open, target, error)) << error;
   EXPECT_NE(target.Root, sample) << "the old tree is released, ASan tells if not";
   target.Release();
+}
+
+// Values that an old document may hold, odd as they are, still open.
+TEST(DocReaderTest, OddButPossibleFontsAndMarginsOpen) {
+  const struct {
+    std::int32_t pixelsPerInch, size;
+    double margin;
+  } kCases[] = {{1, 0, 20}, {96, -13, 20}, {96, 1610612735, 20}, {600, 10, -1.3e72}, {96, 10, 1e300}};
+  for (const auto& c : kCases) {
+    TDecoded read;
+    Decode(WithFont(c.pixelsPerInch, c.size, c.margin), read);
+    EXPECT_TRUE(read.ok) << c.pixelsPerInch << " ppi, " << c.size << " pt, margin " << c.margin;
+  }
+}
+
+// Random bytes are no document: the first count or length of such a file
+// is almost never one the rest of it could hold.
+TEST(DocReaderTest, RandomBytesAlmostNeverOpen) {
+  std::mt19937 random(20261207);
+  std::uniform_int_distribution<int> length(0, 4096);
+  std::uniform_int_distribution<int> byte(0, 255);
+  int opened = 0;
+  for (int file = 0; file < 1000; ++file) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length(random)));
+    for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>(byte(random));
+    TDecoded read;
+    Decode(bytes, read);
+    opened += read.ok ? 1 : 0;
+  }
+  EXPECT_LE(opened, 1);
+}
+
+// A small file can describe a tree of far more record blocks than its own
+// size: each of its sequences holds a block of 100 records. Such a file is
+// refused from its counts alone, before a single block is allocated.
+int gBlocks = 0;
+void* CountingAllocate(std::size_t bytes) {
+  ++gBlocks;
+  return std::calloc(1, bytes);
+}
+
+void AppendPowers(TBytes& bytes, int depth) {
+  if (depth == 0) {
+    bytes.Image(0, 0).U32(0).U32(0);
+    return;
+  }
+  bytes.Image(1, fkPotenz).U32(0).U32(0);
+  for (int part = 0; part < 2; ++part) {
+    bytes.U32(1).U32(1);
+    AppendPowers(bytes, depth - 1);
+  }
+}
+
+TEST(DocReaderTest, ADocumentOfTooManyBlocksIsRefusedBeforeAnyIsMade) {
+  // 23 trees of 1023 powers each: under 4 MiB, some 300 MB of blocks.
+  TBytes bytes;
+  bytes.U32(1).U32(23);
+  for (int tree = 0; tree < 23; ++tree) AppendPowers(bytes, 10);
+  const std::vector<std::uint8_t> document = bytes.Tail().Get();
+  ASSERT_LT(document.size(), std::size_t{4} << 20);
+
+  gBlocks = 0;
+  SetBlockAllocator(CountingAllocate, std::free);
+  const auto start = std::chrono::steady_clock::now();
+  TDecoded read;
+  Decode(document, read);
+  const auto took = std::chrono::steady_clock::now() - start;
+  ResetBlockAllocator();
+  EXPECT_FALSE(read.ok);
+  EXPECT_EQ(read.error, kTooManyBlocks);
+  EXPECT_EQ(gBlocks, 0);
+  EXPECT_LT(took, std::chrono::seconds(1));
+}
+
+// The writer refuses what the reader would refuse as damaged.
+TEST(DocWriterLimitTest, RefusesAMarginOrFontNoReaderTakes) {
+  TDocument document;
+  std::string error;
+  document.Margin = std::nan("");
+  EXPECT_FALSE(CheckDocumentForWriting(document, error));
+  EXPECT_EQ(error, kNotStorable);
+  document.Margin = 20;
+  document.Font.PixelsPerInch = 0;
+  EXPECT_FALSE(CheckDocumentForWriting(document, error));
+  document.Font.PixelsPerInch = 96;
+  EXPECT_TRUE(CheckDocumentForWriting(document, error)) << error;
 }
 
 // Fails every block allocation after the first `gAllowed` ones.
