@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 
+#include <exception>
 #include <new>
 
 namespace {
@@ -14,23 +15,37 @@ constexpr std::size_t kShallowLevels = 1000;
 struct TJob {
   const std::function<void()>* Work;
   bool Done = false;
+  // Any other failure of the work, carried back to the caller's thread.
+  std::exception_ptr Failure;
 };
 
-// Running out of memory ends the work like a thread that cannot start: no
-// exception may leave a thread of its own, and the reader says so instead.
-bool RunCatchingNoMemory(const std::function<void()>& work) {
+// Running out of memory ends the work like a thread that cannot start, and
+// the reader says so. Any other failure goes to the caller as it is, on
+// whichever thread the work ran: no exception may leave a thread of its own.
+void RunCatching(TJob& job) {
   try {
-    work();
-    return true;
+    (*job.Work)();
+    job.Done = true;
   } catch (const std::bad_alloc&) {
-    return false;
+    job.Done = false;
+  } catch (...) {
+    job.Failure = std::current_exception();
   }
 }
 
 void* RunJob(void* job) {
-  auto* running = static_cast<TJob*>(job);
-  running->Done = RunCatchingNoMemory(*running->Work);
+  RunCatching(*static_cast<TJob*>(job));
   return nullptr;
+}
+
+bool StartAndJoin(TJob& job) {
+  pthread_attr_t attributes;
+  if (pthread_attr_init(&attributes) != 0) return false;
+  pthread_t thread;
+  const bool started = pthread_attr_setstacksize(&attributes, kStackBytes) == 0 &&
+                       pthread_create(&thread, &attributes, RunJob, &job) == 0;
+  pthread_attr_destroy(&attributes);
+  return started && pthread_join(thread, nullptr) == 0;
 }
 
 }  // namespace
@@ -38,13 +53,12 @@ void* RunJob(void* job) {
 // A plain thread: a Qt thread would also set up an event dispatcher, which
 // costs more than reading a formula of thousands of entries.
 bool RunOnDeepStack(std::size_t levels, const std::function<void()>& work) {
-  if (levels <= kShallowLevels) return RunCatchingNoMemory(work);
-  pthread_attr_t attributes;
-  if (pthread_attr_init(&attributes) != 0) return false;
-  TJob job{&work};
-  pthread_t thread;
-  const bool started = pthread_attr_setstacksize(&attributes, kStackBytes) == 0 &&
-                       pthread_create(&thread, &attributes, RunJob, &job) == 0;
-  pthread_attr_destroy(&attributes);
-  return started && pthread_join(thread, nullptr) == 0 && job.Done;
+  TJob job{&work, false, nullptr};
+  if (levels <= kShallowLevels) {
+    RunCatching(job);
+  } else if (!StartAndJoin(job)) {
+    return false;
+  }
+  if (job.Failure) std::rethrow_exception(job.Failure);
+  return job.Done;
 }

@@ -10,7 +10,8 @@
 // `levels` bounds the nesting of the text (the count of the characters that
 // can open a level will do); a text that cannot nest deeply is read right here.
 // False when no thread could be started or memory ran out: `work` has not run
-// or has not finished.
+// or has not finished. Any other exception of `work` is thrown again here, on
+// the caller's thread, wherever `work` ran.
 bool RunOnDeepStack(std::size_t levels, const std::function<void()>& work);
 
 // How many of `chars` `text` holds.

@@ -5,18 +5,23 @@
 #include <QPalette>
 #include <algorithm>
 #include <atomic>
+#include <exception>
+#include <functional>
 #include <new>
 #include <span>
 #include <thread>
+#include <utility>
 
 #include "tools/CliPaint.h"
 
 namespace {
 
 constexpr const char* kOutOfMemory = "Nicht genug Arbeitsspeicher für das Bild.";
+constexpr const char* kPaintFailed = "Das Bild konnte nicht erstellt werden.";
 
 // The picture carries the document as it was read, before the paint filled
-// in its layout fields.
+// in its layout fields. No exception may leave a worker thread: any failure
+// is carried back with the result.
 TRenderResult RenderOne(const TRenderJob& job) {
   TRenderResult result;
   try {
@@ -24,10 +29,34 @@ TRenderResult RenderOne(const TRenderJob& job) {
     TPicture picture = PaintAsEditor(*job.Document, job.Cursor);
     picture.Document = std::move(document);
     if (!EncodePicture(picture, job.Options, result.Bytes, result.Error)) result.Bytes.clear();
-  } catch (const std::bad_alloc&) {
-    result = {QByteArray(), kOutOfMemory};
+  } catch (...) {
+    result = {QByteArray(), std::string(), std::current_exception()};
   }
   return result;
+}
+
+// The message for a failure carried back from a worker, made on the
+// calling thread.
+std::string FailureText(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::bad_alloc&) {
+    return kOutOfMemory;
+  } catch (const std::exception& e) {
+    return std::string(kPaintFailed) + " (" + e.what() + ")";
+  } catch (...) {
+    return kPaintFailed;
+  }
+}
+
+// As many workers as can be started, up to `wanted`; the caller's thread
+// works too, so none at all still makes every picture.
+void StartWorkers(std::vector<std::thread>& workers, std::size_t wanted,
+                  const std::function<void()>& work) {
+  try {
+    while (workers.size() < wanted) workers.emplace_back(work);
+  } catch (const std::exception&) {  // NOLINT(bugprone-empty-catch): fewer workers will do
+  }
 }
 
 }  // namespace
@@ -45,9 +74,13 @@ std::vector<TRenderResult> RenderPictures(const std::vector<TRenderJob>& jobs) {
   const std::size_t threads =
       std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), jobs.size());
   std::vector<std::thread> workers;
-  for (std::size_t t = 1; t < threads; ++t) workers.emplace_back(work);
+  workers.reserve(threads);
+  StartWorkers(workers, threads - 1, work);
   work();
   for (std::thread& worker : workers) worker.join();
+  for (TRenderResult& result : results) {
+    if (result.Failure) result.Error = FailureText(std::exchange(result.Failure, nullptr));
+  }
   return results;
 }
 

@@ -3,11 +3,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <exception>
 #include <string>
 #include <vector>
 
 #include "docfile/DocFile.h"
-#include "render/Export.h"
+#include "export/Export.h"
 
 // One picture to make: the document (opened, owned by the caller) and where
 // and how its picture goes.
@@ -22,6 +23,9 @@ struct TRenderJob {
 struct TRenderResult {
   QByteArray Bytes;
   std::string Error;
+  // While the batch runs: the failure a worker carries back, turned into
+  // Error on the calling thread.
+  std::exception_ptr Failure;
 };
 
 // Paints and encodes every job, each document on a core of its own; the

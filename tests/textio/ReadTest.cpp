@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 
@@ -208,11 +209,15 @@ TEST(ReadLimits, TooLargeAndTooDeepTextIsRefusedWithoutCrashing) {
 }
 
 // Running out of memory while reading ends the read, on the caller's stack as
-// on a thread of its own, instead of the program.
+// on a thread of its own, instead of the program; any other failure reaches
+// the caller as it is, from either.
 TEST(ReadLimits, RunningOutOfMemoryEndsOnlyTheRead) {
   for (std::size_t levels : {std::size_t{1}, std::size_t{5000}}) {
     EXPECT_FALSE(RunOnDeepStack(levels, [] { throw std::bad_alloc(); })) << levels;
     EXPECT_TRUE(RunOnDeepStack(levels, [] {})) << levels;
+    EXPECT_THROW(RunOnDeepStack(levels, [] { throw std::length_error("deep"); }),
+                 std::length_error)
+        << levels;
   }
 }
 
