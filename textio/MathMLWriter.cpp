@@ -17,10 +17,11 @@ bool IsLetter(char16_t c) {
          (c >= 0x400 && c <= 0x4FF);
 }
 
-// Read back as something else when written as an operator.
+// Read back as something else when written as an operator: bars, the signs
+// of sums and integrals, the typographic operators, the invisible ones.
 bool NeedsText(char16_t c) {
-  return c == u'|' || c == u'\u2211' || c == u'\u222B' || c == u'\u00D7' || c == u'\u2212' ||
-         c == u'\u2215' || (c >= 0x2061 && c <= 0x2064);
+  return c == u'|' || c == u'\u2223' || c == u'\u2225' || c == u'\u2211' || c == u'\u222B' ||
+         c == u'\u00D7' || c == u'\u2212' || c == u'\u2215' || (c >= 0x2061 && c <= 0x2064);
 }
 
 std::u16string_view OperatorOf(char16_t c) {
@@ -50,19 +51,30 @@ class TMathMLWriter {
   }
 
  private:
+  // A term's tokens stand in the row itself, as math programs expect of an
+  // operator and its operands; only a term right after another term gets a
+  // row of its own, which keeps the two apart when read back.
   void WriteEntries(const TFormulaLine* line) {
     if (line == nullptr) return;
+    bool afterTerm = false;
     for (std::uint32_t i = 0; i < line->Count(); ++i) {
       const TFormulaEntry& entry = *EntryAt(*line, i);
       if (entry.IsFunction == 0) {
-        // An empty <mrow> would be read as nothing at all.
-        out_ += TextOf(entry.Text1).empty() ? u"<mrow><mtext></mtext>" : u"<mrow>";
-        WriteTokens(TextOf(entry.Text1));
-        out_ += u"</mrow>";
+        WriteTerm(TextOf(entry.Text1), afterTerm);
+        afterTerm = true;
       } else if (entry.IsFunction == 1) {
         WriteFunction(entry);
+        afterTerm = false;
       }
     }
+  }
+
+  void WriteTerm(std::u16string_view text, bool ownRow) {
+    if (ownRow) out_ += u"<mrow>";
+    // An empty term still needs a token, or it would be read as nothing.
+    if (text.empty()) out_ += u"<mtext></mtext>";
+    WriteTokens(text);
+    if (ownRow) out_ += u"</mrow>";
   }
 
   // One element: an <mrow> around the sequence.
@@ -83,7 +95,7 @@ class TMathMLWriter {
       case fkPotenz:
         return WritePower(entry);
       case fkBetrag:
-        return WriteFenced(u"|", entry, u"|");
+        return WriteAbsolute(entry);
       case fkUser:
         return WriteNamed(entry);
       default:
@@ -106,6 +118,14 @@ class TMathMLWriter {
     WriteOperator(open);
     WriteBody(entry);
     WriteOperator(close);
+  }
+
+  // The bars as opening and closing fences: a plain <mo>|</mo> leaves
+  // readers guessing which bar opens.
+  void WriteAbsolute(const TFormulaEntry& entry) {
+    out_ += u"<mo fence=\"true\" form=\"prefix\">|</mo>";
+    WriteBody(entry);
+    out_ += u"<mo fence=\"true\" form=\"postfix\">|</mo>";
   }
 
   void WriteOperator(std::u16string_view op) {

@@ -88,8 +88,8 @@ TEST(MathMLWriteTest, OneMathElementCarryingTheLatex) {
   AddStacked(tree.Root(), fkBruch, u"1", u"x*2");
   EXPECT_EQ(MathML(tree.Root()),
             "<math xmlns=\"http://www.w3.org/1998/Math/MathML\" display=\"block\"><semantics>"
-            "<mrow><mfrac><mrow><mrow><mn>1</mn></mrow></mrow><mrow><mrow><mi>x</mi><mo>×</mo>"
-            "<mn>2</mn></mrow></mrow></mfrac></mrow><annotation encoding=\"application/x-tex\">"
+            "<mrow><mfrac><mrow><mn>1</mn></mrow><mrow><mi>x</mi><mo>×</mo>"
+            "<mn>2</mn></mrow></mfrac></mrow><annotation encoding=\"application/x-tex\">"
             "\\frac{1}{x\\times2}</annotation></semantics></math>");
 }
 
@@ -113,10 +113,10 @@ TEST(MathMLWriteTest, WritesEachKindAsItsElement) {
   constexpr const char* kParts[] = {
       "<munderover><mo>∫</mo><mrow><mn>1</mn></mrow><mrow><mn>10</mn></mrow></munderover>"
       "<mo>(</mo>",
-      R"~(<msup><mrow><mo>(</mo><mrow><mrow><mo>(</mo><mspace width="0.25em"/>)~"
+      R"~(<msup><mrow><mo>(</mo><mrow><mo>(</mo><mspace width="0.25em"/>)~"
       "<mn>4</mn><mi>x</mi>",
       "<mroot><mrow></mrow><mrow><mn>3</mn></mrow></mroot>",
-      "<mo>|</mo><mrow></mrow><mo>|</mo>",
+      R"~(<mo fence="true" form="prefix">|</mo><mrow></mrow><mo fence="true" form="postfix">|</mo>)~",
       "<mi>sin</mi><mo>&#x2061;</mo><mo>(</mo>",
   };
   for (const char* part : kParts) {
