@@ -20,6 +20,8 @@ inline constexpr int kMaxFormulaTextLevels = 1000;
 inline constexpr int kMaxTextNesting = 4 * kMaxFormulaTextLevels;
 
 inline constexpr const char* kTextTooLarge = "Der Text ist zu groß (mehr als 16 MiB).";
+inline constexpr const char* kFormulaTooLarge =
+    "Die Formel ist zu groß: ihre Einträge bräuchten mehr als 256 MB Arbeitsspeicher.";
 inline constexpr const char* kTextNoMemory = "Für die Formel reicht der Arbeitsspeicher nicht.";
 inline constexpr const char* kTextTooDeep =
     "Die Formel ist zu tief verschachtelt (mehr als 1000 Ebenen).";

@@ -80,7 +80,7 @@ TLatexToken TLatexLexer::Lex(std::size_t pos) const {
   return token;
 }
 
-TLatexToken TLatexLexer::LexCommand(std::size_t pos) const {
+TLatexToken TLatexLexer::LexCommand(std::size_t pos, bool sizes) const {
   TLatexToken token;
   token.Pos = pos;
   if (pos + 1 >= end_) {
@@ -101,8 +101,8 @@ TLatexToken TLatexLexer::LexCommand(std::size_t pos) const {
   token.Kind = TLatexToken::Word;
   token.Text = text_.substr(pos + 1, after - pos - 1);
   token.Next = after;
-  if (std::find(std::begin(kSizeCommands), std::end(kSizeCommands), token.Text) !=
-      std::end(kSizeCommands)) {
+  if (sizes && std::find(std::begin(kSizeCommands), std::end(kSizeCommands), token.Text) !=
+                   std::end(kSizeCommands)) {
     return LexSizedDelimiter(pos, after);
   }
   return token;
@@ -110,7 +110,8 @@ TLatexToken TLatexLexer::LexCommand(std::size_t pos) const {
 
 TLatexToken TLatexLexer::LexSizedDelimiter(std::size_t pos, std::size_t after) const {
   while (after < end_ && IsLatexBlank(text_[after])) ++after;
-  TLatexToken token = Lex(after);
+  after = SkipComment(after);
+  TLatexToken token = after < end_ && text_[after] == u'\\' ? LexCommand(after, false) : Lex(after);
   token.Pos = pos;
   const std::u16string_view delimiters = u"()[]|/";
   if (token.Kind == TLatexToken::Char && delimiters.find(token.Text[0]) != std::u16string::npos) {

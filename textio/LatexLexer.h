@@ -35,6 +35,8 @@ class TLatexLexer {
       : text_(text), end_(end), pos_(begin) {}
 
   TLatexToken Peek() const { return Lex(pos_); }
+  // The token at `pos`, without moving: for looking past the next token.
+  TLatexToken PeekAt(std::size_t pos) const { return Lex(pos); }
   TLatexToken Take() {
     TLatexToken token = Lex(pos_);
     pos_ = token.Next;
@@ -57,7 +59,9 @@ class TLatexLexer {
  private:
   TLatexToken Lex(std::size_t pos) const;
   std::size_t SkipComment(std::size_t pos) const;
-  TLatexToken LexCommand(std::size_t pos) const;
+  // `sizes`: "\big(" and its kin give their delimiter; off for the token
+  // after a size command, so that "\big\big\big" costs no recursion.
+  TLatexToken LexCommand(std::size_t pos, bool sizes = true) const;
   TLatexToken LexSizedDelimiter(std::size_t pos, std::size_t after) const;
 
   std::u16string_view text_;

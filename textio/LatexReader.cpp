@@ -1,8 +1,14 @@
 // LaTeX to formula: recursive descent over the tokens, building rows in
-// which "^" finds its base and a sum finds its summand.
+// which "^" finds its base and a sum finds its summand. The recursion follows
+// the text's own nesting, which is bounded; every token is read once.
+#include <algorithm>
 #include <iterator>
 #include <optional>
+#include <span>
 #include <string>
+#include <unordered_map>
+
+#include "model/BlockBudget.h"
 
 #include "textio/DeepStack.h"
 #include "textio/FormulaText.h"
@@ -18,10 +24,17 @@ using TToken = TLatexToken;
 // Where a row ends: the closing token stays for the row's opener to take.
 enum class TScope { Top, Group, Optional, Fence, Bar, Paren };
 
+// An operand written without brackets, and so what ends it: the summand at
+// a relation sign, comma, semicolon or spacing command, the integrand also
+// after its differential, a function's argument also at + and −.
+enum class TOperand { None, Sum, Integral, Function };
+
 struct TContext {
   TScope Scope = TScope::Top;
   bool TextOnly = false;    // bounds, root indices, names: text and scripts only
   std::size_t OpenPos = 0;  // where the scope was opened
+  TOperand Operand = TOperand::None;
+  bool InIntegral = false;  // the operand ends before the integral's differential
 };
 
 // Counts the levels of the text's own nesting.
@@ -107,10 +120,43 @@ std::string Command(std::u16string_view name) { return Quoted(std::u16string(u"\
 
 std::u16string Blanks(std::u16string_view raw) { return std::u16string(raw.size(), u' '); }
 
-bool IsRunChar(std::u16string_view chars) {
-  const char16_t c = chars[0];
-  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
-         (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) || (c >= 0x370 && c <= 0x3FF);
+// Commands whose argument may be the "d" of a differential: "\mathrm{d}x".
+constexpr std::u16string_view kDifferentialFonts[] = {u"mathrm", u"mathit", u"text",
+                                                      u"textrm", u"operatorname"};
+
+std::string Ascii(std::u16string_view name) { return std::string(name.begin(), name.end()); }
+
+bool IsGreek(char16_t c) { return c >= 0x370 && c <= 0x3FF; }
+
+// Characters that text-mode commands stand for, in \text{…} as in a formula.
+std::optional<std::u16string_view> TextCommandCharacter(std::u16string_view name) {
+  constexpr std::pair<std::u16string_view, std::u16string_view> kCharacters[] = {
+      {u"textasciicircum", u"^"},          {u"textasciitilde", u"~"},
+      {u"textbackslash", u"\\"},           {u"texttimes", u"\u00D7"},
+      {u"textperiodcentered", u"\u00B7"}, {u"textminus", u"\u2212"}};
+  for (const auto& [command, chars] : kCharacters) {
+    if (command == name) return chars;
+  }
+  return std::nullopt;
+}
+
+// Spacing commands end a summand, an integrand or a function's argument.
+bool IsSpacingCommand(const TToken& token) {
+  if (token.Kind == TToken::Symbol) {
+    return token.Text == u"," || token.Text == u":" || token.Text == u";" || token.Text == u">";
+  }
+  if (token.Kind != TToken::Word) return false;
+  if (token.Text == u"hspace" || token.Text == u"mspace") return true;
+  return std::any_of(std::begin(kSpacings), std::end(kSpacings), [&token](const TSpacing& s) {
+    return s.Name == token.Text && !s.Blanks.empty();
+  });
+}
+
+// The character a token stands for, when it is one: for the stop signs.
+std::optional<std::u16string_view> AtomOf(const TToken& token) {
+  if (token.Kind == TToken::Char) return token.Text;
+  if (token.Kind == TToken::Word) return SymbolOfLatexName(Ascii(token.Text));
+  return std::nullopt;
 }
 
 struct TFence {
@@ -118,6 +164,16 @@ struct TFence {
   std::u16string Close;
   TRow Inside;
 };
+
+struct TFailure {
+  std::size_t Pos = 0;
+  std::string Message;
+};
+
+// What stands in brackets right after a sign or a name.
+enum class TDelimited { None, Parens, Group, Fenced, Failed };
+
+enum class TOperandEnd { No, Here, AfterDifferential };
 
 class TLatexReader {
  public:
@@ -128,23 +184,34 @@ class TLatexReader {
     TRow row;
     if (!ParseRow(row, {})) return false;
     seq = std::move(row).Finish();
-    return true;
+    return budget_.TakeSequence(seq.Entries.size()) || Fail(0, kFormulaTooLarge);
   }
-  std::size_t FailPos() const { return failPos_; }
-  const std::string& FailMessage() const { return failMessage_; }
+  // Set once Read has returned false.
+  const TFailure& Failure() const { return failure_; }
 
  private:
+  using THandler = bool (TLatexReader::*)(TRow&, TContext, const TToken&);
+  struct TCommand {
+    THandler Handler;
+    bool Construct;  // a fraction, root, fence or function: refused where only text stands
+  };
+
+  // The first failure is the one the user sees; the callers only unwind.
   bool Fail(std::size_t pos, std::string message) {
-    if (!failed_) {
-      failed_ = true;
-      failPos_ = pos;
-      failMessage_ = std::move(message);
-    }
+    if (failure_.Message.empty()) failure_ = {pos, std::move(message)};
     return false;
   }
 
+  // The tree is counted while it is read, so that a text of many small
+  // functions is refused before its record blocks are asked for.
   bool AddFunction(TRow& row, TTextNode node, std::size_t pos) {
     if (node.Levels > kMaxFormulaTextLevels) return Fail(pos, kTextTooDeep);
+    const auto count = [](const std::unique_ptr<TTextSeq>& seq) {
+      return seq != nullptr ? seq->Entries.size() : 0;
+    };
+    if (!budget_.TakeSequence(count(node.First)) || !budget_.TakeSequence(count(node.Second))) {
+      return Fail(pos, kFormulaTooLarge);
+    }
     row.AddEntry(std::move(node));
     return true;
   }
@@ -182,7 +249,7 @@ class TLatexReader {
     }
   }
 
-  // Parses up to the token that ends `ctx.Scope`, which it leaves.
+  // Parses up to the token that ends `ctx.Scope` or the operand, which it leaves.
   bool ParseRow(TRow& row, TContext ctx) {
     TNestingGuard level(depth_);
     if (depth_ > kMaxTextNesting) return Fail(ctx.OpenPos, kTextTooDeep);
@@ -190,6 +257,11 @@ class TLatexReader {
       const TToken token = lex_.Peek();
       if (ClosesScope(token, ctx.Scope, row)) return true;
       if (token.Kind == TToken::End) return FailUnclosed(ctx.Scope, ctx.OpenPos);
+      if (ctx.Operand != TOperand::None) {
+        const auto [end, differentialEnd] = OperandEnd(ctx, row, token);
+        if (end == TOperandEnd::Here) return true;
+        if (end == TOperandEnd::AfterDifferential) return ParseDifferential(row, differentialEnd);
+      }
       if (!ParseItem(row, ctx)) return false;
     }
   }
@@ -198,6 +270,74 @@ class TLatexReader {
   bool ParseScope(TRow& row, TContext ctx) {
     if (!ParseRow(row, ctx)) return false;
     lex_.Take();
+    return true;
+  }
+
+  // The first token past blanks from `pos`, without moving.
+  TToken PastBlanks(std::size_t pos) const {
+    TToken token = lex_.PeekAt(pos);
+    while (token.Kind == TToken::Blank || token.Kind == TToken::Nothing) {
+      token = lex_.PeekAt(token.Next);
+    }
+    return token;
+  }
+
+  // Whether the operand ends at `token`. Blanks before a stop go with what
+  // follows the operand. A differential ends an integrand after itself and
+  // any other operand inside the integral before itself.
+  std::pair<TOperandEnd, std::size_t> OperandEnd(const TContext& ctx, const TRow& row,
+                                                  const TToken& token) const {
+    const TToken next = token.Kind == TToken::Blank ? lex_.PeekAt(token.Next) : token;
+    if (next.Kind == TToken::Char && next.Text == u")" && row.UnmatchedParens() == 0) {
+      return {TOperandEnd::Here, 0};
+    }
+    const bool spacing = IsSpacingCommand(next);
+    if (ctx.InIntegral && row.HoldsContent()) {
+      const TToken mark = next.Kind == TToken::Symbol && next.Text == u"," ? PastBlanks(next.Next)
+                                                                          : next;
+      if (const auto end = DifferentialEnd(mark)) {
+        return {ctx.Operand == TOperand::Integral ? TOperandEnd::AfterDifferential
+                                                  : TOperandEnd::Here,
+                *end};
+      }
+    }
+    if (spacing) return {row.HoldsContent() ? TOperandEnd::Here : TOperandEnd::No, 0};
+    const auto atom = AtomOf(next);
+    const bool ends = atom && (ctx.Operand == TOperand::Function ? EndsFunctionOperand(*atom)
+                                                                 : EndsBigOperand(*atom));
+    return {ends ? TOperandEnd::Here : TOperandEnd::No, 0};
+  }
+
+  // "dx", "d\theta", "\mathrm{d}x": where the differential starting at
+  // `token` ends. A "d" right after a letter is part of a word.
+  std::optional<std::size_t> DifferentialEnd(const TToken& token) const {
+    const std::u16string_view source = lex_.Source();
+    std::size_t after = 0;
+    if (token.Kind == TToken::Char && token.Text == u"d") {
+      if (token.Pos > 0 && IsLatexLetter(source[token.Pos - 1])) return std::nullopt;
+      after = token.Next;
+    } else if (token.Kind == TToken::Word && IsOneOf(token.Text, kDifferentialFonts)) {
+      const TToken brace = PastBlanks(token.Next);
+      if (brace.Kind != TToken::LBrace || source.substr(brace.Pos, 3) != u"{d}") {
+        return std::nullopt;
+      }
+      after = brace.Pos + 3;
+    } else {
+      return std::nullopt;
+    }
+    const TToken variable = PastBlanks(after);
+    std::optional<std::u16string_view> chars = AtomOf(variable);
+    const bool letter = chars && chars->size() == 1 &&
+                        (IsLatexLetter((*chars)[0]) || IsGreek((*chars)[0]));
+    if (!letter) return std::nullopt;
+    return variable.Next;
+  }
+
+  // The differential ends the integrand: its items up to `end` join it.
+  bool ParseDifferential(TRow& row, std::size_t end) {
+    while (lex_.Position() < end) {
+      if (!ParseItem(row, {TScope::Group, false, lex_.Position()})) return false;
+    }
     return true;
   }
 
@@ -217,9 +357,9 @@ class TLatexReader {
       case TToken::RBrace:
         return Fail(token.Pos, "Die Klammer „}“ schließt nichts.");
       case TToken::Sup:
-        return ParseSuperscript(row, ctx, token.Pos);
+        return ParseSuperscript(row, ctx, token);
       case TToken::Sub:
-        return ParseSubscript(row, token.Pos);
+        return ParseSubscript(row, token);
       case TToken::Special:
         return FailSpecial(token);
       case TToken::Bad:
@@ -273,10 +413,12 @@ class TLatexReader {
   bool ParseGroup(TRow& row, TContext ctx, std::size_t pos) {
     if (EndsCommandName(pos)) {
       lex_.Take();
+      emptyGroupEnd_ = lex_.Position();
       return true;
     }
     TRow inside;
     if (!ParseScope(inside, {TScope::Group, ctx.TextOnly, pos})) return false;
+    if (inside.Empty()) emptyGroupEnd_ = lex_.Position();
     // In text the braces only group; in a row they keep a term apart.
     ctx.TextOnly ? row.Splice(std::move(inside)) : row.AddGroup(std::move(inside));
     return true;
@@ -306,44 +448,72 @@ class TLatexReader {
     return Fail(token.Pos, OnlyTextMessage(Command(token.Text)));
   }
 
-  bool ParseCommand(TRow& row, TContext ctx, const TToken& token) {
-    const std::u16string_view name = token.Text;
-    const bool construct = IsOneOf(name, kFractions) || name == u"sqrt" || name == u"left" ||
-                           name == u"operatorname" || IsStandardOperatorName(name);
-    if (construct && ctx.TextOnly) return FailTextOnly(token);
-    if (IsOneOf(name, kFractions)) return ParseFraction(row, token);
-    if (name == u"sqrt") return ParseRoot(row, token);
-    if (name == u"sum") return ParseBigOperator(row, ctx, token, fkSumme, u"\u2211");
-    if (name == u"int") return ParseBigOperator(row, ctx, token, fkIntegral, u"\u222B");
-    if (name == u"left") return ParseLeft(row, token);
-    if (name == u"right") return Fail(token.Pos, "„\\right“ ohne passendes „\\left“.");
-    if (name == u"lvert" && !ctx.TextOnly) return ParseBars(row, token.Pos);
-    if (name == u"operatorname") return ParseNamed(row, token, std::nullopt);
-    if (IsStandardOperatorName(name)) return ParseNamed(row, token, name);
-    if (IsOneOf(name, kTextCommands)) return ParseTextCommand(row, token);
-    if (IsOneOf(name, kMathFonts)) return ParseMathFont(row, ctx, token);
-    return ParseSimpleCommand(row, token);
+  // One table says what each command does; what it does not name is a
+  // function name, a symbol or unknown.
+  static const TCommand* FindCommand(std::u16string_view name) {
+    static const std::unordered_map<std::u16string_view, TCommand> table = CommandTable();
+    const auto found = table.find(name);
+    return found == table.end() ? nullptr : &found->second;
   }
 
-  // Commands that stand for characters or blanks, or for nothing at all.
-  bool ParseSimpleCommand(TRow& row, const TToken& token) {
+  static std::unordered_map<std::u16string_view, TCommand> CommandTable() {
+    static constexpr std::u16string_view kRoot[] = {u"sqrt"};
+    static constexpr std::u16string_view kSum[] = {u"sum"};
+    static constexpr std::u16string_view kIntegral[] = {u"int"};
+    static constexpr std::u16string_view kLeft[] = {u"left"};
+    static constexpr std::u16string_view kRight[] = {u"right"};
+    static constexpr std::u16string_view kLvert[] = {u"lvert"};
+    static constexpr std::u16string_view kOperatorName[] = {u"operatorname"};
+    static constexpr std::u16string_view kSpaceCommands[] = {u"hspace", u"mspace"};
+    static constexpr std::u16string_view kLimits[] = {u"limits", u"nolimits"};
+    static constexpr std::u16string_view kEnvironments[] = {u"begin", u"end"};
+    static constexpr std::u16string_view kSpacingNames[] = {
+        u"quad",     u"qquad",        u"enspace",     u"thinspace",    u"medspace",
+        u"thickspace", u"negthinspace", u"negmedspace", u"negthickspace"};
+    struct TRows {
+      std::span<const std::u16string_view> Names;
+      THandler Handler;
+      bool Construct;
+    };
+    const TRows rows[] = {
+        {kFractions, &TLatexReader::ParseFraction, true},
+        {kRoot, &TLatexReader::ParseRoot, true},
+        {kSum, &TLatexReader::ParseSum, false},
+        {kIntegral, &TLatexReader::ParseIntegral, false},
+        {kLeft, &TLatexReader::ParseLeft, true},
+        {kRight, &TLatexReader::FailRight, false},
+        {kLvert, &TLatexReader::ParseLvert, false},
+        {kOperatorName, &TLatexReader::ParseOperatorName, true},
+        {kTextCommands, &TLatexReader::ParseTextCommand, false},
+        {kMathFonts, &TLatexReader::ParseMathFont, false},
+        {kStyleSwitches, &TLatexReader::SkipStyleSwitch, false},
+        {kSpacingNames, &TLatexReader::ParseSpacing, false},
+        {kSpaceCommands, &TLatexReader::ParseSpaceCommand, false},
+        {kLimits, &TLatexReader::FailLimits, false},
+        {kEnvironments, &TLatexReader::FailEnvironment, false},
+        {kUnsupported, &TLatexReader::FailUnsupported, false},
+    };
+    std::unordered_map<std::u16string_view, TCommand> table;
+    for (const TRows& row : rows) {
+      for (std::u16string_view name : row.Names) table.emplace(name, TCommand{row.Handler, row.Construct});
+    }
+    return table;
+  }
+
+  bool ParseCommand(TRow& row, TContext ctx, const TToken& token) {
+    const TCommand* command = FindCommand(token.Text);
+    if (command == nullptr) return ParseOtherCommand(row, ctx, token);
+    if (command->Construct && ctx.TextOnly) return FailTextOnly(token);
+    return (this->*command->Handler)(row, ctx, token);
+  }
+
+  // Function names, delimiters and the commands that stand for characters.
+  bool ParseOtherCommand(TRow& row, TContext ctx, const TToken& token) {
     const std::u16string_view name = token.Text;
-    if (IsOneOf(name, kStyleSwitches)) {
-      lex_.PeekPastBlanks();
-      return true;
+    if (IsStandardOperatorName(name)) {
+      if (ctx.TextOnly) return FailTextOnly(token);
+      return ParseNamed(row, ctx, token, std::u16string(name));
     }
-    for (const TSpacing& spacing : kSpacings) {
-      if (spacing.Name == name) {
-        lex_.PeekPastBlanks();
-        if (!spacing.Blanks.empty()) row.AddSpacing(spacing.Blanks);
-        return true;
-      }
-    }
-    if (name == u"hspace" || name == u"mspace") return ParseSpaceCommand(row, token);
-    if (name == u"limits" || name == u"nolimits") {
-      return Fail(token.Pos, Command(name) + " steht nur direkt nach „\\sum“ oder „\\int“.");
-    }
-    if (name == u"begin" || name == u"end") return FailEnvironment(token);
     if (const std::u16string_view delimiter = LatexDelimiterWord(name); !delimiter.empty()) {
       row.AddAtom(delimiter);
       return true;
@@ -352,14 +522,43 @@ class TLatexReader {
       row.AddAtom(*text);
       return true;
     }
-    if (const auto symbol = SymbolOfLatexName(std::string(name.begin(), name.end()))) {
+    if (const auto symbol = SymbolOfLatexName(Ascii(name))) {
       row.AddAtom(*symbol);
       if (IsLetterLike(*symbol)) SkipBlanksBeforeLetter();
       return true;
     }
-    if (IsOneOf(name, kUnsupported))
-      return Fail(token.Pos, Command(name) + " wird nicht unterstützt.");
     return Fail(token.Pos, "Unbekannter Befehl " + Command(name) + ".");
+  }
+
+  bool FailRight(TRow&, TContext, const TToken& token) {
+    return Fail(token.Pos, "„\\right“ ohne passendes „\\left“.");
+  }
+
+  bool FailLimits(TRow&, TContext, const TToken& token) {
+    return Fail(token.Pos, Command(token.Text) + " steht nur direkt nach „\\sum“ oder „\\int“.");
+  }
+
+  bool FailUnsupported(TRow&, TContext, const TToken& token) {
+    return Fail(token.Pos, Command(token.Text) + " wird nicht unterstützt.");
+  }
+
+  bool SkipStyleSwitch(TRow&, TContext, const TToken&) {
+    lex_.PeekPastBlanks();
+    return true;
+  }
+
+  bool ParseSpacing(TRow& row, TContext, const TToken& token) {
+    lex_.PeekPastBlanks();
+    for (const TSpacing& spacing : kSpacings) {
+      if (spacing.Name == token.Text && !spacing.Blanks.empty()) row.AddSpacing(spacing.Blanks);
+    }
+    return true;
+  }
+
+  bool ParseLvert(TRow& row, TContext ctx, const TToken& token) {
+    if (!ctx.TextOnly) return ParseBars(row, token.Pos);
+    row.AddAtom(u"|");
+    return true;
   }
 
   // "\alpha x" is αx, as in TeX; "a \times b" keeps both blanks.
@@ -370,28 +569,20 @@ class TLatexReader {
     if (after < lex_.End() && IsLatexLetter(lex_.Source()[after])) lex_.Take();
   }
 
-  static std::optional<std::u16string_view> TextCommandCharacter(std::u16string_view name) {
-    if (name == u"textasciicircum") return u"^";
-    if (name == u"textasciitilde") return u"~";
-    if (name == u"textbackslash") return u"\\";
-    return std::nullopt;
-  }
-
-  bool FailEnvironment(const TToken& token) {
+  bool FailEnvironment(TRow&, TContext, const TToken& token) {
     std::u16string environment;
     const std::u16string_view source = lex_.Source();
     std::size_t pos = lex_.Position();
     if (pos < lex_.End() && source[pos] == u'{') {
-      const std::size_t close = source.find(u'}', pos);
-      if (close != std::u16string_view::npos && close < lex_.End() && close - pos < 40) {
-        environment = source.substr(pos, close - pos + 1);
-      }
+      const std::u16string_view near = source.substr(pos, std::min<std::size_t>(40, lex_.End() - pos));
+      const std::size_t close = near.find(u'}');
+      if (close != std::u16string_view::npos) environment = near.substr(0, close + 1);
     }
     return Fail(token.Pos, "Umgebungen wie " + Command(std::u16string(token.Text) + environment) +
                                " werden nicht unterstützt.");
   }
 
-  bool ParseSpaceCommand(TRow& row, const TToken& token) {
+  bool ParseSpaceCommand(TRow& row, TContext, const TToken& token) {
     const TToken star = lex_.Peek();
     if (star.Kind == TToken::Char && star.Text == u"*") lex_.Take();
     TRow ignored;
@@ -427,7 +618,18 @@ class TLatexReader {
     }
   }
 
-  bool ParseFraction(TRow& row, const TToken& token) {
+  // An argument of "^" or "_", with what the user typed for it (without
+  // its braces), which a message quotes.
+  bool ParseScriptArgument(TRow& arg, bool textOnly, const TToken& mark,
+                           std::u16string_view& typed) {
+    const TToken first = lex_.PeekPastBlanks();
+    if (!ParseArgument(arg, textOnly, mark)) return false;
+    typed = lex_.Source().substr(first.Pos, lex_.Position() - first.Pos);
+    if (first.Kind == TToken::LBrace && typed.size() >= 2) typed = typed.substr(1, typed.size() - 2);
+    return true;
+  }
+
+  bool ParseFraction(TRow& row, TContext, const TToken& token) {
     if (token.Text == u"cfrac") SkipOptionalArgument();
     TRow first;
     TRow second;
@@ -443,7 +645,7 @@ class TLatexReader {
     }
   }
 
-  bool ParseRoot(TRow& row, const TToken& token) {
+  bool ParseRoot(TRow& row, TContext, const TToken& token) {
     std::u16string index;
     const TToken next = lex_.PeekPastBlanks();
     if (next.Kind == TToken::Char && next.Text == u"[") {
@@ -471,6 +673,14 @@ class TLatexReader {
     return true;
   }
 
+  bool ParseSum(TRow& row, TContext ctx, const TToken& token) {
+    return ParseBigOperator(row, ctx, token, fkSumme, u"\u2211");
+  }
+
+  bool ParseIntegral(TRow& row, TContext ctx, const TToken& token) {
+    return ParseBigOperator(row, ctx, token, fkIntegral, u"\u222B");
+  }
+
   // "_" and "^" in either order, with \limits or \nolimits anywhere between.
   bool ParseBigOperator(TRow& row, TContext ctx, const TToken& token, std::uint32_t kind,
                         std::u16string_view sign) {
@@ -490,15 +700,11 @@ class TLatexReader {
       }
     }
     TRow body;
-    const TToken next = lex_.PeekPastBlanks();
-    if (!lower && !upper && ClosesScope(next, ctx.Scope, row)) {
+    bool bracketed = false;
+    if (!ParseBigOperand(body, ctx, kind == fkIntegral, bracketed)) return false;
+    if (!lower && !upper && !bracketed && !body.HoldsContent()) {
       row.AddAtom(sign);  // nothing to sum: the sign itself
       return true;
-    }
-    if (ParseDelimitedBody(body, next)) {
-      if (!RaiseBlock(body)) return false;
-    } else if (failed_ || !ParseRow(body, ctx)) {
-      return false;
     }
     TTextNode node = MakeBodyFunction(kind, std::move(body));
     node.Text1 = lower.value_or(u"");
@@ -506,33 +712,72 @@ class TLatexReader {
     return AddFunction(row, std::move(node), token.Pos);
   }
 
-  // A body in \left( \right), ( ) or braces. False when none follows (or
-  // on failure, which failed_ tells apart).
-  bool ParseDelimitedBody(TRow& body, const TToken& next) {
+  // What the parentheses or braces after the sign hold, or else what runs
+  // up to the operand's end; "\int (x+1)\,dx" keeps its differential.
+  bool ParseBigOperand(TRow& body, TContext ctx, bool integral, bool& bracketed) {
+    const TToken next = lex_.PeekPastBlanks();
+    if (ClosesScope(next, ctx.Scope, body)) return true;
+    const TDelimited delimited = ParseDelimitedBody(body, next, false);
+    if (delimited == TDelimited::Failed) return false;
+    bracketed = delimited != TDelimited::None;
+    if (!bracketed) {
+      const TOperand operand = integral ? TOperand::Integral : TOperand::Sum;
+      return ParseRow(body, {ctx.Scope, false, ctx.OpenPos, operand, ctx.InIntegral || integral});
+    }
+    bool raised = false;
+    if (!RaiseBlock(body, raised)) return false;
+    return !integral || TakeDifferentialAfter(body, delimited == TDelimited::Parens && !raised);
+  }
+
+  bool TakeDifferentialAfter(TRow& body, bool parens) {
+    const TToken token = lex_.Peek();
+    const TToken next = token.Kind == TToken::Blank ? lex_.PeekAt(token.Next) : token;
+    const TToken mark =
+        next.Kind == TToken::Symbol && next.Text == u"," ? PastBlanks(next.Next) : next;
+    const std::optional<std::size_t> end = DifferentialEnd(mark);
+    if (!end) return true;
+    TRow integrand;
+    if (parens) integrand.AddOpenParen();
+    integrand.Splice(std::move(body));
+    if (parens) integrand.AddCloseParen();
+    body = std::move(integrand);
+    return ParseDifferential(body, *end);
+  }
+
+  // A body in \left( \right), ( ), braces or, for a function, | |.
+  TDelimited ParseDelimitedBody(TRow& body, const TToken& next, bool bars) {
     if (next.Kind == TToken::Word && next.Text == u"left") {
       lex_.Take();
       TFence fence;
-      if (!ParseFence(fence, next)) return false;
+      if (!ParseFence(fence, next)) return TDelimited::Failed;
       if (fence.Open == u"(" && fence.Close == u")") {
         body = std::move(fence.Inside);
-        return true;
+        return TDelimited::Parens;
       }
-      return AddFenced(body, std::move(fence), next.Pos);
+      return AddFenced(body, std::move(fence), next.Pos) ? TDelimited::Fenced : TDelimited::Failed;
     }
     if (next.Kind == TToken::Char && next.Text == u"(") {
       lex_.Take();
-      return ParseScope(body, {TScope::Paren, false, next.Pos});
+      const bool read = ParseScope(body, {TScope::Paren, false, next.Pos});
+      return read ? TDelimited::Parens : TDelimited::Failed;
     }
     if (next.Kind == TToken::LBrace) {
       lex_.Take();
-      return ParseScope(body, {TScope::Group, false, next.Pos});
+      const bool read = ParseScope(body, {TScope::Group, false, next.Pos});
+      return read ? TDelimited::Group : TDelimited::Failed;
     }
-    return false;
+    const bool bar = (next.Kind == TToken::Char && next.Text == u"|") ||
+                     (next.Kind == TToken::Word && next.Text == u"lvert");
+    if (bars && bar) {
+      lex_.Take();
+      return ParseBars(body, next.Pos) ? TDelimited::Fenced : TDelimited::Failed;
+    }
+    return TDelimited::None;
   }
 
   // "\sum_k (\frac{1}{2})^k": a "^" after the summand's parentheses raises
   // the summand, not the sum.
-  bool RaiseBlock(TRow& body) {
+  bool RaiseBlock(TRow& body, bool& raised) {
     const std::size_t after = lex_.Position();
     const TToken next = lex_.PeekPastBlanks();
     if (next.Kind != TToken::Sup) {
@@ -544,6 +789,7 @@ class TLatexReader {
     if (!ParseArgument(exponent, false, next)) return false;
     TTextNode power = MakeFunction(fkPotenz, std::move(exponent), std::move(body));
     body = TRow();
+    raised = true;
     return AddFunction(body, std::move(power), next.Pos);
   }
 
@@ -584,57 +830,83 @@ class TLatexReader {
     return true;
   }
 
-  bool ParseLeft(TRow& row, const TToken& token) {
+  bool ParseLeft(TRow& row, TContext, const TToken& token) {
     TFence fence;
     if (!ParseFence(fence, token)) return false;
     return AddFenced(row, std::move(fence), token.Pos);
   }
 
-  bool ParseNamed(TRow& row, const TToken& token, std::optional<std::u16string_view> standard) {
-    std::u16string name(standard.value_or(u""));
-    if (!standard) {
-      const TToken star = lex_.Peek();
-      if (star.Kind == TToken::Char && star.Text == u"*") lex_.Take();
-      TRow nameRow;
-      if (!ParseArgument(nameRow, true, token)) return false;
-      name = nameRow.PlainText().value_or(u"");
-    }
+  bool ParseOperatorName(TRow& row, TContext ctx, const TToken& token) {
+    const TToken star = lex_.Peek();
+    if (star.Kind == TToken::Char && star.Text == u"*") lex_.Take();
+    TRow nameRow;
+    if (!ParseArgument(nameRow, true, token)) return false;
+    return ParseNamed(row, ctx, token, nameRow.PlainText().value_or(u""));
+  }
+
+  // A function's name with its scripts ("\sin^2", "\log_2"), then its
+  // argument: brackets or bars right after it, or else what runs up to the
+  // next + − relation sign or comma.
+  bool ParseNamed(TRow& row, TContext ctx, const TToken& token, std::u16string name) {
+    if (!ReadNameScripts(name)) return false;
     const TToken next = lex_.PeekPastBlanks();
-    if (next.Kind == TToken::Sub || next.Kind == TToken::Sup ||
-        (next.Kind == TToken::Word && (next.Text == u"limits" || next.Text == u"nolimits"))) {
-      return Fail(next.Pos,
-                  Command(token.Text) + " mit Grenze oder Exponent wird nicht unterstützt.");
-    }
     TRow argument;
-    if (!ParseDelimitedBody(argument, next)) {
-      if (failed_) return false;
-      TakeRun(argument);
-    }
+    const TDelimited delimited = ClosesScope(next, ctx.Scope, row)
+                                     ? TDelimited::None
+                                     : ParseDelimitedBody(argument, next, true);
+    if (delimited == TDelimited::Failed) return false;
+    if (delimited == TDelimited::None) return ParseFunctionOperand(row, ctx, token, std::move(name));
+    return AddNamed(row, std::move(name), std::move(argument), token.Pos);
+  }
+
+  bool AddNamed(TRow& row, std::u16string name, TRow argument, std::size_t pos) {
     TTextNode node = MakeBodyFunction(fkUser, std::move(argument));
     node.Text1 = std::move(name);
-    return AddFunction(row, std::move(node), token.Pos);
+    return AddFunction(row, std::move(node), pos);
   }
 
-  // "\sin 2x": without parentheses the argument is the letters and digits
-  // that follow.
-  void TakeRun(TRow& argument) {
-    for (TToken next = lex_.PeekPastBlanks();; next = lex_.Peek()) {
-      if (next.Kind == TToken::Char && IsRunChar(next.Text)) {
-        argument.AddAtom(next.Text);
-      } else if (const auto greek =
-                     next.Kind == TToken::Word
-                         ? SymbolOfLatexName(std::string(next.Text.begin(), next.Text.end()))
-                         : std::nullopt;
-                 greek && IsRunChar(*greek)) {
-        argument.AddAtom(*greek);
-      } else {
-        return;
+  // A name with nothing to apply to is text, and so is a name applied only
+  // to such names: "\sin\cos\tan" is the term "sin cos tan".
+  bool ParseFunctionOperand(TRow& row, TContext ctx, const TToken& token, std::u16string name) {
+    TRow argument;
+    bareNames_.clear();
+    if (!ParseRow(argument, {ctx.Scope, false, ctx.OpenPos, TOperand::Function, ctx.InIntegral})) {
+      return false;
+    }
+    const std::optional<std::u16string> text = argument.PlainText();
+    const bool onlyNames = !bareNames_.empty() && text && WithoutOuterBlanks(*text) == bareNames_;
+    if (argument.HoldsContent() && !onlyNames) {
+      return AddNamed(row, std::move(name), std::move(argument), token.Pos);
+    }
+    if (onlyNames) name.append(u" ").append(bareNames_);
+    row.AddAtom(name);
+    bareNames_ = std::move(name);
+    return true;
+  }
+
+  // "^" and "_" after a function's name become its script characters.
+  bool ReadNameScripts(std::u16string& name) {
+    for (TToken next = lex_.PeekPastBlanks();; next = lex_.PeekPastBlanks()) {
+      if (next.Kind == TToken::Word && (next.Text == u"limits" || next.Text == u"nolimits")) {
+        lex_.Take();
+        continue;
       }
+      if (next.Kind != TToken::Sub && next.Kind != TToken::Sup) return true;
       lex_.Take();
+      const bool superscript = next.Kind == TToken::Sup;
+      TRow script;
+      std::u16string_view typed;
+      if (!ParseScriptArgument(script, true, next, typed)) return false;
+      const std::u16string text = script.PlainText().value_or(u"");
+      const std::u16string scripted = superscript ? Superscripted(text) : Subscripted(text);
+      if (scripted.empty() && !text.empty()) {
+        return Fail(next.Pos, ScriptProblem(typed, superscript));
+      }
+      name += scripted;
     }
   }
 
-  bool ParseTextCommand(TRow& row, const TToken& token) {
+  bool ParseTextCommand(TRow& row, TContext, const TToken& token) {
     const TToken next = lex_.PeekPastBlanks();
     if (next.Kind == TToken::Char) {
       lex_.Take();
@@ -651,7 +923,8 @@ class TLatexReader {
     return true;
   }
 
-  // The braces' content as text: blanks count, braces only group.
+  // The braces' content as text: blanks count, braces only group, "~" is a
+  // blank that does not break.
   bool ReadTextMode(std::u16string& text, std::size_t openPos) {
     const std::u16string_view source = lex_.Source();
     int braces = 0;
@@ -670,7 +943,7 @@ class TLatexReader {
         continue;
       }
       braces += c == u'{' ? 1 : c == u'}' ? -1 : 0;
-      if (c != u'{' && c != u'}') text += IsLatexBlank(c) ? u' ' : c;
+      if (c != u'{' && c != u'}') text += IsLatexBlank(c) ? u' ' : c == u'~' ? u'\u00A0' : c;
       ++pos;
     }
     return Fail(openPos, "Die Klammer „{“ wird nicht geschlossen.");
@@ -695,40 +968,71 @@ class TLatexReader {
                     " nicht unterstützt.");
   }
 
+  // A font's argument is never split: "\mathbf{ab}^2" raises "ab", and
+  // "\mathrm{sin}^2 x" is the function sin² of x.
   bool ParseMathFont(TRow& row, TContext ctx, const TToken& token) {
     TRow inside;
     if (!ParseArgument(inside, ctx.TextOnly, token)) return false;
-    row.Splice(std::move(inside));
+    const std::optional<std::u16string> text = inside.PlainText();
+    if (ctx.TextOnly || !inside.HoldsContent()) {
+      row.Splice(std::move(inside));
+    } else if (!text) {
+      row.AddGroup(std::move(inside));
+    } else if (IsStandardOperatorName(WithoutOuterBlanks(*text))) {
+      return ParseNamed(row, ctx, token, std::u16string(WithoutOuterBlanks(*text)));
+    } else {
+      row.AddAtom(*text);
+    }
     return true;
   }
 
-  bool ParseSuperscript(TRow& row, TContext ctx, std::size_t pos) {
+  bool ParseSuperscript(TRow& row, TContext ctx, const TToken& mark) {
+    const bool anchored = mark.Pos == emptyGroupEnd_;
     TRow exponent;
-    const TToken mark{TToken::Sup, u"^", pos, pos + 1, nullptr};
-    if (!ParseArgument(exponent, ctx.TextOnly, mark)) return false;
-    if (ctx.TextOnly) return AppendScript(row, exponent, pos, true);
+    std::u16string_view typed;
+    if (!ParseScriptArgument(exponent, ctx.TextOnly, mark, typed)) return false;
+    if (anchored && AddAnchoredScript(row, exponent, true)) return true;
+    if (ctx.TextOnly) return AppendScript(row, exponent, mark.Pos, true, typed);
     TRow base = row.TakeBase();
-    return AddFunction(row, MakeFunction(fkPotenz, std::move(exponent), std::move(base)), pos);
+    return AddFunction(row, MakeFunction(fkPotenz, std::move(exponent), std::move(base)),
+                       mark.Pos);
   }
 
-  bool ParseSubscript(TRow& row, std::size_t pos) {
+  bool ParseSubscript(TRow& row, const TToken& mark) {
+    const bool anchored = mark.Pos == emptyGroupEnd_;
     TRow script;
-    const TToken mark{TToken::Sub, u"_", pos, pos + 1, nullptr};
-    if (!ParseArgument(script, true, mark)) return false;
-    return AppendScript(row, script, pos, false);
+    std::u16string_view typed;
+    if (!ParseScriptArgument(script, true, mark, typed)) return false;
+    if (anchored && AddAnchoredScript(row, script, false)) return true;
+    return AppendScript(row, script, mark.Pos, false, typed);
+  }
+
+  // "x{}^{2}" and "{}_{1}": scripts after an empty group are characters of
+  // the text, as the writer puts a term's "x²" and a lone "₁".
+  static bool AddAnchoredScript(TRow& row, const TRow& script, bool superscript) {
+    const std::optional<std::u16string> text = script.PlainText();
+    if (!text || text->empty()) return false;
+    const std::u16string scripted = superscript ? Superscripted(*text) : Subscripted(*text);
+    if (scripted.empty()) return false;
+    row.DropEmptyGroup();
+    row.AddAtom(scripted);
+    return true;
   }
 
   // Sub- and superscripts in text become Unicode script characters.
-  bool AppendScript(TRow& row, const TRow& script, std::size_t pos, bool superscript) {
-    std::string problem = AddScript(row, script.PlainText().value_or(u""), superscript);
+  bool AppendScript(TRow& row, const TRow& script, std::size_t pos, bool superscript,
+                    std::u16string_view typed) {
+    std::string problem =
+        AddScript(row, script.PlainText().value_or(u""), superscript, typed);
     return problem.empty() || Fail(pos, std::move(problem));
   }
 
   TLatexLexer lex_;
   int depth_ = 0;
-  bool failed_ = false;
-  std::size_t failPos_ = 0;
-  std::string failMessage_;
+  TBlockBudget budget_;
+  TFailure failure_;
+  std::size_t emptyGroupEnd_ = std::u16string_view::npos;  // just after the last "{}"
+  std::u16string bareNames_;  // the text the last name without argument became
 };
 
 // $…$, $$…$$, \(…\) and \[…\] around the whole input are no part of the formula.
@@ -773,12 +1077,16 @@ bool FormulaFromLatex(std::u16string_view text, TEntryCursor* cursor, TOwnedLine
     TLatexReader reader(text, begin, end);
     TTextSeq seq;
     if (!reader.Read(seq)) {
-      error = TextErrorAt(text, reader.FailPos(), reader.FailMessage());
+      error = TextErrorAt(text, reader.Failure().Pos, reader.Failure().Message);
       return;
     }
-    out.reset(BuildLine(seq, cursor));
-    if (out == nullptr) error = TextErrorAt(text, 0, kTextNoMemory);
-    read = out != nullptr;
+    TBuiltLine built = BuildCountedLine(seq, cursor);
+    if (built.Problem != nullptr) {
+      error = TextErrorAt(text, 0, built.Problem);
+      return;
+    }
+    out = std::move(built.Line);
+    read = true;
   });
   if (!ran) {
     out.reset();

@@ -2,11 +2,13 @@
 // same tree back: neighbouring terms are kept apart by braces, blanks that
 // follow a command are written as "\ ", and a body that is a single fraction
 // without a Second of its own is braced so it is not read as First over Second.
+#include <algorithm>
 #include <string>
 
 #include "textio/FormulaText.h"
 #include "textio/LatexLexer.h"
 #include "textio/Symbols.h"
+#include "textio/TextTree.h"
 
 namespace {
 
@@ -43,6 +45,23 @@ std::u16string_view EscapeOf(char16_t c) {
       return u"\\text{\\textasciicircum}";
     case u'~':
       return u"\\text{\\textasciitilde}";
+    // The Latin-1 signs and the minus sign, which pdflatex does not take
+    // as themselves in a formula. ×, · and − have no command of their own
+    // that a reader would not take for "*", "⋅" or "-".
+    case u'\u00B1':
+      return u"\\pm";
+    case u'\u00F7':
+      return u"\\div";
+    case u'\u00AC':
+      return u"\\neg";
+    case u'\u00D7':
+      return u"\\text{\\texttimes}";
+    case u'\u00B7':
+      return u"\\text{\\textperiodcentered}";
+    case u'\u2212':
+      return u"\\text{\\textminus}";
+    case u'\u00A0':
+      return u"\\text{~}";
     // As text, not as the sign of a sum or integral that a reader would
     // give a summand.
     case u'\u2211':
@@ -64,6 +83,24 @@ bool EndsInControlWord(std::u16string_view piece) {
   return true;
 }
 
+// How many characters from the start are sub- (or super-) script characters.
+std::size_t ScriptRun(std::u16string_view text, bool superscript) {
+  std::size_t run = 0;
+  while (run < text.size() && Unscripted(text[run], superscript) != 0) ++run;
+  return run;
+}
+
+bool IsWordLetter(char16_t c) {
+  return IsLatexLetter(c) || (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) ||
+         (c >= 0x400 && c <= 0x4FF);
+}
+
+std::size_t WordRun(std::u16string_view text) {
+  std::size_t run = 0;
+  while (run < text.size() && IsWordLetter(text[run])) ++run;
+  return run;
+}
+
 class TLatexWriter {
  public:
   std::u16string Take() { return std::move(out_); }
@@ -83,22 +120,75 @@ class TLatexWriter {
     }
   }
 
-  // Text of a term, bound, index or name.
+  // Text of a term, bound, index or name. Runs of script characters are
+  // written as scripts of an empty group, words with letters beyond ASCII
+  // in \text, so that pdflatex takes both.
   void WriteText(std::u16string_view text) {
-    for (char16_t c : text) {
-      const std::u16string_view escape = EscapeOf(c);
-      const std::string_view name = escape.empty() ? LatexNameOf(c) : std::string_view();
-      if (!escape.empty()) {
-        Put(escape);
-      } else if (!name.empty()) {
-        Put(Ascii("\\").append(Ascii(name)), IsLetterLike({&c, 1}));
+    for (std::size_t i = 0; i < text.size();) {
+      if (const std::size_t run = ScriptRun(text.substr(i), true)) {
+        WriteScript(text.substr(i, run), true, true);
+        i += run;
+      } else if (const std::size_t subscripts = ScriptRun(text.substr(i), false)) {
+        // An index after a character is read as that character's: "x_{1}".
+        WriteScript(text.substr(i, subscripts), false, i == 0 || text[i - 1] == u' ');
+        i += subscripts;
+      } else if (const std::size_t word = WordRun(text.substr(i))) {
+        WriteWord(text.substr(i, word));
+        i += word;
       } else {
-        PutChar(c);
+        WriteChar(text[i]);
+        ++i;
       }
     }
   }
 
  private:
+  void WriteChar(char16_t c) {
+    const std::u16string_view escape = EscapeOf(c);
+    const std::string_view name = escape.empty() ? LatexNameOf(c) : std::string_view();
+    if (!escape.empty()) {
+      Put(escape);
+    } else if (!name.empty()) {
+      Put(Ascii("\\").append(Ascii(name)), IsLetterLike({&c, 1}));
+    } else {
+      PutChar(c);
+    }
+  }
+
+  // "x²" as "x{}^{2}": the empty group keeps it text for the reader, where
+  // "x^{2}" would be a power; it also carries an index with no character
+  // before it. After a function's name the scripts stand without it:
+  // "\log_{2}".
+  void WriteScript(std::u16string_view scripts, bool superscript, bool anchored) {
+    std::u16string plain;
+    for (char16_t c : scripts) plain += Unscripted(c, superscript);
+    if (anchored) Put(u"{}");
+    Put(superscript ? u"^{" : u"_{");
+    WriteText(plain);
+    Put(u"}");
+  }
+
+  // Letters beside each other, ASCII or not: one word, written as \text
+  // when a letter of it is beyond ASCII.
+  void WriteWord(std::u16string_view word) {
+    if (std::all_of(word.begin(), word.end(), [](char16_t c) { return c < 0x80; })) {
+      for (char16_t c : word) WriteChar(c);
+      return;
+    }
+    Put(u"\\text{");
+    for (char16_t c : word) out_ += c;
+    Put(u"}");
+  }
+
+  void WriteNameScripts(std::u16string_view scripts) {
+    for (std::size_t i = 0; i < scripts.size();) {
+      const bool superscript = ScriptRun(scripts.substr(i), true) > 0;
+      const std::size_t run = ScriptRun(scripts.substr(i), superscript);
+      WriteScript(scripts.substr(i, run), superscript, false);
+      i += run;
+    }
+  }
+
   // A term beside a term, a blank or empty term: braced, so it stays a term.
   void WriteTerm(std::u16string_view text, bool afterTerm) {
     const bool brace = afterTerm || IsBlankOnly(text);
@@ -214,16 +304,24 @@ class TLatexWriter {
     Put(u"}");
   }
 
+  // Script characters that end the name are its scripts: "sin²" is
+  // "\sin^{2}", "f₁" is "\operatorname{f}_{1}".
   void WriteNamed(const TFormulaEntry& entry) {
     const std::u16string_view name = TextOf(entry.Text1);
     const std::u16string_view trimmed = WithoutOuterBlanks(name);
-    if (IsStandardOperatorName(trimmed)) {
-      Put(std::u16string(u"\\").append(trimmed));
+    std::size_t base = trimmed.size();
+    while (base > 0 && (Unscripted(trimmed[base - 1], true) != 0 ||
+                        Unscripted(trimmed[base - 1], false) != 0)) {
+      --base;
+    }
+    if (IsStandardOperatorName(trimmed.substr(0, base))) {
+      Put(std::u16string(u"\\").append(trimmed.substr(0, base)));
     } else {
       Put(u"\\operatorname{");
-      WriteText(name);
+      WriteText(base == trimmed.size() ? name : trimmed.substr(0, base));
       Put(u"}");
     }
+    WriteNameScripts(trimmed.substr(base));
     WriteFenced(u"\\left(", entry, u"\\right)");
   }
 

@@ -329,7 +329,7 @@ std::optional<std::u16string_view> CharsOf(std::span<const TSymbol> table, std::
 
 std::string_view LatexNameOf(char16_t c) {
   const bool greek = c >= 0x0391 && c <= 0x03F5;
-  const bool operators = c >= 0x2200 && c <= 0x22FF;
+  const bool operators = c >= 0x2100 && c <= 0x22FF;  // letterlike, arrows, operators
   if (!greek && !operators) return {};
   for (const auto& table : {std::span<const TSymbol>(kGreek), std::span<const TSymbol>(kSymbols)}) {
     for (const TSymbol& symbol : table) {

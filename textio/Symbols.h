@@ -7,7 +7,7 @@
 #include <string_view>
 
 // The command (without backslash) that writes `c`: Greek letters and the
-// signs of U+2200..U+22FF that have one. Empty for every other character.
+// signs of U+2100..U+22FF that have one. Empty for every other character.
 std::string_view LatexNameOf(char16_t c);
 // What a symbol command stands for in term text, aliases included.
 std::optional<std::u16string_view> SymbolOfLatexName(std::string_view name);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "model/BlockBudget.h"
 #include "textio/FormulaText.h"
 #include "textio/TextError.h"
 #include "model/Utf.h"
@@ -173,10 +174,14 @@ void TRow::TrimTrailingBlanks() {
 
 // Text from `cut` on leaves the row: a "(" in it, raised as an atom or moved
 // into a base, no longer opens a block that a later ")" could close.
+// The marks are in the order of the text, so those at or after `cut` are the
+// last ones: taking them from the back keeps a power after many open "(" cheap.
 void TRow::ForgetParensFrom(TMark cut) {
-  std::erase_if(openParens_, [cut](const TMark& mark) {
-    return mark.Item > cut.Item || (mark.Item == cut.Item && mark.Offset >= cut.Offset);
-  });
+  while (!openParens_.empty()) {
+    const TMark& mark = openParens_.back();
+    if (mark.Item < cut.Item || (mark.Item == cut.Item && mark.Offset < cut.Offset)) return;
+    openParens_.pop_back();
+  }
 }
 
 // Everything after the "(" at `from` up to the closing ")" that ends the row
@@ -233,11 +238,26 @@ bool TRow::AppendToLastAtom(std::u16string_view chars) {
   TrimTrailingBlanks();
   if (items_.empty() || items_.back().Type != TRowItem::Text) return false;
   TRowItem& text = items_.back();
-  if (!HasNonBlank(text.Chars)) return false;
+  // Only the last character counts: a scan of the whole text would make a
+  // row of blanks followed by many indices quadratic.
+  if (text.Chars.empty() || IsBlank(text.Chars.back())) return false;
   if (atomStart_ >= text.Chars.size()) atomStart_ = LastCodePoint(text.Chars);
   text.Chars += chars;
   ForgetCloseParen();
   return true;
+}
+
+bool TRow::HoldsContent() const {
+  return items_.size() > 1 || (items_.size() == 1 && (items_[0].Type != TRowItem::Text ||
+                                                       items_[0].HasContent));
+}
+
+void TRow::DropEmptyGroup() {
+  if (items_.empty() || items_.back().Type != TRowItem::Group || !items_.back().Inside->Empty()) {
+    return;
+  }
+  items_.pop_back();
+  EndConstruct();
 }
 
 TTextSeq TRow::Finish() && {
@@ -293,6 +313,16 @@ TTextNode MakeBodyFunction(std::uint32_t kind, TRow body) {
 
 namespace {
 
+// Every sequence the line will hold, before one is allocated.
+bool FitsBudget(const TTextSeq& seq, TBlockBudget& budget) {
+  if (!budget.TakeSequence(seq.Entries.size())) return false;
+  for (const TTextNode& node : seq.Entries) {
+    if (node.First != nullptr && !FitsBudget(*node.First, budget)) return false;
+    if (node.Second != nullptr && !FitsBudget(*node.Second, budget)) return false;
+  }
+  return true;
+}
+
 bool FillLine(TFormulaLine* line, const TTextSeq& seq) {
   // The count is known: one block at once instead of a copy every 100 entries.
   if (!line->Reserve(static_cast<std::uint32_t>(seq.Entries.size()))) return false;
@@ -319,9 +349,23 @@ bool FillLine(TFormulaLine* line, const TTextSeq& seq) {
 }  // namespace
 
 // Owned while it fills: a text that runs out of memory leaves nothing behind.
+TBuiltLine BuildCountedLine(const TTextSeq& seq, TEntryCursor* cursor) {
+  TBuiltLine built;
+  TBlockBudget budget;
+  if (!FitsBudget(seq, budget)) {
+    built.Problem = kFormulaTooLarge;
+    return built;
+  }
+  built.Line.reset(CreateLine(cursor));
+  if (built.Line == nullptr || !FillLine(built.Line.get(), seq)) {
+    built.Line.reset();
+    built.Problem = kTextNoMemory;
+  }
+  return built;
+}
+
 TFormulaLine* BuildLine(const TTextSeq& seq, TEntryCursor* cursor) {
-  TOwnedLine line(CreateLine(cursor));
-  return FillLine(line.get(), seq) ? line.release() : nullptr;
+  return BuildCountedLine(seq, cursor).Line.release();
 }
 
 namespace {
@@ -375,14 +419,26 @@ std::u16string Scripted(std::u16string_view text, const TScriptForm (&forms)[N])
 std::u16string Subscripted(std::u16string_view text) { return Scripted(text, kSubscripts); }
 std::u16string Superscripted(std::u16string_view text) { return Scripted(text, kSuperscripts); }
 
-std::string AddScript(TRow& row, std::u16string_view text, bool superscript) {
+char16_t Unscripted(char16_t c, bool superscript) {
+  const auto find = [c](const auto& forms) -> char16_t {
+    const auto* form = std::find_if(std::begin(forms), std::end(forms),
+                                    [c](const TScriptForm& f) { return f.Script == c; });
+    return form == std::end(forms) ? 0 : form->Plain;
+  };
+  return superscript ? find(kSuperscripts) : find(kSubscripts);
+}
+
+std::string ScriptProblem(std::u16string_view typed, bool superscript) {
+  return std::string(superscript ? "Hochstellung" : "Tiefstellung") + " von " + Quoted(typed) +
+         ": nur Ziffern, + − = ( ) und einige Buchstaben haben " +
+         (superscript ? "hochgestellte" : "tiefgestellte") + " Zeichen.";
+}
+
+std::string AddScript(TRow& row, std::u16string_view text, bool superscript,
+                      std::optional<std::u16string_view> typed) {
   if (text.empty()) return {};
   const std::u16string scripted = superscript ? Superscripted(text) : Subscripted(text);
-  if (scripted.empty()) {
-    return std::string(superscript ? "Hochstellung" : "Tiefstellung") + " von " + Quoted(text) +
-           ": nur Ziffern, + − = ( ) und einige Buchstaben haben " +
-           (superscript ? "hochgestellte" : "tiefgestellte") + " Zeichen.";
-  }
+  if (scripted.empty()) return ScriptProblem(typed.value_or(text), superscript);
   if (row.AppendToLastAtom(scripted)) return {};
   if (!superscript) return "Ein Index steht nur direkt nach einem Zeichen.";
   row.AddAtom(scripted);

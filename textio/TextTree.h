@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "model/FormulaTree.h"
+#include "textio/FormulaText.h"
 
 struct TTextSeq;
 
@@ -59,6 +60,10 @@ class TRow {
   void Splice(TRow row);
 
   bool Empty() const { return items_.empty(); }
+  // More than blanks typed between symbols.
+  bool HoldsContent() const;
+  // Drops a "{}" that ends the row: it only carried the scripts after it.
+  void DropEmptyGroup();
   std::size_t UnmatchedParens() const { return openParens_.size(); }
   // The row holds nothing but text (no entry, no group): its text.
   std::optional<std::u16string> PlainText() const;
@@ -107,14 +112,28 @@ TTextNode MakeFunction(std::uint32_t kind, TRow first, TRow second);
 // gives its two parts, any other row is First alone.
 TTextNode MakeBodyFunction(std::uint32_t kind, TRow body);
 
-// nullptr when memory runs out.
+// The formula line, or why there is none: Problem is kFormulaTooLarge when
+// the line's record blocks would pass the budget (counted before anything is
+// allocated) and kTextNoMemory when memory runs out while it fills.
+struct TBuiltLine {
+  TOwnedLine Line;
+  const char* Problem = nullptr;
+};
+TBuiltLine BuildCountedLine(const TTextSeq& seq, TEntryCursor* cursor);
+// nullptr when the budget refuses the line or memory runs out.
 TFormulaLine* BuildLine(const TTextSeq& seq, TEntryCursor* cursor);
 
 // Appends `text` as Unicode sub- or superscript characters to the row's last
 // atom (a superscript may also stand alone). Returns the message when it
-// cannot, empty on success.
-std::string AddScript(TRow& row, std::u16string_view text, bool superscript);
+// cannot, empty on success; the message quotes `typed`, what the user wrote,
+// when it is given.
+std::string AddScript(TRow& row, std::u16string_view text, bool superscript,
+                      std::optional<std::u16string_view> typed = std::nullopt);
+// "Hochstellung von „typed“: nur Ziffern ..."
+std::string ScriptProblem(std::u16string_view typed, bool superscript);
 
 // Unicode sub- and superscript forms; empty when one character has none.
 std::u16string Subscripted(std::u16string_view text);
 std::u16string Superscripted(std::u16string_view text);
+// The plain character of a sub- or superscript character; 0 for others.
+char16_t Unscripted(char16_t c, bool superscript);

@@ -43,8 +43,8 @@ TEST_P(MathMLReadTest, GivesTheTreeOrSaysWhatAndWhere) {
 const TReadCase kLatex[] = {
     {R"~(x = \frac{-b \pm \sqrt{b^2 - 4ac}}{2a})~",
      R"~("x = " frac("-b ± " root(pow("2")("b") " - 4ac"))("2a"))~"},
-    // The summand is the rest of the formula, or what the parentheses hold.
-    {R"~(\sum_{i=1}^{n} i = \frac{n(n+1)}{2})~", R"~(sum[i=1,n]("i = " frac("n(n+1)")("2")))~"},
+    // The summand ends at a relation sign, or is what the parentheses hold.
+    {R"~(\sum_{i=1}^{n} i = \frac{n(n+1)}{2})~", R"~(sum[i=1,n]("i") " = " frac("n(n+1)")("2"))~"},
     {R"~(\sum_{i} (i+1) + 2)~", R"~(sum[i,]("i+1") " + 2")~"},
     {R"~(\sum_{k=0}^{\infty} \left(\frac{1}{2}\right)^k)~",
      R"~(sum[k=0,∞](pow("k")(frac("1")("2"))))~"},
@@ -98,8 +98,10 @@ const TReadCase kLatex[] = {
     {R"~(\begin{matrix}a\end{matrix})~",
      R"~(1:1 Umgebungen wie „\begin{matrix}“ werden nicht unterstützt.)~"},
     {"a & b", "1:3 Spaltentrenner „&“ werden nicht unterstützt (keine Matrizen)."},
-    {R"~(\lim_{x\to 0} f)~", R"~(1:5 „\lim“ mit Grenze oder Exponent wird nicht unterstützt.)~"},
-    {R"~(\sin^2 x)~", R"~(1:5 „\sin“ mit Grenze oder Exponent wird nicht unterstützt.)~"},
+    // A name's index must have subscript characters; the message quotes it as typed.
+    {R"~(\lim_{x\to 0} f)~",
+     R"~(1:5 Tiefstellung von „x\to 0“: nur Ziffern, + − = ( ) und einige Buchstaben )~"
+     "haben tiefgestellte Zeichen."},
     {R"~(\left( x)~", R"~(1:1 „\left“ ohne passendes „\right“.)~"},
     {R"~(x \right))~", R"~(1:3 „\right“ ohne passendes „\left“.)~"},
     {"|x", "1:1 Der Betragsstrich „|“ wird nicht geschlossen."},

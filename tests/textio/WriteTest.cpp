@@ -68,7 +68,8 @@ const TWriteCase kCases[] = {
     {kTerm, u"\u03B1b \u03B2 c", u"", false, R"~(\alpha b \beta\ c)~"},
     {kTerm, u"x\u2264y\u2260\u221E", u"", false, R"~(x\le{}y\ne\infty)~"},
     {kTerm, u"\u2211", u"", false, R"~(\mathord{\sum})~"},
-    {kTerm, u"\u00E4\u00D7\u2212\u00B2", u"", false, "\u00E4\u00D7\u2212\u00B2"},
+    {kTerm, u"\u00E4\u00D7\u2212\u00B2", u"", false,
+     R"~(\text{ä}\text{\texttimes}\text{\textminus}{}^{2})~"},
     {kTerm, u"", u"", false, "{}"},
 };
 
