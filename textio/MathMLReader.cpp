@@ -90,7 +90,8 @@ struct TFence {
 };
 
 // Marks an <mo> or <mi> carries in its attributes.
-enum TMark : std::uint8_t { kPrefix = 1, kPostfix = 2, kMovableLimits = 4 };
+// kOperatorClass: MathJax's mark of an operator name (\operatorname).
+enum TMark : std::uint8_t { kPrefix = 1, kPostfix = 2, kMovableLimits = 4, kOperatorClass = 8 };
 
 struct TElement {
   TTag Tag = TTag::Other;
@@ -244,6 +245,7 @@ class TDocumentBuilder : public TXmlHandler {
     if (form == "prefix") marks |= kPrefix;
     if (form == "postfix") marks |= kPostfix;
     if (attributes.Value("movablelimits") == "true") marks |= kMovableLimits;
+    if (attributes.Value("data-mjx-texclass") == "OP") marks |= kOperatorClass;
     return marks;
   }
 
@@ -267,15 +269,24 @@ bool IsInvisible(std::u16string_view text) {
   return text.size() == 1 && text[0] >= 0x2061 && text[0] <= 0x2064;
 }
 
-// Bars of an absolute value: |, ∣ and ‖. Only bars of one family pair.
+// Bars of an absolute value: | and ∣, or ∥ and ‖. Only bars of one family pair.
 int BarFamily(std::u16string_view text) {
   if (text == u"|" || text == u"\u2223") return 1;
-  if (text == u"\u2225") return 2;
+  if (text == u"\u2225" || text == u"\u2016") return 2;
   return 0;
 }
 
+// Spaces of every width, as typeset spacing commands come out in text.
+bool IsBlankText(std::u16string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char16_t c) {
+    return c == u' ' || c == u'\u00A0' || (c >= 0x2000 && c <= 0x200B) || c == 0x202F ||
+           c == 0x205F || c == 0x3000;
+  });
+}
+
 bool IsLetter(char16_t c) {
-  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0x24F);
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+         (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7);
 }
 
 // What an item of a row is to the operand rules.
@@ -395,19 +406,23 @@ class TMathMLConverter {
     return (Tag(i) == TTag::Mo || Tag(i) == TTag::Mi) && Text(i) == u"\u2061";
   }
 
+  // <mspace>, alone or in a row, or an <mtext> of blanks (KaTeX's \,).
   bool IsSpacing(std::uint32_t i) const {
     const std::uint32_t only = OnlyChild(i);
-    return Tag(i) == TTag::Mspace || (only != kNone && Tag(only) == TTag::Mspace);
+    return Tag(i) == TTag::Mspace || (only != kNone && Tag(only) == TTag::Mspace) ||
+           (Tag(i) == TTag::Mtext && IsBlankText(Text(i)));
   }
 
   // The text a name is made of: a token, or a row of letter tokens (as
-  // \operatorname gives it); nothing for any other element.
+  // \operatorname gives it), maybe ending in U+2061; nothing for any other
+  // element.
   std::optional<std::u16string> NameText(std::uint32_t i) const {
     const TTag tag = Tag(i);
     if (tag == TTag::Mi || tag == TTag::Mo) return std::u16string(Text(i));
     if (!IsRowTag(tag) || tag == TTag::Math || i + 1 >= At(i).End) return std::nullopt;
     std::u16string name;
     for (std::uint32_t c = i + 1; c < At(i).End; c = At(c).End) {
+      if (IsApply(c) && At(c).End == At(i).End) break;
       if (Tag(c) != TTag::Mi && Tag(c) != TTag::Mn && Tag(c) != TTag::Mtext) return std::nullopt;
       name += Text(c);
     }
@@ -415,16 +430,29 @@ class TMathMLConverter {
     return name;
   }
 
+  // A row whose last child is U+2061 (KaTeX raises "sin⁡" as a whole).
+  bool EndsInApply(std::uint32_t i) const {
+    if (!IsRowTag(Tag(i)) || i + 1 >= At(i).End) return false;
+    std::uint32_t last = i + 1;
+    while (At(last).End < At(i).End) last = At(last).End;
+    return IsApply(last);
+  }
+
   // A name that is a function without U+2061 after it: a standard operator
-  // name alone (in its row, if any), or an <mo> with movable limits.
+  // name alone (in its row, if any), an <mo> of letters (pandoc's
+  // \operatorname) or with movable limits, an <mi> MathJax marks as operator.
   bool IsNameByItself(std::uint32_t i) const {
+    if (EndsInApply(i)) return true;
     const std::uint32_t only = OnlyChild(i);
     const std::uint32_t token = only != kNone ? only : i;
     if (Tag(token) != TTag::Mi && Tag(token) != TTag::Mo) return false;
     const std::u16string_view text = Text(token);
     if (IsStandardOperatorName(text)) return true;
-    return Tag(token) == TTag::Mo && (At(token).Marks & kMovableLimits) != 0 && !text.empty() &&
-           IsLetter(text[0]);
+    if (text.empty() || !IsLetter(text[0])) return false;
+    const std::uint8_t marks = At(token).Marks;
+    const bool letters = std::all_of(text.begin(), text.end(), IsLetter);
+    return (marks & kOperatorClass) != 0 ||
+           (Tag(token) == TTag::Mo && (letters || (marks & kMovableLimits) != 0));
   }
 
   // The element that carries a name: itself, or the base of its scripts.
@@ -683,6 +711,10 @@ class TMathMLConverter {
       }
       return {};
     }
+    if (Tag(i) == TTag::Mtext && IsBlankText(text)) {
+      row.AddSpacing(u" ");
+      return {};
+    }
     // An empty <mtext/> still stands for a term, as the writer uses it.
     if (!text.empty() || Tag(i) == TTag::Mtext) row.AddAtom(text);
     return {};
@@ -719,7 +751,10 @@ class TMathMLConverter {
     const bool row = (IsRowTag(tag) && slot.Kind == TKind::Plain) || tag == TTag::Mfenced;
     if (!row) return false;
     k = next;
-    step = Contents(slot.Element, operand, false);
+    // LibreOffice wraps a bracketed argument in one more row.
+    std::uint32_t inner = slot.Element;
+    while (OnlyChild(inner) != kNone && Tag(OnlyChild(inner)) == TTag::Mrow) inner = OnlyChild(inner);
+    step = Contents(inner, operand, false);
     operand.StripParentheses();
     return true;
   }
