@@ -90,7 +90,14 @@ TAllocFailureReporter& Reporter() {
 // cannot make its message (no memory left for it) changes nothing.
 void ReportAllocFailure(std::uint64_t bytes) noexcept {
   try {
-    Reporter()(AllocFailureText(bytes));
+    ReportFailureText(AllocFailureText(bytes));
+  } catch (...) {  // NOLINT(bugprone-empty-catch): nothing more can be done
+  }
+}
+
+void ReportFailureText(const std::string& message) noexcept {
+  try {
+    Reporter()(message);
   } catch (...) {  // NOLINT(bugprone-empty-catch): nothing more can be done
   }
 }

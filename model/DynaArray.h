@@ -26,8 +26,14 @@ void SetAllocFailureReporter(TAllocFailureReporter reporter);
 
 // "Error while trying to allocate N bytes of RAM. Not enough memory."
 std::string AllocFailureText(std::uint64_t bytes);
+// The same message where the size asked for is not known (an allocation of
+// the language's own failed).
+inline constexpr const char* kNoMemoryText =
+    "Error while trying to allocate memory. Not enough memory.";
 // Tells the reporter that `bytes` could not be had; never throws.
 void ReportAllocFailure(std::uint64_t bytes) noexcept;
+// Gives the reporter any other failure message; never throws.
+void ReportFailureText(const std::string& message) noexcept;
 
 class TDynaArray {
  public:

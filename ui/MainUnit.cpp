@@ -19,19 +19,21 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScreen>
-#include <QSettings>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <cmath>
+#include <exception>
 #include <limits>
+#include <new>
 #include <utility>
 
 #include "docfile/DocFile.h"
-#include "render/Clipboard.h"
-#include "render/EmbeddedDocument.h"
-#include "render/PictureFormat.h"
+#include "export/Clipboard.h"
+#include "export/EmbeddedDocument.h"
+#include "export/PictureFormat.h"
 #include "render/PictureLimit.h"
 #include "render/QtFont.h"
 #include "textio/FormulaText.h"
@@ -229,20 +231,7 @@ void TSpinEdit::focusOutEvent(QFocusEvent* event) {
 
 // ---- TMainForm: construction -------------------------------------------------
 
-// The program keeps no settings, but Qt's own file and colour dialogs would
-// keep folders, history, view mode and custom colours in QtProject.conf under
-// the user's configuration folder. Their settings go below /dev/null instead,
-// where no file can be read or made.
-void KeepNoSettings() {
-  for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
-    for (const QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope}) {
-      QSettings::setPath(format, scope, "/dev/null");
-    }
-  }
-}
-
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
-  KeepNoSettings();
   setWindowTitle("Quillmora Editor 1.0");
   setFont(TFixedDialog::InterfaceFont());
   resize(780, 580);
@@ -278,7 +267,7 @@ QPushButton* TMainForm::AddButton(const QString& caption, QStyle::StandardPixmap
   auto* button = new QPushButton(style()->standardIcon(picture), caption, ButtonPanel());
   button->setGeometry(place);
   button->setIconSize(QSize(16, 16));
-  connect(button, &QPushButton::clicked, this, handler);
+  connect(button, &QPushButton::clicked, this, Command(handler));
   return button;
 }
 
@@ -313,7 +302,7 @@ void TMainForm::BuildControls() {
 
   // Escape acts as "Beenden", wherever the focus is in the window.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  connect(escape, &QShortcut::activated, this, &TMainForm::EndeBtnClick);
+  connect(escape, &QShortcut::activated, this, Command(&TMainForm::EndeBtnClick));
 }
 
 void TMainForm::BuildButtons() {
@@ -346,14 +335,14 @@ void TMainForm::BuildFormatControls() {
   RandEd->setGeometry(56, 96, 65, 21);
   RandEd->setValue(20);
   // Every change of the text counts, "20" to "020" too, and only a change.
-  connect(RandEd, &TSpinEdit::TextChange, this, &TMainForm::RandEdChange);
+  connect(RandEd, &TSpinEdit::TextChange, this, Command(&TMainForm::RandEdChange));
   // Typing "125" is one step: the changes join until the field is left.
   connect(RandEd, &QAbstractSpinBox::editingFinished, this, [this] { history_.EndMerge(); });
   Label2 = new QLabel("Hintergrundfarbe:", panel);
   Label2->move(128, 96);
   bkcolor = new TColorSwatch(panel);
   bkcolor->setGeometry(240, 88, 65, 33);
-  connect(bkcolor, &TColorSwatch::MouseDown, this, &TMainForm::bkcolorMouseDown);
+  connect(bkcolor, &TColorSwatch::MouseDown, this, Command(&TMainForm::bkcolorMouseDown));
   // The labels name their controls for a screen reader.
   Label1->setBuddy(RandEd);
   Label2->setBuddy(bkcolor);
@@ -364,13 +353,15 @@ void TMainForm::BuildPictureArea() {
   ScrollBox1->setBackgroundRole(QPalette::Dark);  // the application-workspace colour
   ScrollBox1->setAccessibleName("Formelbild");
   PaintBox1 = new TPaintBox(
-      FormulaBitmap, [this] { DrawPicture(); }, nullptr);
+      FormulaBitmap, [this] { Painting([this] { DrawPicture(); }); }, nullptr);
   PaintBox1->resize(760, 480);
   PaintBox1->setAccessibleName("Formel");
   ScrollBox1->setWidget(PaintBox1);
   PaintBox1->setMouseTracking(true);
-  connect(PaintBox1, &TPaintBox::DblClick, this, &TMainForm::PaintBox1DblClick);
-  connect(PaintBox1, &TPaintBox::MouseMove, this, &TMainForm::PaintBox1MouseMove);
+  connect(PaintBox1, &TPaintBox::DblClick, this,
+          [this](int x, int y) { RunCommand([&] { PaintBox1DblClick(x, y); }); });
+  connect(PaintBox1, &TPaintBox::MouseMove, this,
+          [this](int x, int y) { RunCommand([&] { PaintBox1MouseMove(x, y); }); });
   connect(PaintBox1, &TPaintBox::MouseLeave, statusBar(), &QStatusBar::clearMessage);
   ScrollBox1->setWidgetResizable(false);
   ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -431,22 +422,24 @@ void TMainForm::BuildMenus() {
   // Alt and the underlined letter open a menu; in an open menu the letter
   // alone chooses the entry.
   QMenu* file = menuBar()->addMenu("&Datei");
-  file->addAction("&Neu", QKeySequence::New, this, &TMainForm::Neu1Click);
-  file->addAction("Ö&ffnen...", QKeySequence::Open, this, &TMainForm::ffnen1Click);
-  file->addAction("&Speichern", QKeySequence::Save, this, &TMainForm::Speichern1Click);
-  file->addAction("Speichern &unter...", this, &TMainForm::Speichernunter1Click);
+  file->addAction("&Neu", QKeySequence::New, this, Command(&TMainForm::Neu1Click));
+  file->addAction("Ö&ffnen...", QKeySequence::Open, this, Command(&TMainForm::ffnen1Click));
+  file->addAction("&Speichern", QKeySequence::Save, this, Command(&TMainForm::Speichern1Click));
+  file->addAction("Speichern &unter...", this, Command(&TMainForm::Speichernunter1Click));
   file->addSeparator();
-  file->addAction("&Beenden", QKeySequence(Qt::CTRL | Qt::Key_Q), this, &TMainForm::Beenden1Click);
+  file->addAction("&Beenden", QKeySequence(Qt::CTRL | Qt::Key_Q), this,
+                  Command(&TMainForm::Beenden1Click));
   BuildEditMenu();
   QMenu* help = menuBar()->addMenu("&Hilfe");
-  help->addAction("Ü&ber...", this, &TMainForm::ber1Click);
+  help->addAction("Ü&ber...", this, Command(&TMainForm::ber1Click));
 }
 
 void TMainForm::BuildEditMenu() {
   EditMenu = menuBar()->addMenu("&Bearbeiten");
-  UndoAction = EditMenu->addAction("&Rückgängig", this, &TMainForm::Rueckgaengig1Click);
+  UndoAction = EditMenu->addAction("&Rückgängig", this, Command(&TMainForm::Rueckgaengig1Click));
   UndoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-  RedoAction = EditMenu->addAction("&Wiederherstellen", this, &TMainForm::Wiederherstellen1Click);
+  RedoAction =
+      EditMenu->addAction("&Wiederherstellen", this, Command(&TMainForm::Wiederherstellen1Click));
   RedoAction->setShortcuts(
       {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
   BuildTextMenu();
@@ -455,20 +448,20 @@ void TMainForm::BuildEditMenu() {
 void TMainForm::BuildTextMenu() {
   EditMenu->addSeparator();
   CopyLatexAction =
-      EditMenu->addAction("Als &LaTeX kopieren", this, &TMainForm::AlsLaTeXkopieren1Click);
-  CopyMathMLAction =
-      EditMenu->addAction("Als &MathML kopieren", this, &TMainForm::AlsMathMLkopieren1Click);
-  PasteAction = EditMenu->addAction("&Einfügen", this, &TMainForm::Einfuegen1Click);
+      EditMenu->addAction("Als &LaTeX kopieren", this, Command(&TMainForm::AlsLaTeXkopieren1Click));
+  CopyMathMLAction = EditMenu->addAction("Als &MathML kopieren", this,
+                                         Command(&TMainForm::AlsMathMLkopieren1Click));
+  PasteAction = EditMenu->addAction("&Einfügen", this, Command(&TMainForm::Einfuegen1Click));
   PasteAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
   EditMenu->addSeparator();
   FormulaTextAction =
-      EditMenu->addAction("&Formel als Text...", this, &TMainForm::FormelalsText1Click);
+      EditMenu->addAction("&Formel als Text...", this, Command(&TMainForm::FormelalsText1Click));
 }
 
 // ---- TMainForm: the document ---------------------------------------------------
 
 void TMainForm::FormCreate() {
-  RootLine = CreateLine(&CurrentEntry);
+  RootLine = NewLine(&CurrentEntry);
   BuildSampleFormula(RootLine);
   BaseCaption = windowTitle();
   StartHistory();
@@ -482,8 +475,9 @@ void TMainForm::FormDestroy() {
 // The new formula belongs to no file: the first "Speichern" asks for a
 // name, so the previous file is never overwritten by it unasked.
 void TMainForm::NewItNow() {
+  TFormulaLine* empty = NewLine(&CurrentEntry);
   freetheline(RootLine);
-  RootLine = CreateLine(&CurrentEntry);
+  RootLine = empty;
   FileName.clear();
   ComposeCaption();
   PaintBox1Paint();
@@ -517,8 +511,10 @@ TPaintInput TMainForm::PaintInput() const {
 // Paints the picture into FormulaBitmap, sizes the paint box to it and shows
 // it. Only here can the formula have changed, so only here is it described.
 void TMainForm::PaintBox1Paint() {
-  DrawPicture();
-  DescribePicture();
+  Painting([this] {
+    DrawPicture();
+    DescribePicture();
+  });
   PaintBox1->ShowDrawn();
 }
 
@@ -669,13 +665,14 @@ bool TMainForm::OpenFileWithName(const QString& name) {
 
 void TMainForm::TakeOverDocument(TFormulaLine* root, const TFontDesc& font,
                                  std::uint32_t background, std::int32_t margin) {
+  if (root == nullptr) throw std::bad_alloc();
   freetheline(RootLine);
   RootLine = root;
   FontDialog1->SetFont(font);
   bkcolor->SetColor(background);
   takingOver_ = true;
+  const auto done = qScopeGuard([this] { takingOver_ = false; });
   RandEd->setValue(margin);
-  takingOver_ = false;
   PaintBox1Paint();
 }
 
@@ -716,8 +713,11 @@ void TMainForm::ffnen1Click() {
 
 bool TMainForm::FormCloseQuery() { return SavePrompt(kOpenQuestion); }
 
+// A close whose save failed does not happen.
 void TMainForm::closeEvent(QCloseEvent* event) {
-  if (FormCloseQuery()) {
+  bool mayClose = false;
+  RunCommand([&] { mayClose = FormCloseQuery(); });
+  if (mayClose) {
     event->accept();
   } else {
     event->ignore();
@@ -956,17 +956,25 @@ void TMainForm::OpenFromOutside(const QString& path) {
   QMetaObject::invokeMethod(
       this,
       [this, path]() {
-        if (SavePrompt(kOpenQuestion)) OpenFileWithName(path);
+        RunCommand([&] {
+          if (SavePrompt(kOpenQuestion)) OpenFileWithName(path);
+        });
       },
       Qt::QueuedConnection);
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
-  const QMimeData* data = event->mimeData();
-  if (!DraggedFile(data).isEmpty() || IsDraggedText(data)) event->acceptProposedAction();
+  RunCommand([&] {
+    const QMimeData* data = event->mimeData();
+    if (!DraggedFile(data).isEmpty() || IsDraggedText(data)) event->acceptProposedAction();
+  });
 }
 
 void TMainForm::dropEvent(QDropEvent* event) {
+  RunCommand([&] { TakeDrop(event); });
+}
+
+void TMainForm::TakeDrop(QDropEvent* event) {
   const QMimeData* data = event->mimeData();
   const QString path = DraggedFile(data);
   if (!path.isEmpty()) {
@@ -976,7 +984,7 @@ void TMainForm::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     const QString text = data->text();
     QMetaObject::invokeMethod(
-        this, [this, text]() { AppendLatex(text); }, Qt::QueuedConnection);
+        this, [this, text]() { RunCommand([&] { AppendLatex(text); }); }, Qt::QueuedConnection);
   }
 }
 
@@ -989,4 +997,95 @@ void TMainForm::AppendLatex(const QString& text) {
     return;
   }
   if (read->Count() > 0) AppendFormula(read.get(), "Text einfügen");
+}
+
+// ---- TMainForm: failures --------------------------------------------------------------
+
+std::function<void()> TMainForm::Command(void (TMainForm::*handler)()) {
+  return [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); };
+}
+
+TFormulaLine* TMainForm::NewLine(TEntryCursor* cursor) {
+  TFormulaLine* line = CreateLine(cursor);
+  if (line == nullptr) throw std::bad_alloc();
+  return line;
+}
+
+namespace {
+
+// What the user is told of a failure the command did not handle itself:
+// the memory message, or the failure's own text.
+std::string FailureText(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::bad_alloc&) {
+    return kNoMemoryText;
+  } catch (const std::exception& e) {
+    return "Der Befehl konnte nicht ausgeführt werden: " + std::string(e.what());
+  } catch (...) {
+    return "Der Befehl konnte nicht ausgeführt werden.";
+  }
+}
+
+// The message goes where the allocation messages go; without memory even
+// for that, nothing more can be done.
+void TellOfFailure(const std::exception_ptr& failure) noexcept {
+  try {
+    ReportFailureText(FailureText(failure));
+  } catch (...) {  // NOLINT(bugprone-empty-catch)
+  }
+}
+
+}  // namespace
+
+// The one boundary of the window's commands: whatever fails in a command ends
+// that command, never the program. The user is told, and the document goes
+// back to the state the history last recorded, which is the document as it
+// was before the command (or, when the command had recorded its step, as it
+// made it).
+void TMainForm::RunCommand(const std::function<void()>& command) {
+  std::exception_ptr failure;
+  try {
+    command();
+    return;
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  TellOfFailure(failure);
+  try {
+    BackToRecordedState();
+  } catch (...) {
+    TellOfFailure(std::current_exception());
+  }
+}
+
+// An open dialog may hold references into the tree: the tree stays then.
+void TMainForm::BackToRecordedState() {
+  const TDocumentState* recorded = history_.Current();
+  if (recorded == nullptr || QApplication::activeModalWidget() != nullptr) return;
+  TRestoredDocument restored;
+  std::string error;
+  if (!RestoreSnapshot(*recorded, &CurrentEntry, restored, error)) {
+    ReportFailureText(error);
+    return;
+  }
+  TakeOverDocument(restored.Root, restored.Font, restored.Background, restored.Margin);
+  Changed = !history_.AtSaved();
+  ComposeCaption();
+  ShowHistoryState();
+}
+
+// A paint changes no document: one that fails leaves the picture as it was,
+// with nothing that a double-click or an export could take from a half-made
+// one. The message comes once until a paint succeeds, not at every repaint.
+void TMainForm::Painting(const std::function<void()>& paint) {
+  try {
+    paint();
+    paintFailed_ = false;
+    return;
+  } catch (...) {
+    LastRecording = TRecording{};
+    PlacedEntries = THitMap{};
+    if (!std::exchange(paintFailed_, true)) TellOfFailure(std::current_exception());
+  }
 }

@@ -18,7 +18,7 @@
 #include "docfile/DocFile.h"
 #include "history/UndoHistory.h"
 #include "model/FormulaTree.h"
-#include "render/Export.h"
+#include "export/Export.h"
 #include "render/Paint.h"
 #include "render/QImageCanvas.h"
 #include "render/RecordingCanvas.h"
@@ -118,10 +118,6 @@ class TSpinEdit : public QSpinBox {
 
   QString lastText_;
 };
-
-// Points Qt's own settings, which its standard dialogs keep, where nothing
-// can be stored; the main window does it before it makes its dialogs.
-void KeepNoSettings();
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -301,6 +297,20 @@ class TMainForm : public QMainWindow {
 
   QWidget* ButtonPanel() const { return panel_; }
 
+  // A handler run as a command: inside the boundary of RunCommand.
+  std::function<void()> Command(void (TMainForm::*handler)());
+  // Runs a command of the window. Whatever fails in it ends the command, not
+  // the program: the user gets the memory message (or the failure's own) and
+  // the document is the one the history last recorded.
+  void RunCommand(const std::function<void()>& command);
+  void BackToRecordedState();
+  // Runs a paint; a failed one leaves the document alone and is told once.
+  void Painting(const std::function<void()>& paint);
+  // A new line, or std::bad_alloc for the boundary: the window never holds
+  // a missing formula.
+  static TFormulaLine* NewLine(TEntryCursor* cursor);
+  void TakeDrop(QDropEvent* event);
+
   QWidget* panel_ = nullptr;
   TTermEditForm* termEditor_ = nullptr;
   TEditorContext context_;
@@ -309,4 +319,6 @@ class TMainForm : public QMainWindow {
   TUndoHistory history_;
   // Set while a document is taken over: the fields it sets make no step.
   bool takingOver_ = false;
+  // The last paint failed and the user has been told.
+  bool paintFailed_ = false;
 };

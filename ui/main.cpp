@@ -5,8 +5,11 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QTranslator>
+#include <atomic>
 #include <cstdio>
+#include <string>
 
 #include "model/DynaArray.h"
 #include "ui/AboutBoxUnit.h"
@@ -17,6 +20,7 @@
 #include "ui/FixedDialog.h"
 #include "ui/IntegralEFUnit.h"
 #include "ui/MainUnit.h"
+#include "ui/ProgramSettings.h"
 #include "ui/PotenzEFUnit.h"
 #include "ui/StartArguments.h"
 #include "ui/SummeEFUnit.h"
@@ -33,10 +37,32 @@ void LoadGermanTranslations(QApplication& app, QTranslator& translator) {
   }
 }
 
+// Arrays grow on the reading thread too, and memory may run out in the middle
+// of a paint: the message box opens on the GUI thread once the event loop
+// is back, never from where the failure happened. Failures that come while
+// one message waits are told by that one.
+void ShowFailureLater(const std::string& message) {
+  static std::atomic<bool> waiting{false};
+  if (waiting.exchange(true)) return;
+  auto shown = qScopeGuard([] { waiting = false; });
+  const QString text = QString::fromStdString(message);
+  QMetaObject::invokeMethod(
+      qApp,
+      [text] {
+        const auto closed = qScopeGuard([] { waiting = false; });
+        QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), text,
+                        QMessageBox::Ok);
+        box.exec();
+      },
+      Qt::QueuedConnection);
+  shown.dismiss();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  KeepNoSettings();
   const TStartArguments start = ParseStartArguments(QApplication::arguments().mid(1));
   if (!start.Valid) {
     std::fputs(kStartUsage, stderr);
@@ -51,11 +77,7 @@ int main(int argc, char* argv[]) {
   QApplication::setFont(TFixedDialog::InterfaceFont());
   QTranslator translator;
   LoadGermanTranslations(app, translator);
-  SetAllocFailureReporter([](const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(),
-                    QString::fromStdString(message), QMessageBox::Ok);
-    box.exec();
-  });
+  SetAllocFailureReporter(ShowFailureLater);
 
   TMainForm MainForm;
   TEditForm EditForm(MainForm.EditorContext());

@@ -28,6 +28,7 @@
 #include "tests/ui/DialogDriver.h"
 #include "ui/FontDialog.h"
 #include "ui/MainUnit.h"
+#include "ui/ProgramSettings.h"
 
 namespace {
 
@@ -98,6 +99,7 @@ class MainFormTest : public QObject {
   QTemporaryDir dir;
 
   void ShowForm() {
+    KeepNoSettings();  // as the program does at start
     form = std::make_unique<TMainForm>();
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));

@@ -12,6 +12,7 @@
 #include "ui/EditFUnit.h"
 #include "ui/EditTermFUnit.h"
 #include "ui/MainUnit.h"
+#include "ui/ProgramSettings.h"
 
 namespace DialogDriver {
 
@@ -21,6 +22,7 @@ struct TProgram {
   TTermEditForm TermEditForm{MainForm.EditorContext()};
 
   TProgram() {
+    KeepNoSettings();
     MainForm.SetTermEditor(&TermEditForm);
     MainForm.SetDialogs(&EditForm, nullptr);
   }
