@@ -20,8 +20,12 @@ inline constexpr int kMaxFormulaTextLevels = 1000;
 inline constexpr int kMaxTextNesting = 4 * kMaxFormulaTextLevels;
 
 inline constexpr const char* kTextTooLarge = "Der Text ist zu groß (mehr als 16 MiB).";
+// Entries (terms and functions) a text may make. While a text is read, an
+// entry costs several times its record, so this bounds the reading as the
+// record budget bounds the formula.
+inline constexpr std::size_t kMaxFormulaTextEntries = 300000;
 inline constexpr const char* kFormulaTooLarge =
-    "Die Formel ist zu groß: ihre Einträge bräuchten mehr als 256 MB Arbeitsspeicher.";
+    "Die Formel ist zu groß: sie bräuchte zu viel Arbeitsspeicher (mehr als 256 MB).";
 inline constexpr const char* kTextNoMemory = "Für die Formel reicht der Arbeitsspeicher nicht.";
 inline constexpr const char* kTextTooDeep =
     "Die Formel ist zu tief verschachtelt (mehr als 1000 Ebenen).";

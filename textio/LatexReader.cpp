@@ -206,6 +206,7 @@ class TLatexReader {
   // functions is refused before its record blocks are asked for.
   bool AddFunction(TRow& row, TTextNode node, std::size_t pos) {
     if (node.Levels > kMaxFormulaTextLevels) return Fail(pos, kTextTooDeep);
+    if (!CountEntry()) return Fail(pos, kFormulaTooLarge);
     const auto count = [](const std::unique_ptr<TTextSeq>& seq) {
       return seq != nullptr ? seq->Entries.size() : 0;
     };
@@ -215,6 +216,9 @@ class TLatexReader {
     row.AddEntry(std::move(node));
     return true;
   }
+
+  // A group is a term of its own, and an entry may stand between texts.
+  bool CountEntry() { return ++entries_ <= kMaxFormulaTextEntries; }
 
   static bool ClosesScope(const TToken& token, TScope scope, const TRow& row) {
     switch (token.Kind) {
@@ -261,9 +265,28 @@ class TLatexReader {
         const auto [end, differentialEnd] = OperandEnd(ctx, row, token);
         if (end == TOperandEnd::Here) return true;
         if (end == TOperandEnd::AfterDifferential) return ParseDifferential(row, differentialEnd);
+      } else if (IsPlainChar(token)) {
+        AddPlainRun(row, token.Pos);
+        continue;
       }
       if (!ParseItem(row, ctx)) return false;
     }
+  }
+
+  static bool IsPlainChar(const TToken& token) {
+    const char16_t c = token.Text.empty() ? 0 : token.Text[0];
+    return token.Kind == TToken::Char && (IsLatexLetter(c) || (c >= u'0' && c <= u'9'));
+  }
+
+  // Letters and digits in a row, outside an operand, need no token each.
+  void AddPlainRun(TRow& row, std::size_t pos) {
+    const std::u16string_view source = lex_.Source();
+    std::size_t end = pos;
+    while (end < lex_.End() && (IsLatexLetter(source[end]) || (source[end] >= u'0' && source[end] <= u'9'))) {
+      ++end;
+    }
+    row.AddAtoms(source.substr(pos, end - pos));
+    lex_.Seek(end);
   }
 
   // Parses a scope and takes its closing token.
@@ -292,13 +315,12 @@ class TLatexReader {
       return {TOperandEnd::Here, 0};
     }
     const bool spacing = IsSpacingCommand(next);
-    if (ctx.InIntegral && row.HoldsContent()) {
+    const bool own = ctx.Operand == TOperand::Integral;
+    if (ctx.InIntegral && (own || row.HoldsContent())) {
       const TToken mark = next.Kind == TToken::Symbol && next.Text == u"," ? PastBlanks(next.Next)
                                                                           : next;
       if (const auto end = DifferentialEnd(mark)) {
-        return {ctx.Operand == TOperand::Integral ? TOperandEnd::AfterDifferential
-                                                  : TOperandEnd::Here,
-                *end};
+        return {own ? TOperandEnd::AfterDifferential : TOperandEnd::Here, *end};
       }
     }
     if (spacing) return {row.HoldsContent() ? TOperandEnd::Here : TOperandEnd::No, 0};
@@ -419,6 +441,7 @@ class TLatexReader {
     TRow inside;
     if (!ParseScope(inside, {TScope::Group, ctx.TextOnly, pos})) return false;
     if (inside.Empty()) emptyGroupEnd_ = lex_.Position();
+    if (!ctx.TextOnly && !CountEntry()) return Fail(pos, kFormulaTooLarge);
     // In text the braces only group; in a row they keep a term apart.
     ctx.TextOnly ? row.Splice(std::move(inside)) : row.AddGroup(std::move(inside));
     return true;
@@ -1031,6 +1054,7 @@ class TLatexReader {
   int depth_ = 0;
   TBlockBudget budget_;
   TFailure failure_;
+  std::size_t entries_ = 0;
   std::size_t emptyGroupEnd_ = std::u16string_view::npos;  // just after the last "{}"
   std::u16string bareNames_;  // the text the last name without argument became
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 #include <span>
+#include <unordered_map>
 
 namespace {
 
@@ -339,9 +340,20 @@ std::string_view LatexNameOf(char16_t c) {
   return {};
 }
 
+// Looked up for every command of a text: a search of the tables would make a
+// text of many commands slow.
 std::optional<std::u16string_view> SymbolOfLatexName(std::string_view name) {
-  if (const auto chars = CharsOf(kGreek, name)) return chars;
-  return CharsOf(kSymbols, name);
+  static const std::unordered_map<std::string_view, std::u16string_view> index = [] {
+    std::unordered_map<std::string_view, std::u16string_view> names;
+    for (const auto& table :
+         {std::span<const TSymbol>(kGreek), std::span<const TSymbol>(kSymbols)}) {
+      for (const TSymbol& symbol : table) names.emplace(symbol.Name, symbol.Chars);
+    }
+    return names;
+  }();
+  const auto found = index.find(name);
+  if (found == index.end()) return std::nullopt;
+  return found->second;
 }
 
 std::u16string_view WithoutOuterBlanks(std::u16string_view name) {

@@ -62,6 +62,12 @@ void TRow::AddAtom(std::u16string_view chars) {
   atomStart_ = start;
 }
 
+void TRow::AddAtoms(std::u16string_view chars) {
+  if (chars.empty()) return;
+  AddAtom(chars);
+  atomStart_ = items_.back().Chars.size() - 1;
+}
+
 void TRow::AddSpacing(std::u16string_view blanks) {
   ForgetCloseParen();
   AddContent(blanks);

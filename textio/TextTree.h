@@ -50,6 +50,8 @@ class TRow {
   void AddRawBlanks(std::u16string_view blanks);
   // One atom: a character, a surrogate pair or what a symbol command stands for.
   void AddAtom(std::u16string_view chars);
+  // Characters of the BMP, each an atom of its own, added at once.
+  void AddAtoms(std::u16string_view chars);
   // Blanks asked for by a spacing command: content.
   void AddSpacing(std::u16string_view blanks);
   void AddOpenParen(std::u16string_view paren = u"(");
