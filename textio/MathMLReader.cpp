@@ -227,7 +227,9 @@ class TDocumentBuilder : public TXmlHandler {
   // Fences trimmed, separators without their blanks.
   std::uint32_t StoreFence(const TXmlAttributes& attributes) {
     const auto take = [&](std::string_view name, std::string_view otherwise) {
-      return Trimmed(document_.Texts, Store(attributes.Value(name).value_or(otherwise)));
+      // Stored before the pool is looked at: storing may move it.
+      const TRange stored = Store(attributes.Value(name).value_or(otherwise));
+      return Trimmed(document_.Texts, stored);
     };
     TFence fence;
     fence.Open = take("open", "(");
