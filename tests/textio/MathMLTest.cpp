@@ -10,6 +10,7 @@
 
 #include "tests/render/FormulaTrees.h"
 #include "tests/textio/TreeText.h"
+#include "textio/XmlReader.h"
 
 namespace {
 
@@ -254,6 +255,62 @@ TEST(MathMLHostileTest, ReadOrRefusedWithinTwoSeconds) {
     const auto seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(read, row.Expected) << row.What;
+    EXPECT_LT(seconds, 2.0) << row.What;
+  }
+}
+
+// Keeps the text; knows one entity, &alpha;.
+class TXmlRecorder : public TXmlHandler {
+ public:
+  std::string Read;
+
+  bool StartElement(const TXmlName&, const TXmlAttributes&, const TXmlPosition&) override {
+    return true;
+  }
+  bool EndElement() override { return true; }
+  bool Text(std::string_view utf8) override {
+    Read += utf8;
+    return true;
+  }
+  bool Entity(std::string_view name) override {
+    if (name != "alpha") return false;
+    Read += "α";
+    return true;
+  }
+};
+
+struct TXmlCase {
+  const char* What;
+  std::string Xml;
+  TXmlStatus Status;
+  const char* Text;
+};
+
+TEST(XmlReaderTest, ReadsInOnePassAndRefusesWhatCouldExpand) {
+  const TXmlCase rows[] = {
+      {"an element with 100,000 attributes", ManyAttributes(100000), TXmlStatus::Read, "x"},
+      {"an entity declaration stops the reading",
+       "<!DOCTYPE m [<!ENTITY a \"aaaa\">]><m>&a;</m>", TXmlStatus::DeclaresEntity, ""},
+      {"a document type naming an outside DTD is read, nothing fetched",
+       "<!DOCTYPE math PUBLIC \"-//W3C//DTD MathML 2.0//EN\" \"http://www.w3.org/Math/DTD/"
+       "mathml2/mathml2.dtd\"><m>&alpha;</m>",
+       TXmlStatus::Read, "α"},
+      {"an undeclared entity the handler knows", "<m>&alpha;&lt;</m>", TXmlStatus::Read, "α<"},
+      {"an undeclared entity the handler does not know", "<m>&beta;</m>",
+       TXmlStatus::UnknownEntity, ""},
+      {"Windows-1252 as word processors declare it",
+       "<?xml version=\"1.0\" encoding=\"windows-1252\"?><m>\x80</m>", TXmlStatus::Read, "€"},
+      {"crossed elements", "<m><n></m></n>", TXmlStatus::NotWellFormed, ""},
+      {"a text ending inside an element", "<m><n>x", TXmlStatus::EndsEarly, "x"},
+  };
+  for (const TXmlCase& row : rows) {
+    TXmlRecorder recorder;
+    const auto start = std::chrono::steady_clock::now();
+    const TXmlResult result = ReadXml(row.Xml, recorder);
+    const auto seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(result.Status, row.Status) << row.What;
+    EXPECT_EQ(recorder.Read, row.Text) << row.What;
     EXPECT_LT(seconds, 2.0) << row.What;
   }
 }
