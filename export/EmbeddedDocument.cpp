@@ -1,14 +1,13 @@
 #include "render/EmbeddedDocument.h"
 
 #include <QImage>
-#include <QXmlStreamReader>
 #include <algorithm>
-#include <limits>
 #include <string_view>
 
 #include "docfile/DocFile.h"
 #include "render/PictureFormat.h"
 #include "render/PngText.h"
+#include "textio/XmlReader.h"
 
 namespace {
 
@@ -20,11 +19,6 @@ QByteArray Base64Of(std::span<const std::uint8_t> document) {
   return QByteArray(reinterpret_cast<const char*>(document.data()),
                     static_cast<qsizetype>(document.size()))
       .toBase64();
-}
-
-QByteArray RawBytes(std::span<const std::uint8_t> bytes) {
-  return QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
-                                 static_cast<qsizetype>(bytes.size()));
 }
 
 // Base64 without the line breaks and blanks that wrapping put into it.
@@ -86,87 +80,75 @@ bool DocumentFromPng(std::span<const std::uint8_t> picture, std::vector<std::uin
   return false;
 }
 
-// The SVG goes to the XML reader in pieces of this size.
-constexpr qsizetype kSvgPieceBytes = 64 * 1024;
-
-// An XML reader fed the picture piece by piece. The reader holds the text of
-// an element whole until the element ends; fed a piece at a time, it can be
-// stopped once a bound is passed, before it holds more.
-class TSvgReader {
+// Finds our document element in an SVG and keeps its text. expat reads the
+// picture in one pass; the reading stops once the element ends, or once its
+// text passes what a formula may take.
+class TSvgDocumentFinder : public TXmlHandler {
  public:
-  explicit TSvgReader(std::span<const std::uint8_t> picture) : rest_(RawBytes(picture)) {}
+  enum class TState { Looking, Inside, Found, TooLarge, Damaged };
 
-  // From now on, no more than `bytes` and one piece are fed.
-  void Bound(qsizetype bytes) { bound_ = fed_ + bytes; }
-  // Whether the reader wanted more than the bound let it have.
-  bool Stopped() const { return stopped_; }
+  TState State() const { return state_; }
+  const std::string& Text() const { return text_; }
 
-  // The next token; Invalid with an error when the picture ends early, is
-  // damaged or passes the bound.
-  QXmlStreamReader::TokenType Next() {
-    for (;;) {
-      const QXmlStreamReader::TokenType token = xml_.readNext();
-      if (xml_.error() != QXmlStreamReader::PrematureEndOfDocumentError || rest_.isEmpty()) {
-        return token;
-      }
-      if (fed_ > bound_) {
-        stopped_ = true;
-        return token;
-      }
-      const qsizetype piece = std::min(kSvgPieceBytes, rest_.size());
-      xml_.addData(rest_.first(piece).toByteArray());
-      rest_ = rest_.sliced(piece);
-      fed_ += piece;
+  bool StartElement(const TXmlName& name, const TXmlAttributes&, const TXmlPosition&) override {
+    if (state_ == TState::Inside) return Stop(TState::Damaged);  // base64 holds no element
+    if (name.Namespace == kEmbeddedDocumentNamespace && name.Local == "document") {
+      state_ = TState::Inside;
     }
+    return true;
   }
 
-  QXmlStreamReader& Xml() { return xml_; }
+  bool EndElement() override { return state_ != TState::Inside || Stop(TState::Found); }
+
+  bool Text(std::string_view utf8) override {
+    if (state_ != TState::Inside) return true;
+    if (text_.size() + utf8.size() > kMaxEmbeddedBase64Bytes) return Stop(TState::TooLarge);
+    text_ += utf8;
+    return true;
+  }
+
+  // Only the five entities XML itself declares are read; any other is
+  // damage inside our element and ends the search outside it.
+  bool Entity(std::string_view) override {
+    if (state_ == TState::Inside) state_ = TState::Damaged;
+    return false;
+  }
 
  private:
-  QXmlStreamReader xml_;
-  QByteArrayView rest_;
-  qsizetype fed_ = 0;
-  qsizetype bound_ = std::numeric_limits<qsizetype>::max();
-  bool stopped_ = false;
-};
-
-// The text of the document element just opened. Its opening tag lies in
-// what was fed already, so once the bound and a piece more were fed after
-// it and the element has not ended, its text is beyond the bound.
-bool ReadDocumentText(TSvgReader& reader, QByteArray& text, std::string& error) {
-  reader.Bound(static_cast<qsizetype>(kMaxEmbeddedBase64Bytes) + kSvgPieceBytes);
-  for (;;) {
-    const QXmlStreamReader::TokenType token = reader.Next();
-    if (reader.Stopped()) {
-      error = kFormulaTooLargeInPicture;
-      return false;
-    }
-    if (reader.Xml().hasError() || token == QXmlStreamReader::StartElement) {
-      error = kDamagedFormulaInPicture;
-      return false;
-    }
-    if (token == QXmlStreamReader::EndElement) return true;
-    if (token == QXmlStreamReader::Characters || token == QXmlStreamReader::EntityReference) {
-      text += reader.Xml().text().toLatin1();
-    }
+  bool Stop(TState state) {
+    state_ = state;
+    return false;
   }
-}
+
+  TState state_ = TState::Looking;
+  std::string text_;
+};
 
 bool DocumentFromSvg(std::span<const std::uint8_t> picture, std::vector<std::uint8_t>& document,
                      std::string& error) {
-  TSvgReader reader(picture);
-  QXmlStreamReader& xml = reader.Xml();
-  while (!xml.atEnd() && !xml.hasError()) {
-    if (reader.Next() != QXmlStreamReader::StartElement) continue;
-    if (xml.namespaceUri() != QLatin1String(kEmbeddedDocumentNamespace) ||
-        xml.name() != QLatin1String("document")) {
-      continue;
-    }
-    QByteArray text;
-    if (!ReadDocumentText(reader, text, error)) return false;
-    return DocumentFromBase64(text, document, error);
+  TSvgDocumentFinder finder;
+  const TXmlResult read = ReadXml(
+      std::string_view(reinterpret_cast<const char*>(picture.data()), picture.size()), finder);
+  // Entities could expand to any size: such a picture is refused, not searched.
+  if (read.Status == TXmlStatus::DeclaresEntity) {
+    error = kDamagedFormulaInPicture;
+    return false;
   }
-  error = kNoFormulaInPicture;
+  switch (finder.State()) {
+    case TSvgDocumentFinder::TState::Found:
+      return DocumentFromBase64(QByteArrayView(finder.Text().data(), std::ssize(finder.Text())),
+                                document, error);
+    case TSvgDocumentFinder::TState::Looking:
+      error = kNoFormulaInPicture;
+      return false;
+    case TSvgDocumentFinder::TState::TooLarge:
+      error = kFormulaTooLargeInPicture;
+      return false;
+    case TSvgDocumentFinder::TState::Inside:  // the picture ended, or broke, inside it
+    case TSvgDocumentFinder::TState::Damaged:
+      error = kDamagedFormulaInPicture;
+      return false;
+  }
   return false;
 }
 
