@@ -21,10 +21,10 @@ build_json() {
 }
 build_picture() {
   clang++ "${flags[@]}" tools/fuzz/PictureFuzz.cpp render/EmbeddedDocument.cpp render/PngText.cpp \
-    render/PictureFormat.cpp "${model[@]}" "${qt[@]}" -lz -o "$1"
+    render/PictureFormat.cpp textio/XmlReader.cpp "${model[@]}" "${qt[@]}" -lz -lexpat -o "$1"
 }
-build_latex() { clang++ "${flags[@]}" "${text[@]}" "${qt[@]}" -o "$1"; }
-build_mathml() { clang++ "${flags[@]}" -DFUZZ_MATHML "${text[@]}" "${qt[@]}" -o "$1"; }
+build_latex() { clang++ "${flags[@]}" "${text[@]}" "${qt[@]}" -lexpat -o "$1"; }
+build_mathml() { clang++ "${flags[@]}" -DFUZZ_MATHML "${text[@]}" "${qt[@]}" -lexpat -o "$1"; }
 
 # Each target with its seed corpus.
 declare -A seeds=(
