@@ -5,11 +5,13 @@
 // elements then become rows as in the LaTeX reader, by the same operand rules.
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "model/BlockBudget.h"
 #include "textio/DeepStack.h"
 #include "textio/FormulaText.h"
 #include "textio/Symbols.h"
@@ -382,11 +384,22 @@ class TMathMLConverter {
                                  : Utf16FromUtf8(kTagNames[static_cast<int>(Tag(i))]);
   }
 
-  TStep AddFunction(TRow& row, TTextNode node, std::uint32_t at) const {
+  // What the tree will hold is counted as it is read: a text of many small
+  // functions is refused before its record blocks are asked for.
+  TStep AddFunction(TRow& row, TTextNode node, std::uint32_t at) {
     if (node.Levels > kMaxFormulaTextLevels) return Fail(at, kTextTooDeep);
+    const auto count = [](const std::unique_ptr<TTextSeq>& seq) {
+      return seq != nullptr ? seq->Entries.size() : 0;
+    };
+    if (!CountEntry() || !budget_.TakeSequence(count(node.First)) ||
+        !budget_.TakeSequence(count(node.Second))) {
+      return Fail(at, kFormulaTooLarge);
+    }
     row.AddEntry(std::move(node));
     return {};
   }
+
+  bool CountEntry() { return ++entries_ <= kMaxFormulaTextEntries; }
 
   // ---- Planning a row ---------------------------------------------------
 
@@ -731,6 +744,7 @@ class TMathMLConverter {
     TRow inside;
     TStep step = Children(i, inside, textOnly);
     if (!step.Ok() || inside.Empty()) return step;  // <mrow/> holds nothing, not an empty term
+    if (!textOnly && !CountEntry()) return Fail(i, kFormulaTooLarge);  // a term of its own
     Tag(i) == TTag::Mrow && !textOnly ? row.AddGroup(std::move(inside))
                                       : row.Splice(std::move(inside));
     return {};
@@ -965,6 +979,8 @@ class TMathMLConverter {
   const TMathDocument& document_;
   std::string_view xml_;
   int depth_ = 0;
+  std::size_t entries_ = 0;
+  TBlockBudget budget_;
 };
 
 // The message for an XML reading that did not end well.
@@ -1034,8 +1050,9 @@ bool FormulaFromMathML(std::string_view xml, TEntryCursor* cursor, TOwnedLine& o
       error = std::move(step).Refusal();
       return;
     }
-    out.reset(BuildLine(seq, cursor));
-    if (out == nullptr) error = TTextError{kTextNoMemory, 0, 1, 1};
+    TBuiltLine built = BuildCountedLine(seq, cursor);
+    if (built.Problem != nullptr) error = TTextError{built.Problem, 0, 1, 1};
+    out = std::move(built.Line);
     read = out != nullptr;
   });
   if (!ran) {
