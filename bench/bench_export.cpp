@@ -7,7 +7,7 @@
 #include <QImageWriter>
 
 #include "docfile/DocFile.h"
-#include "render/Export.h"
+#include "export/Export.h"
 #include "render/Palette.h"
 #include "render/QImageCanvas.h"
 

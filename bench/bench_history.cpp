@@ -6,7 +6,7 @@
 #include "history/UndoHistory.h"
 #include "render/HitMap.h"
 #include "render/Paint.h"
-#include "render/TestCanvas.h"
+#include "tests/render/TestCanvas.h"
 #include "tests/render/FormulaTrees.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <new>
 
 #include "docfile/DocFile.h"
-#include "render/Export.h"
+#include "export/Export.h"
 #include "tools/DocJson.h"
 
 namespace {

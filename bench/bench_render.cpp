@@ -10,7 +10,7 @@
 #include "render/Layout.h"
 #include "render/Paint.h"
 #include "render/QImageCanvas.h"
-#include "render/TestCanvas.h"
+#include "tests/render/TestCanvas.h"
 #include "tests/render/FormulaTrees.h"
 #include "tests/render/ReferenceLayout.h"
 

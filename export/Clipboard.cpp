@@ -1,4 +1,4 @@
-#include "render/Clipboard.h"
+#include "export/Clipboard.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "render/Export.h"
+#include "export/Export.h"
 
 inline constexpr const char* kDocumentMimeType = "application/x-quillmora";
 

@@ -1,12 +1,12 @@
-#include "render/EmbeddedDocument.h"
+#include "export/EmbeddedDocument.h"
 
 #include <QImage>
 #include <algorithm>
 #include <string_view>
 
 #include "docfile/DocFile.h"
-#include "render/PictureFormat.h"
-#include "render/PngText.h"
+#include "export/PictureFormat.h"
+#include "export/PngText.h"
 #include "textio/XmlReader.h"
 
 namespace {

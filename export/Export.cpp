@@ -1,4 +1,4 @@
-#include "render/Export.h"
+#include "export/Export.h"
 
 #include <QBuffer>
 #include <QImageWriter>
@@ -14,9 +14,9 @@
 #include <string_view>
 
 #include "docfile/DocFile.h"
-#include "render/EmbeddedDocument.h"
+#include "export/EmbeddedDocument.h"
 #include "render/Palette.h"
-#include "render/PdfText.h"
+#include "export/PdfText.h"
 #include "render/PictureLimit.h"
 #include "render/QImageCanvas.h"
 #include "render/QtFont.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "render/Paint.h"
-#include "render/PictureFormat.h"
+#include "export/PictureFormat.h"
 #include "render/RecordingCanvas.h"
 
 inline constexpr int kMinExportScale = 1;

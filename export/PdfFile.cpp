@@ -1,4 +1,4 @@
-#include "render/PdfFile.h"
+#include "export/PdfFile.h"
 
 #include <QRegularExpression>
 #include <algorithm>

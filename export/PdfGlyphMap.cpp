@@ -1,4 +1,4 @@
-#include "render/PdfGlyphMap.h"
+#include "export/PdfGlyphMap.h"
 
 #include <QRegularExpression>
 #include <QString>

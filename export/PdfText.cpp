@@ -1,4 +1,4 @@
-#include "render/PdfText.h"
+#include "export/PdfText.h"
 
 #include <QRegularExpression>
 #include <algorithm>
@@ -7,8 +7,8 @@
 #include <optional>
 #include <string_view>
 
-#include "render/PdfFile.h"
-#include "render/PdfGlyphMap.h"
+#include "export/PdfFile.h"
+#include "export/PdfGlyphMap.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "render/PictureFormat.h"
+#include "export/PictureFormat.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "render/PngText.h"
+#include "export/PngText.h"
 
 #include <zlib.h>
 

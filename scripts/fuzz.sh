@@ -20,8 +20,8 @@ build_json() {
     "${model[@]}" -o "$1"
 }
 build_picture() {
-  clang++ "${flags[@]}" tools/fuzz/PictureFuzz.cpp render/EmbeddedDocument.cpp render/PngText.cpp \
-    render/PictureFormat.cpp textio/XmlReader.cpp "${model[@]}" "${qt[@]}" -lz -lexpat -o "$1"
+  clang++ "${flags[@]}" tools/fuzz/PictureFuzz.cpp export/EmbeddedDocument.cpp export/PngText.cpp \
+    export/PictureFormat.cpp textio/XmlReader.cpp "${model[@]}" "${qt[@]}" -lz -lexpat -o "$1"
 }
 build_latex() { clang++ "${flags[@]}" "${text[@]}" "${qt[@]}" -lexpat -o "$1"; }
 build_mathml() { clang++ "${flags[@]}" -DFUZZ_MATHML "${text[@]}" "${qt[@]}" -lexpat -o "$1"; }
@@ -30,7 +30,7 @@ build_mathml() { clang++ "${flags[@]}" -DFUZZ_MATHML "${text[@]}" "${qt[@]}" -le
 declare -A seeds=(
   [decode]=tests/docfile/corpus
   [json]=tests/tools/corpus
-  [picture]=tests/render/corpus
+  [picture]=tests/export/corpus
   [latex]=tests/textio/corpus/latex
   [mathml]=tests/textio/corpus/mathml
 )

@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "docfile/DocFile.h"
-#include "render/EmbeddedDocument.h"
-#include "render/PictureFormat.h"
+#include "export/EmbeddedDocument.h"
+#include "export/PictureFormat.h"
 #include "render/PictureLimit.h"
 #include "textio/FormulaText.h"
 #include "tools/CliPaint.h"

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "docfile/DocFile.h"
-#include "render/Export.h"
+#include "export/Export.h"
 
 // A QGuiApplication on the offscreen platform for as long as it lives:
 // painting needs fonts, but no display.

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "docfile/DocFile.h"
-#include "render/Clipboard.h"
-#include "render/EmbeddedDocument.h"
+#include "export/Clipboard.h"
+#include "export/EmbeddedDocument.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <functional>
 
 #include "docfile/DocFile.h"
-#include "render/Clipboard.h"
-#include "render/EmbeddedDocument.h"
-#include "tests/render/ExportSupport.h"
+#include "export/Clipboard.h"
+#include "export/EmbeddedDocument.h"
+#include "tests/export/ExportSupport.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <QImage>
 #include <QRect>
 
-#include "render/Export.h"
+#include "export/Export.h"
 #include "tests/render/FormulaTrees.h"
 
 // The start-up formula, then a cube root (slanted strokes) and an absolute

@@ -15,14 +15,14 @@
 #include <map>
 #include <tuple>
 
-#include "render/EmbeddedDocument.h"
+#include "export/EmbeddedDocument.h"
 #include "render/Layout.h"
 #include "render/Palette.h"
 #include "render/QImageCanvas.h"
 #include "render/Replay.h"
 #include "tests/render/Artefacts.h"
-#include "tests/render/ExportSupport.h"
-#include "tests/render/PdfSupport.h"
+#include "tests/export/ExportSupport.h"
+#include "tests/export/PdfSupport.h"
 
 namespace {
 

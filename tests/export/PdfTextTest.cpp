@@ -3,9 +3,9 @@
 // understood left exactly as they are.
 #include <gtest/gtest.h>
 
-#include "render/PdfGlyphMap.h"
-#include "render/PdfText.h"
-#include "tests/render/PdfSupport.h"
+#include "export/PdfGlyphMap.h"
+#include "export/PdfText.h"
+#include "tests/export/PdfSupport.h"
 
 namespace {
 

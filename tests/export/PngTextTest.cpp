@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "render/PngText.h"
+#include "export/PngText.h"
 
 namespace {
 

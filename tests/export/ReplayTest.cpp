@@ -9,7 +9,7 @@
 
 #include "render/Replay.h"
 #include "tests/render/Artefacts.h"
-#include "tests/render/ExportSupport.h"
+#include "tests/export/ExportSupport.h"
 
 namespace {
 

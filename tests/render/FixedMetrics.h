@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "render/Layout.h"
-#include "render/TestCanvas.h"
+#include "tests/render/TestCanvas.h"
 #include "tests/render/FormulaTrees.h"
 
 // Lays `line` out with its top-left corner at (x, y), drawing unless told to

@@ -1,4 +1,4 @@
-#include "render/TestCanvas.h"
+#include "tests/render/TestCanvas.h"
 
 #include <algorithm>
 #include <limits>

@@ -14,7 +14,7 @@
 #include <QTest>
 #include <functional>
 
-#include "render/Clipboard.h"
+#include "export/Clipboard.h"
 #include "tests/ui/DialogDriver.h"
 #include "tests/ui/Program.h"
 #include "textio/FormulaText.h"

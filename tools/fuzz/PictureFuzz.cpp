@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "docfile/DocFile.h"
-#include "render/EmbeddedDocument.h"
+#include "export/EmbeddedDocument.h"
 #include "tools/fuzz/Quiet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
