@@ -1095,8 +1095,12 @@ bool FormulaFromLatex(std::u16string_view text, TEntryCursor* cursor, TOwnedLine
     return false;
   }
   bool read = false;
-  // Each level opens with a brace, a command, a bar or a bracket.
-  const bool ran = RunOnDeepStack(CountOf(text, std::u16string_view(u"{\\|([")), [&] {
+  // Each level opens with a brace, a command, a bar or a bracket, and may
+  // take the stack of several levels of the text's own nesting: a function
+  // and its argument written without brackets, under sanitizers too.
+  constexpr std::size_t kLevelsPerOpener = 4;
+  const std::size_t openers = CountOf(text, std::u16string_view(u"{\\|(["));
+  const bool ran = RunOnDeepStack(openers * kLevelsPerOpener, [&] {
     const auto [begin, end] = StripMathDelimiters(text);
     TLatexReader reader(text, begin, end);
     TTextSeq seq;
