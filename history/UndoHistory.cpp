@@ -23,11 +23,18 @@ bool RestoreSnapshot(const TDocumentState& state, TEntryCursor* cursor, TRestore
                      std::string& error) {
   TDocument document;
   if (!DecodeDocument(state.Bytes, cursor, document, error, TLayoutImage::Omitted)) return false;
-  out.Root = document.TakeRoot(cursor);
-  out.Font = state.Font;
+  // The font is copied first: once the tree is handed over, nothing may fail.
+  try {
+    out.Font = state.Font;
+  } catch (...) {
+    document.Release();
+    throw;
+  }
   out.Background = document.Background;
   out.Margin = state.Margin;
-  return true;
+  out.Root = document.TakeRoot(cursor);
+  if (out.Root == nullptr) error = kOutOfMemory;
+  return out.Root != nullptr;
 }
 
 std::size_t TUndoHistory::Cost(const TEntry& entry) {

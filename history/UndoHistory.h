@@ -81,6 +81,8 @@ class TUndoHistory {
   const TDocumentState* Current() const {
     return states_.empty() ? nullptr : &states_[current_].State;
   }
+  // Changes whenever the current state does: a step, an undo, a redo.
+  std::uint64_t CurrentSerial() const { return states_.empty() ? 0 : states_[current_].Serial; }
   std::size_t StepCount() const { return states_.empty() ? 0 : states_.size() - 1; }
   std::size_t MemoryBytes() const { return bytes_; }
 

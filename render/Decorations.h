@@ -21,7 +21,14 @@ class TFontScope {
       : TFontScope(canvas, baseFont) {
     canvas_.SetFontHeight(height);
   }
-  ~TFontScope() { canvas_.SetFont(baseFont_); }
+  // A paint that failed leaves through here: setting the font back may fail
+  // too, and must not end the program (the canvas is then drawn afresh).
+  ~TFontScope() {
+    try {
+      canvas_.SetFont(baseFont_);
+    } catch (...) {  // NOLINT(bugprone-empty-catch)
+    }
+  }
   TFontScope(const TFontScope&) = delete;
   TFontScope& operator=(const TFontScope&) = delete;
 

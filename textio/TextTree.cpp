@@ -331,7 +331,9 @@ bool FitsBudget(const TTextSeq& seq, TBlockBudget& budget) {
 
 bool FillLine(TFormulaLine* line, const TTextSeq& seq) {
   // The count is known: one block at once instead of a copy every 100 entries.
-  if (!line->Reserve(static_cast<std::uint32_t>(seq.Entries.size()))) return false;
+  if (line == nullptr || !line->Reserve(static_cast<std::uint32_t>(seq.Entries.size()))) {
+    return false;
+  }
   for (const TTextNode& node : seq.Entries) {
     if (!node.IsFunction) {
       if (AppendTermEntry(line, node.Text1) == nullptr) return false;

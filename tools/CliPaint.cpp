@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <cstdlib>
 #include <memory>
+#include <new>
 
 #include "render/Paint.h"
 
@@ -33,6 +34,7 @@ TGuiSession::~TGuiSession() { delete impl_; }
 TPicture PaintAsEditor(TDocument& document, TEntryCursor* cursor) {
   std::unique_ptr<TFormulaLine, void (*)(TFormulaLine*)> emptyLine(nullptr, freetheline);
   if (document.Root == nullptr) emptyLine.reset(CreateLine(cursor));
+  if (document.Root == nullptr && emptyLine == nullptr) throw std::bad_alloc();
   TPaintInput input;
   input.Root = document.Root != nullptr ? document.Root : emptyLine.get();
   input.Font = FontFromStored(document.Font);

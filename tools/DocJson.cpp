@@ -114,6 +114,7 @@ class TDocumentBuilder {
     const TJsonValue* formula = Member(json, "Formula");
     if (formula == nullptr) {
       root_ = CreateLine(cursor_);
+      if (root_ == nullptr) return Fail(kOutOfMemory);
     } else if (!ReadLine(*formula, "Formula", 0, root_)) {
       return false;
     }
@@ -233,6 +234,7 @@ class TDocumentBuilder {
     if (!Expect(json, TType::Array, path)) return false;
     if (depth > kMaxNestingDepth) return Fail(kTooDeep);
     slot = CreateLine(cursor_);
+    if (slot == nullptr) return Fail(kOutOfMemory);
     for (std::size_t i = 0; i < json.Items.size(); ++i) {
       if (!ReadEntry(json.Items[i], path + "[" + std::to_string(i) + "]", depth, *slot)) {
         return false;

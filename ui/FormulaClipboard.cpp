@@ -24,7 +24,8 @@ bool FromDocument(std::span<const std::uint8_t> bytes, TEntryCursor* cursor, TOw
     return false;
   }
   formula.reset(document.TakeRoot(cursor));
-  return true;
+  if (formula == nullptr) problem = kOutOfMemory;
+  return formula != nullptr;
 }
 
 bool FromPicture(std::span<const std::uint8_t> picture, TEntryCursor* cursor, TOwnedLine& formula,

@@ -655,14 +655,18 @@ bool TMainForm::OpenFileWithName(const QString& name) {
     PaintBox1Paint();
     return false;
   }
+  // The tree is the document's until the window has taken it.
+  const auto unused = qScopeGuard([&document] { document.Release(); });
+  const TFontDesc font = FontFromStored(document.Font);
   FileName = fromPicture ? QString() : name;
-  TakeOverDocument(document.TakeRoot(&CurrentEntry), FontFromStored(document.Font),
-                   document.Background, MarginFromStored(document.Margin));
+  TakeOverDocument(document.TakeRoot(&CurrentEntry), font, document.Background,
+                   MarginFromStored(document.Margin));
   // An opened document starts a history of its own.
   StartHistory();
   return true;
 }
 
+// From here on the window owns `root`, whatever fails.
 void TMainForm::TakeOverDocument(TFormulaLine* root, const TFontDesc& font,
                                  std::uint32_t background, std::int32_t margin) {
   if (root == nullptr) throw std::bad_alloc();
@@ -850,7 +854,7 @@ void TMainForm::Einfuegen1Click() {
     statusBar()->showMessage("Die Formel in der Zwischenablage ist leer.", kStatusMillis);
     return;
   }
-  if (!AppendFormula(pasted.get(), "Einfügen")) return;
+  AppendFormula(pasted.get(), "Einfügen");
   statusBar()->showMessage(
       QString("%1 %2 eingefügt.").arg(count).arg(count == 1 ? "Eintrag" : "Einträge"),
       kStatusMillis);
@@ -866,11 +870,11 @@ void TMainForm::FormelalsText1Click() {
   DocumentChangedBy("Formel als Text");
 }
 
-bool TMainForm::AppendFormula(TFormulaLine* formula, const QString& step) {
-  const bool whole = MoveEntries(formula, RootLine);
+// Half a formula is no step: when the open one cannot take all of it, the
+// boundary puts the document back as it was.
+void TMainForm::AppendFormula(TFormulaLine* formula, const QString& step) {
+  if (!MoveEntries(formula, RootLine)) throw std::bad_alloc();
   DocumentChangedBy(step);
-  if (!whole) statusBar()->showMessage("Für die ganze Formel reichte der Arbeitsspeicher nicht.");
-  return whole;
 }
 
 void TMainForm::DocumentChangedBy(const QString& step, bool merge) {
@@ -953,14 +957,16 @@ bool IsDraggedText(const QMimeData* data) {
 // Queued: the prompt and an error message are modal, and neither the start
 // nor a drop source should wait for them.
 void TMainForm::OpenFromOutside(const QString& path) {
-  QMetaObject::invokeMethod(
-      this,
-      [this, path]() {
-        RunCommand([&] {
-          if (SavePrompt(kOpenQuestion)) OpenFileWithName(path);
-        });
-      },
-      Qt::QueuedConnection);
+  RunCommand([&] {
+    QMetaObject::invokeMethod(
+        this,
+        [this, path]() {
+          RunCommand([&] {
+            if (SavePrompt(kOpenQuestion)) OpenFileWithName(path);
+          });
+        },
+        Qt::QueuedConnection);
+  });
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
@@ -1038,29 +1044,22 @@ void TellOfFailure(const std::exception_ptr& failure) noexcept {
 
 }  // namespace
 
-// The one boundary of the window's commands: whatever fails in a command ends
-// that command, never the program. The user is told, and the document goes
-// back to the state the history last recorded, which is the document as it
-// was before the command (or, when the command had recorded its step, as it
-// made it).
-void TMainForm::RunCommand(const std::function<void()>& command) {
-  std::exception_ptr failure;
-  try {
-    command();
-    return;
-  } catch (...) {
-    failure = std::current_exception();
-  }
+// The one boundary of the window's commands (RunCommand): whatever fails in a
+// command ends that command, never the program. The user is told, and the
+// document goes back to the state the history last recorded, which is the
+// document as it was before the command (or, when the command had recorded
+// its step, as it made it).
+void TMainForm::EndFailedCommand(const std::exception_ptr& failure, TCommandStart start) noexcept {
   TellOfFailure(failure);
   try {
-    BackToRecordedState();
+    BackToRecordedState(start);
   } catch (...) {
     TellOfFailure(std::current_exception());
   }
 }
 
 // An open dialog may hold references into the tree: the tree stays then.
-void TMainForm::BackToRecordedState() {
+void TMainForm::BackToRecordedState(TCommandStart start) {
   const TDocumentState* recorded = history_.Current();
   if (recorded == nullptr || QApplication::activeModalWidget() != nullptr) return;
   TRestoredDocument restored;
@@ -1070,7 +1069,8 @@ void TMainForm::BackToRecordedState() {
     return;
   }
   TakeOverDocument(restored.Root, restored.Font, restored.Background, restored.Margin);
-  Changed = !history_.AtSaved();
+  // Back where the command began, the document is marked as it was then.
+  Changed = history_.CurrentSerial() == start.Serial ? start.Changed : !history_.AtSaved();
   ComposeCaption();
   ShowHistoryState();
 }
@@ -1078,14 +1078,8 @@ void TMainForm::BackToRecordedState() {
 // A paint changes no document: one that fails leaves the picture as it was,
 // with nothing that a double-click or an export could take from a half-made
 // one. The message comes once until a paint succeeds, not at every repaint.
-void TMainForm::Painting(const std::function<void()>& paint) {
-  try {
-    paint();
-    paintFailed_ = false;
-    return;
-  } catch (...) {
-    LastRecording = TRecording{};
-    PlacedEntries = THitMap{};
-    if (!std::exchange(paintFailed_, true)) TellOfFailure(std::current_exception());
-  }
+void TMainForm::EndFailedPaint(const std::exception_ptr& failure) noexcept {
+  LastRecording = TRecording{};
+  PlacedEntries = THitMap{};
+  if (!std::exchange(paintFailed_, true)) TellOfFailure(failure);
 }

@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QString>
 #include <QStyle>
+#include <exception>
 #include <functional>
 
 #include "docfile/DocFile.h"
@@ -254,9 +255,9 @@ class TMainForm : public QMainWindow {
   void BuildTextMenu();
   // The end of a command that changed the document: repaint, "*", one step.
   void DocumentChangedBy(const QString& step, bool merge = false);
-  // Moves the entries of `formula` to the end of the open one as one step.
-  // False, with the status bar saying so, when memory ran out on the way.
-  bool AppendFormula(TFormulaLine* formula, const QString& step);
+  // Moves the entries of `formula` to the end of the open one as one step;
+  // std::bad_alloc when memory runs out on the way.
+  void AppendFormula(TFormulaLine* formula, const QString& step);
   void BuildFileDialogs();
   void AddPictureOptions();
   QPushButton* AddButton(const QString& caption, QStyle::StandardPixmap picture, QRect place,
@@ -301,11 +302,35 @@ class TMainForm : public QMainWindow {
   std::function<void()> Command(void (TMainForm::*handler)());
   // Runs a command of the window. Whatever fails in it ends the command, not
   // the program: the user gets the memory message (or the failure's own) and
-  // the document is the one the history last recorded.
-  void RunCommand(const std::function<void()>& command);
-  void BackToRecordedState();
+  // the document is the one the history last recorded. Taken by reference,
+  // so that nothing is allocated before the boundary stands.
+  template <class Work>
+  void RunCommand(Work&& command) {
+    const TCommandStart start{history_.CurrentSerial(), Changed};
+    try {
+      command();
+    } catch (...) {
+      EndFailedCommand(std::current_exception(), start);
+    }
+  }
+  // The history's state and the changed flag when a command began.
+  struct TCommandStart {
+    std::uint64_t Serial;
+    bool Changed;
+  };
+  void EndFailedCommand(const std::exception_ptr& failure, TCommandStart start) noexcept;
+  void BackToRecordedState(TCommandStart start);
   // Runs a paint; a failed one leaves the document alone and is told once.
-  void Painting(const std::function<void()>& paint);
+  template <class Work>
+  void Painting(Work&& paint) {
+    try {
+      paint();
+      paintFailed_ = false;
+    } catch (...) {
+      EndFailedPaint(std::current_exception());
+    }
+  }
+  void EndFailedPaint(const std::exception_ptr& failure) noexcept;
   // A new line, or std::bad_alloc for the boundary: the window never holds
   // a missing formula.
   static TFormulaLine* NewLine(TEntryCursor* cursor);

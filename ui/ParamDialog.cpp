@@ -119,6 +119,7 @@ void TParamDialog::EditSequence(TFormulaLine** field) {
   // The entry keeps the new sequence even if nothing is added to it.
   if (*field == nullptr) {
     *field = CreateLine(context_.CurrentEntry);
+    if (*field == nullptr) return;  // told as an allocation failure
     context_.NotifyChanged();  // the bar of the new lower part shows at once
   }
   TEditForm editor(context_);
