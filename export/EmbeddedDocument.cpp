@@ -90,7 +90,7 @@ class TSvgDocumentFinder : public TXmlHandler {
   TState State() const { return state_; }
   const std::string& Text() const { return text_; }
 
-  bool StartElement(const TXmlName& name, const TXmlAttributes&, const TXmlPosition&) override {
+  bool StartElement(const TXmlName& name, const TXmlAttributes&, std::size_t) override {
     if (state_ == TState::Inside) return Stop(TState::Damaged);  // base64 holds no element
     if (name.Namespace == kEmbeddedDocumentNamespace && name.Local == "document") {
       state_ = TState::Inside;

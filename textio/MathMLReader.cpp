@@ -101,9 +101,7 @@ struct TElement {
   TRange Text;             // a token's text, trimmed; the name of an unknown element
   std::uint32_t End = 0;   // index just past its last descendant
   std::uint32_t Fence = 0; // <mfenced>: 1 + its index among the fences
-  std::uint32_t Byte = 0;
-  std::uint32_t Line = 0;
-  std::uint32_t Column = 0;
+  std::uint32_t Byte = 0;  // where its start tag begins
 };
 
 // Every element in document order, and the texts they hold.
@@ -150,7 +148,7 @@ class TDocumentBuilder : public TXmlHandler {
   const std::string& UnknownEntity() const { return unknownEntity_; }
 
   bool StartElement(const TXmlName& name, const TXmlAttributes& attributes,
-                    const TXmlPosition& at) override {
+                    std::size_t byte) override {
     if (skipped_ > 0) {
       ++skipped_;
       return true;
@@ -163,9 +161,7 @@ class TDocumentBuilder : public TXmlHandler {
     if (open_.size() >= static_cast<std::size_t>(kMaxTextNesting)) return Refuse(kTextTooDeep);
     TElement element;
     element.Tag = TagNamed(name.Local);
-    element.Byte = static_cast<std::uint32_t>(at.Byte);
-    element.Line = static_cast<std::uint32_t>(at.Line);
-    element.Column = static_cast<std::uint32_t>(at.Column);
+    element.Byte = static_cast<std::uint32_t>(byte);
     if (element.Tag == TTag::Other) element.Text = Store(name.Local);
     if (element.Tag == TTag::Mfenced) element.Fence = StoreFence(attributes);
     if (element.Tag == TTag::Mo || element.Tag == TTag::Mi) element.Marks = MarksOf(attributes);
@@ -370,12 +366,12 @@ class TMathMLConverter {
   }
 
   TStep Fail(std::uint32_t at, std::string message) const {
-    const TElement& element = At(at);
+    const TXmlPosition position = LocateByte(xml_, At(at).Byte);
     TTextError error;
     error.Message = std::move(message);
-    error.Offset = Utf16Offset(xml_, element.Byte);
-    error.Line = static_cast<int>(element.Line);
-    error.Column = static_cast<int>(element.Column);
+    error.Offset = Utf16Offset(xml_, position.Byte);
+    error.Line = position.Line;
+    error.Column = position.Column;
     return TStep(std::move(error));
   }
 

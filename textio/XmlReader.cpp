@@ -2,6 +2,7 @@
 
 #include <expat.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -96,20 +97,16 @@ class TExpatRun {
 
   static TExpatRun& Of(void* data) { return *static_cast<TExpatRun*>(data); }
 
-  TXmlPosition Here() const {
-    TXmlPosition at;
+  std::size_t Byte() const {
     const XML_Index byte = XML_GetCurrentByteIndex(parser_);
-    at.Byte = byte < 0 ? 0 : static_cast<std::size_t>(byte);
-    at.Line = static_cast<int>(XML_GetCurrentLineNumber(parser_));
-    at.Column = static_cast<int>(XML_GetCurrentColumnNumber(parser_)) + 1;
-    return at;
+    return byte < 0 ? 0 : static_cast<std::size_t>(byte);
   }
 
   bool Running() const { return result_.Status == TXmlStatus::Read; }
 
   void Stop(TXmlStatus status) {
     if (!Running()) return;
-    result_ = {status, Here()};
+    result_ = {status, {Byte(), 0, 0}};
     XML_StopParser(parser_, XML_FALSE);
   }
 
@@ -128,7 +125,7 @@ class TExpatRun {
     TExpatRun& run = Of(data);
     ++run.depth_;
     run.Call([&] {
-      return run.handler_.StartElement(SplitName(name), TXmlAttributes(attributes), run.Here());
+      return run.handler_.StartElement(SplitName(name), TXmlAttributes(attributes), run.Byte());
     });
   }
 
@@ -164,7 +161,7 @@ class TExpatRun {
   }
 
   TXmlResult Failure(XML_Error error) const {
-    TXmlResult failure{TXmlStatus::NotWellFormed, Here()};
+    TXmlResult failure{TXmlStatus::NotWellFormed, {Byte(), 0, 0}};
     if (error == XML_ERROR_NO_MEMORY) failure.Status = TXmlStatus::NoMemory;
     if (error == XML_ERROR_UNDEFINED_ENTITY) failure.Status = TXmlStatus::UnknownEntity;
     if (depth_ > 0 && EndsTheText(error)) failure.Status = TXmlStatus::EndsEarly;
@@ -188,7 +185,23 @@ std::optional<std::string_view> TXmlAttributes::Value(std::string_view local) co
 
 TXmlResult ReadXml(std::string_view bytes, TXmlHandler& handler) {
   TExpatRun run(handler);
-  return run.Run(bytes);
+  TXmlResult result = run.Run(bytes);
+  if (result.Status != TXmlStatus::Read) result.At = LocateByte(bytes, result.At.Byte);
+  return result;
+}
+
+TXmlPosition LocateByte(std::string_view bytes, std::size_t byte) {
+  TXmlPosition at;
+  at.Byte = std::min(byte, bytes.size());
+  const std::string_view before = bytes.substr(0, at.Byte);
+  at.Line = 1 + static_cast<int>(std::count(before.begin(), before.end(), '\n'));
+  const std::size_t lineStart = before.rfind('\n');
+  const std::string_view line =
+      lineStart == std::string_view::npos ? before : before.substr(lineStart + 1);
+  at.Column = 1 + static_cast<int>(std::count_if(line.begin(), line.end(), [](char c) {
+                return (static_cast<unsigned char>(c) & 0xC0) != 0x80;  // a character's first byte
+              }));
+  return at;
 }
 
 std::size_t Utf16Offset(std::string_view utf8, std::size_t byte) {

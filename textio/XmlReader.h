@@ -36,8 +36,9 @@ class TXmlHandler {
  public:
   virtual ~TXmlHandler() = default;
   // Each returns false to stop the reading there.
+  // `byte`: where its start tag begins; LocateByte gives line and column.
   virtual bool StartElement(const TXmlName& name, const TXmlAttributes& attributes,
-                            const TXmlPosition& at) = 0;
+                            std::size_t byte) = 0;
   virtual bool EndElement() = 0;
   // Character data in UTF-8, in pieces.
   virtual bool Text(std::string_view utf8) = 0;
@@ -64,5 +65,8 @@ struct TXmlResult {
 // The whole buffer in one call to the parser.
 TXmlResult ReadXml(std::string_view bytes, TXmlHandler& handler);
 
+// Line and column of `byte`, counted when needed (a message) instead of for
+// every element as it is read.
+TXmlPosition LocateByte(std::string_view bytes, std::size_t byte);
 // UTF-16 code units in the UTF-8 bytes before `byte`.
 std::size_t Utf16Offset(std::string_view utf8, std::size_t byte);

@@ -264,7 +264,7 @@ class TXmlRecorder : public TXmlHandler {
  public:
   std::string Read;
 
-  bool StartElement(const TXmlName&, const TXmlAttributes&, const TXmlPosition&) override {
+  bool StartElement(const TXmlName&, const TXmlAttributes&, std::size_t) override {
     return true;
   }
   bool EndElement() override { return true; }
