@@ -170,7 +170,10 @@ struct TFailure {
   std::string Message;
 };
 
-// What stands in brackets right after a sign or a name.
+// What stands in brackets right after a sign or a name. The writer puts
+// every body in \left( \right): only plain brackets take a differential
+// after them into the integrand, so that a term after a written integral
+// stays where it was.
 enum class TDelimited { None, Parens, Group, Fenced, Failed };
 
 enum class TOperandEnd { No, Here, AfterDifferential };
@@ -749,7 +752,8 @@ class TLatexReader {
     }
     bool raised = false;
     if (!RaiseBlock(body, raised)) return false;
-    return !integral || TakeDifferentialAfter(body, delimited == TDelimited::Parens && !raised);
+    if (!integral || delimited == TDelimited::Fenced) return true;
+    return TakeDifferentialAfter(body, delimited == TDelimited::Parens && !raised);
   }
 
   bool TakeDifferentialAfter(TRow& body, bool parens) {
@@ -775,7 +779,7 @@ class TLatexReader {
       if (!ParseFence(fence, next)) return TDelimited::Failed;
       if (fence.Open == u"(" && fence.Close == u")") {
         body = std::move(fence.Inside);
-        return TDelimited::Parens;
+        return TDelimited::Fenced;
       }
       return AddFenced(body, std::move(fence), next.Pos) ? TDelimited::Fenced : TDelimited::Failed;
     }

@@ -46,6 +46,8 @@ const TRuleCase kRules[] = {
     {"a d inside a word is no differential", R"~(\int and x)~", R"~(int("and x"))~"},
     {"brackets after the sign hold the integrand and keep the differential",
      R"~(\int_0^1 (x+1)\,dx = 1)~", R"~(int[0,1]("(x+1) dx") " = 1")~"},
+    {"what follows an integrand in \\left( \\right) stays outside, as the writer puts it",
+     R"~(\int\left(x\right)dx)~", R"~(int("x") "dx")~"},
     {"a comma and a spacing command end the summand", R"~(\sum_i a_i, \sum_j b_j \quad c)~",
      R"~(sum[i,]("aᵢ") ", " sum[j,]("bⱼ") "   c")~"},
     {"an unmatched parenthesis ends the summand", R"~((\sum_k a_k) + 1)~",
