@@ -2,12 +2,19 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <optional>
+#include <string>
+
+#include "export/Inflate.h"
 
 namespace {
 
 constexpr qsizetype kXrefEntry = 20;
+// The streams read are the page's content and the fonts' glyph maps of a
+// picture's PDF; one larger than this is not the writer's and stays as it is.
+constexpr std::size_t kMaxInflatedStream = std::size_t{256} << 20;
 
 bool StartsAt(const QByteArray& bytes, qsizetype at, QByteArrayView prefix) {
   return at >= 0 && at <= bytes.size() && QByteArrayView(bytes).sliced(at).startsWith(prefix);
@@ -62,6 +69,14 @@ QByteArray PdfObjectText(const QByteArray& pdf, const TPdfFile& file, int number
     if (object.Number == number) return pdf.mid(object.Begin, object.End - object.Begin);
   }
   return {};
+}
+
+QByteArray PdfObjectDictionary(const QByteArray& pdf, const TPdfObjectSpan& object) {
+  const QByteArrayView text = QByteArrayView(pdf).sliced(object.Begin, object.End - object.Begin);
+  // The first keyword ends the dictionary, so the stream's bytes are never
+  // looked at: they may hold anything, "/Type /Page" included.
+  const qsizetype keyword = text.indexOf(QByteArrayView(">>\nstream\n"));
+  return (keyword < 0 ? text : text.first(keyword + 2)).toByteArray();
 }
 
 // The objects with some replaced, at their new offsets, and a new table.
@@ -128,9 +143,14 @@ bool ReadPdfStream(const QByteArray& pdf, const TPdfFile& file, int number, TPdf
   stream.Deflated = stream.Dictionary.contains("/Filter /FlateDecode");
   if (stream.Dictionary.contains("/Filter") && !stream.Deflated) return false;
   if (!stream.Deflated) return true;
-  // The size given first is only a hint; the buffer grows as needed.
-  stream.Data = qUncompress(QByteArray(4, '\0') + stream.Data);
-  return !stream.Data.isEmpty();
+  std::string inflated;
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(stream.Data.constData());
+  if (InflateCapped({bytes, static_cast<std::size_t>(stream.Data.size())}, kMaxInflatedStream,
+                    inflated) != TInflateResult::Done) {
+    return false;
+  }
+  stream.Data = QByteArray::fromStdString(inflated);
+  return true;
 }
 
 QByteArray PdfStreamObject(int number, const TPdfStream& stream) {

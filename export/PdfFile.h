@@ -27,6 +27,9 @@ struct TPdfFile {
 bool ReadPdfFile(const QByteArray& pdf, TPdfFile& file);
 // The object's bytes, "N 0 obj" to the next object; empty when there is none.
 QByteArray PdfObjectText(const QByteArray& pdf, const TPdfFile& file, int number);
+// The object's bytes without its stream: up to the end of the dictionary of
+// a stream object, the whole object otherwise.
+QByteArray PdfObjectDictionary(const QByteArray& pdf, const TPdfObjectSpan& object);
 // The objects with some replaced by whole new ones, at their new offsets,
 // under a new table; the trailer stays.
 QByteArray RebuiltPdf(const QByteArray& pdf, const TPdfFile& file,

@@ -458,7 +458,7 @@ std::optional<TPage> OnlyPage(const QByteArray& pdf, const TPdfFile& file) {
   static const QRegularExpression contents(R"(/Contents\s+(\d+)\s+0\s+R)");
   std::optional<TPage> found;
   for (const TPdfObjectSpan& object : file.Objects) {
-    const QString text = QString::fromLatin1(pdf.mid(object.Begin, object.End - object.Begin));
+    const QString text = QString::fromLatin1(PdfObjectDictionary(pdf, object));
     if (!page.match(text).hasMatch()) continue;
     const QRegularExpressionMatch match = contents.match(text);
     if (found || !match.hasMatch()) return std::nullopt;

@@ -3,8 +3,9 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <array>
 #include <limits>
+
+#include "export/Inflate.h"
 
 namespace {
 
@@ -31,33 +32,17 @@ bool ChecksumHolds(std::span<const std::uint8_t> typeAndData, const std::uint8_t
   return crc == BigEndian32(stored);
 }
 
-// Inflates in fixed steps, so that a small stream claiming much text stops
-// at the limit instead of growing without end.
-TPngTextResult Inflate(std::span<const std::uint8_t> stream, std::size_t maxText,
-                       std::string& text) {
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) return TPngTextResult::Damaged;
-  z.next_in = const_cast<Bytef*>(stream.data());
-  z.avail_in =
-      static_cast<uInt>(std::min<std::size_t>(stream.size(), std::numeric_limits<uInt>::max()));
-  std::string out;
-  std::array<char, 16384> chunk{};
-  int status = Z_OK;
-  while (status == Z_OK) {
-    z.next_out = reinterpret_cast<Bytef*>(chunk.data());
-    z.avail_out = static_cast<uInt>(chunk.size());
-    status = inflate(&z, Z_NO_FLUSH);
-    const std::size_t produced = chunk.size() - z.avail_out;
-    if (out.size() + produced > maxText) {
-      inflateEnd(&z);
+TPngTextResult Inflated(std::span<const std::uint8_t> stream, std::size_t maxText,
+                        std::string& text) {
+  switch (InflateCapped(stream, maxText, text)) {
+    case TInflateResult::Done:
+      return TPngTextResult::Found;
+    case TInflateResult::TooLarge:
       return TPngTextResult::TooLarge;
-    }
-    out.append(chunk.data(), produced);
+    case TInflateResult::Damaged:
+      return TPngTextResult::Damaged;
   }
-  inflateEnd(&z);
-  if (status != Z_STREAM_END) return TPngTextResult::Damaged;
-  text = std::move(out);
-  return TPngTextResult::Found;
+  return TPngTextResult::Damaged;
 }
 
 TPngTextResult Plain(std::string_view rest, std::size_t maxText, std::string& text) {
@@ -72,7 +57,7 @@ TPngTextResult DecodeText(std::string_view type, std::span<const std::uint8_t> d
   if (type == "tEXt") return Plain(AsChars(data), maxText, text);
   if (type == "zTXt") {
     if (data.empty() || data[0] != 0) return TPngTextResult::Damaged;  // method 0: zlib
-    return Inflate(data.subspan(1), maxText, text);
+    return Inflated(data.subspan(1), maxText, text);
   }
   // iTXt: compression flag, method, language tag, translated keyword, text.
   if (data.size() < 2) return TPngTextResult::Damaged;
@@ -84,7 +69,7 @@ TPngTextResult DecodeText(std::string_view type, std::span<const std::uint8_t> d
     rest.remove_prefix(zero + 1);
   }
   const auto bytes = data.last(rest.size());
-  return compressed ? Inflate(bytes, maxText, text) : Plain(rest, maxText, text);
+  return compressed ? Inflated(bytes, maxText, text) : Plain(rest, maxText, text);
 }
 
 bool IsTextChunk(std::string_view type) {

@@ -21,7 +21,7 @@ build_json() {
 }
 build_picture() {
   clang++ "${flags[@]}" tools/fuzz/PictureFuzz.cpp export/EmbeddedDocument.cpp export/PngText.cpp \
-    export/PictureFormat.cpp textio/XmlReader.cpp "${model[@]}" "${qt[@]}" -lz -lexpat -o "$1"
+    export/PictureFormat.cpp export/Inflate.cpp textio/XmlReader.cpp "${model[@]}" "${qt[@]}" -lz -lexpat -o "$1"
 }
 build_latex() { clang++ "${flags[@]}" "${text[@]}" "${qt[@]}" -lexpat -o "$1"; }
 build_mathml() { clang++ "${flags[@]}" -DFUZZ_MATHML "${text[@]}" "${qt[@]}" -lexpat -o "$1"; }

@@ -294,6 +294,32 @@ TEST(PdfTextLayerTest, EveryTermIsMarkedWithItsWholeText) {
   }
 }
 
+// The text layer is made by reading back what Qt's writer wrote; should
+// that writer change, the layer would silently fall away. Every glyph of
+// every PDF of these trees must still be marked with its text.
+TEST(PdfTextLayerTest, EveryPdfOfRandomTreesKeepsItsTextLayer) {
+  for (std::uint32_t seed = 1; seed <= 6; ++seed) {
+    TFormulaTree tree;
+    BuildRandomTree(tree.Root(), seed, {5, 30});
+    const TPicture picture = ShowcasePicture(tree);
+    std::vector<QString> drawn;
+    for (const QString& text : RecordedTexts(picture)) {
+      if (!text.isEmpty()) drawn.push_back(text);
+    }
+    for (int scale = 1; scale <= 4; ++scale) {
+      const QByteArray pdf = Encoded(picture, {TPictureFormat::Pdf, scale, false});
+      int unmarked = -1;
+      std::vector<QString> marked;
+      for (const TMarkedText& text : MarkedTexts(pdf, unmarked)) {
+        marked.push_back(QString(text.Text).remove(' '));
+      }
+      std::sort(marked.begin(), marked.end());
+      EXPECT_EQ(marked, drawn) << "seed " << seed << ", scale " << scale;
+      EXPECT_EQ(unmarked, 0) << "seed " << seed << ", scale " << scale;
+    }
+  }
+}
+
 struct TOptionsCase {
   const char* description;
   TExportOptions options;

@@ -141,6 +141,18 @@ TEST(PdfTextTest, FilesNotUnderstoodStayAsTheyAre) {
   }
 }
 
+// Only dictionaries say what an object is: a stream's bytes may hold
+// anything, here the words of a second page.
+TEST(PdfTextTest, StreamBytesNeverPassForAPage) {
+  const TDrawnText a{u"a", {25, 48}, 8};
+  const QByteArray pdf = OnePagePdf(kPage + Glyph("25", "48") + "Q Q\n", "",
+                                    "<0001> <0001> <0061>\n/Type /Page /Contents 4 0 R\n");
+  int unmarked = -1;
+  const std::vector<TMarkedText> expected{{"a", 1}};
+  EXPECT_EQ(MarkedTexts(WithTextLayer(pdf, {a}), unmarked), expected);
+  EXPECT_EQ(unmarked, 0);
+}
+
 struct TGlyphMapCase {
   const char* description;
   QByteArray writersRanges;

@@ -7,6 +7,7 @@
 #include <tuple>
 #include <vector>
 
+#include "export/Inflate.h"
 #include "export/PngText.h"
 
 namespace {
@@ -88,6 +89,32 @@ TEST(PngTextTest, FindsTheFormulaChunkOrSaysWhyNot) {
     const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(png.data()), png.size());
     EXPECT_EQ(ReadPngText(bytes, "Quillmora", 1000, text), result) << description;
     EXPECT_EQ(text, expected) << description;
+  }
+}
+
+// The one inflate that PNG text chunks and PDF streams share.
+TEST(InflateCappedTest, StopsAtTheCapAndAtDamage) {
+  const std::string text(100000, 'x');
+  const std::string stream = Deflated(text);
+  const struct {
+    const char* what;
+    std::string stream;
+    std::size_t cap;
+    TInflateResult result;
+  } cases[] = {
+      {"a whole stream within the cap", stream, text.size(), TInflateResult::Done},
+      {"one byte more than the cap allows", stream, text.size() - 1, TInflateResult::TooLarge},
+      {"a small stream claiming far more than the cap", stream, 1000, TInflateResult::TooLarge},
+      {"a stream cut short", stream.substr(0, stream.size() / 2), text.size(),
+       TInflateResult::Damaged},
+      {"no zlib stream at all", "not deflated", text.size(), TInflateResult::Damaged},
+      {"nothing", "", text.size(), TInflateResult::Damaged},
+  };
+  for (const auto& c : cases) {
+    std::string out = "untouched";
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(c.stream.data());
+    EXPECT_EQ(InflateCapped({bytes, c.stream.size()}, c.cap, out), c.result) << c.what;
+    EXPECT_EQ(out, c.result == TInflateResult::Done ? text : "untouched") << c.what;
   }
 }
 
