@@ -443,10 +443,7 @@ class TMathMLConverter {
 
   // A row whose last child is U+2061 (KaTeX raises "sin⁡" as a whole).
   bool EndsInApply(std::uint32_t i) const {
-    if (!IsRowTag(Tag(i)) || i + 1 >= At(i).End) return false;
-    std::uint32_t last = i + 1;
-    while (At(last).End < At(i).End) last = At(last).End;
-    return IsApply(last);
+    return IsRowTag(Tag(i)) && i + 1 < At(i).End && IsApply(LastChild(i));
   }
 
   // A name that is a function without U+2061 after it: a standard operator
@@ -521,9 +518,38 @@ class TMathMLConverter {
     return plan;
   }
 
+  std::uint32_t LastChild(std::uint32_t i) const {
+    std::uint32_t last = i + 1;
+    while (At(last).End < At(i).End) last = At(last).End;
+    return last;
+  }
+
+  // A row that opens with "(" or a bar and closes with ")" or a bar.
+  bool IsBracketedRow(std::uint32_t i) const {
+    if (Tag(i) != TTag::Mrow || i + 1 >= At(i).End) return false;
+    const auto bracket = [this](std::uint32_t e, std::u16string_view paren) {
+      return IsOperator(e, paren) || BarElement(e) != kNone;
+    };
+    return bracket(FirstChild(i), u"(") && bracket(LastChild(i), u")");
+  }
+
+  // LibreOffice nests a binary expression's right side in a row, so that
+  // "sin(x) + cos(x)" comes as sin ⁡ [(x) + cos] ⁡ [(x)]: a row after U+2061
+  // that opens with a bracketed row and holds more is no group of its own.
+  bool IsSplitRow(std::uint32_t c) const {
+    return Tag(c) == TTag::Mrow && c + 1 < At(c).End && At(c + 1).End < At(c).End &&
+           IsBracketedRow(FirstChild(c));
+  }
+
   TPlan PlanOfChildren(std::uint32_t i) const {
     std::vector<std::uint32_t> items;
-    for (std::uint32_t c = i + 1; c < At(i).End; c = At(c).End) items.push_back(c);
+    for (std::uint32_t c = i + 1; c < At(i).End; c = At(c).End) {
+      if (!items.empty() && IsApply(items.back()) && IsSplitRow(c)) {
+        for (std::uint32_t g = c + 1; g < At(c).End; g = At(g).End) items.push_back(g);
+      } else {
+        items.push_back(c);
+      }
+    }
     return Plan(std::move(items));
   }
 

@@ -117,6 +117,19 @@ const TProducerCase kProducers[] = {
           "</mrow><mo fence=\"true\" form=\"postfix\" stretchy=\"false\">)</mo></mrow></mrow>"
           "</mrow>"),
      R"~(\tan(x))~", R"~(fn[tan]("x"))~"},
+    {"LibreOffice: a function's row holds the rest of the sum, the next name's U+2061 outside",
+     MATH("<mrow><mstyle><mi>sin</mi></mstyle><mi>&#x2061;</mi><mrow><mrow><mo fence=\"true\" "
+          "form=\"prefix\">(</mo><mrow><mi>x</mi></mrow><mo fence=\"true\" form=\"postfix\">)"
+          "</mo></mrow><mo>+</mo><mstyle><mi>cos</mi></mstyle></mrow><mi>&#x2061;</mi><mrow><mrow>"
+          "<mo fence=\"true\" form=\"prefix\">(</mo><mrow><mi>x</mi></mrow><mo fence=\"true\" "
+          "form=\"postfix\">)</mo></mrow><mo>=</mo><mn>1</mn></mrow></mrow>"),
+     R"~(\sin(x) + \cos(x) = 1)~", R"~(fn[sin]("x")"+"fn[cos]("x")"=1")~"},
+    {"LibreOffice: ln of bars in parentheses, + C in the same row",
+     MATH("<mrow><mstyle><mi>ln</mi></mstyle><mi>&#x2061;</mi><mrow><mrow><mo fence=\"true\" "
+          "form=\"prefix\">(</mo><mrow><mrow><mo fence=\"true\" form=\"prefix\">|</mo><mrow>"
+          "<mi>x</mi></mrow><mo fence=\"true\" form=\"postfix\">|</mo></mrow></mrow><mo fence="
+          "\"true\" form=\"postfix\">)</mo></mrow><mo>+</mo><mi>C</mi></mrow></mrow>"),
+     R"~(\ln(|x|) + C)~", R"~(fn[ln](abs("x"))"+C")~"},
     {"LibreOffice: bars as prefix and postfix fences in a row",
      MATH("<mrow><mrow><mo fence=\"true\" form=\"prefix\" stretchy=\"false\">|</mo><mrow><mi>x"
           "</mi></mrow><mo fence=\"true\" form=\"postfix\" stretchy=\"false\">|</mo></mrow><mo "
