@@ -1,6 +1,7 @@
 // LaTeX to formula: recursive descent over the tokens, building rows in
 // which "^" finds its base and a sum finds its summand. The recursion follows
-// the text's own nesting, which is bounded; every token is read once.
+// the text's own nesting, which is bounded, and each token is looked at a
+// bounded number of times.
 #include <algorithm>
 #include <iterator>
 #include <optional>
@@ -9,7 +10,6 @@
 #include <unordered_map>
 
 #include "model/BlockBudget.h"
-
 #include "textio/DeepStack.h"
 #include "textio/FormulaText.h"
 #include "textio/LatexLexer.h"
@@ -121,8 +121,8 @@ std::string Command(std::u16string_view name) { return Quoted(std::u16string(u"\
 std::u16string Blanks(std::u16string_view raw) { return std::u16string(raw.size(), u' '); }
 
 // Commands whose argument may be the "d" of a differential: "\mathrm{d}x".
-constexpr std::u16string_view kDifferentialFonts[] = {u"mathrm", u"mathit", u"text",
-                                                      u"textrm", u"operatorname"};
+constexpr std::u16string_view kDifferentialFonts[] = {u"mathrm", u"mathit", u"text", u"textrm",
+                                                      u"operatorname"};
 
 std::string Ascii(std::u16string_view name) { return std::string(name.begin(), name.end()); }
 
@@ -131,9 +131,8 @@ bool IsGreek(char16_t c) { return c >= 0x370 && c <= 0x3FF; }
 // Characters that text-mode commands stand for, in \text{…} as in a formula.
 std::optional<std::u16string_view> TextCommandCharacter(std::u16string_view name) {
   constexpr std::pair<std::u16string_view, std::u16string_view> kCharacters[] = {
-      {u"textasciicircum", u"^"},          {u"textasciitilde", u"~"},
-      {u"textbackslash", u"\\"},           {u"texttimes", u"\u00D7"},
-      {u"textperiodcentered", u"\u00B7"}, {u"textminus", u"\u2212"}};
+      {u"textasciicircum", u"^"}, {u"textasciitilde", u"~"},          {u"textbackslash", u"\\"},
+      {u"texttimes", u"\u00D7"},  {u"textperiodcentered", u"\u00B7"}, {u"textminus", u"\u2212"}};
   for (const auto& [command, chars] : kCharacters) {
     if (command == name) return chars;
   }
@@ -272,7 +271,7 @@ class TLatexReader {
         AddPlainRun(row, token.Pos);
         continue;
       }
-      if (!ParseItem(row, ctx)) return false;
+      if (!ParseItem(row, ctx, token)) return false;
     }
   }
 
@@ -285,7 +284,8 @@ class TLatexReader {
   void AddPlainRun(TRow& row, std::size_t pos) {
     const std::u16string_view source = lex_.Source();
     std::size_t end = pos;
-    while (end < lex_.End() && (IsLatexLetter(source[end]) || (source[end] >= u'0' && source[end] <= u'9'))) {
+    while (end < lex_.End() &&
+           (IsLatexLetter(source[end]) || (source[end] >= u'0' && source[end] <= u'9'))) {
       ++end;
     }
     row.AddAtoms(source.substr(pos, end - pos));
@@ -312,7 +312,7 @@ class TLatexReader {
   // follows the operand. A differential ends an integrand after itself and
   // any other operand inside the integral before itself.
   std::pair<TOperandEnd, std::size_t> OperandEnd(const TContext& ctx, const TRow& row,
-                                                  const TToken& token) const {
+                                                 const TToken& token) const {
     const TToken next = token.Kind == TToken::Blank ? lex_.PeekAt(token.Next) : token;
     if (next.Kind == TToken::Char && next.Text == u")" && row.UnmatchedParens() == 0) {
       return {TOperandEnd::Here, 0};
@@ -320,8 +320,8 @@ class TLatexReader {
     const bool spacing = IsSpacingCommand(next);
     const bool own = ctx.Operand == TOperand::Integral;
     if (ctx.InIntegral && (own || row.HoldsContent())) {
-      const TToken mark = next.Kind == TToken::Symbol && next.Text == u"," ? PastBlanks(next.Next)
-                                                                          : next;
+      const TToken mark =
+          next.Kind == TToken::Symbol && next.Text == u"," ? PastBlanks(next.Next) : next;
       if (const auto end = DifferentialEnd(mark)) {
         return {own ? TOperandEnd::AfterDifferential : TOperandEnd::Here, *end};
       }
@@ -352,8 +352,8 @@ class TLatexReader {
     }
     const TToken variable = PastBlanks(after);
     std::optional<std::u16string_view> chars = AtomOf(variable);
-    const bool letter = chars && chars->size() == 1 &&
-                        (IsLatexLetter((*chars)[0]) || IsGreek((*chars)[0]));
+    const bool letter =
+        chars && chars->size() == 1 && (IsLatexLetter((*chars)[0]) || IsGreek((*chars)[0]));
     if (!letter) return std::nullopt;
     return variable.Next;
   }
@@ -366,8 +366,11 @@ class TLatexReader {
     return true;
   }
 
-  bool ParseItem(TRow& row, TContext ctx) {
-    const TToken token = lex_.Take();
+  bool ParseItem(TRow& row, TContext ctx) { return ParseItem(row, ctx, lex_.Peek()); }
+
+  // `token` is the next token, already looked at: it is not lexed again.
+  bool ParseItem(TRow& row, TContext ctx, const TToken& token) {
+    lex_.Seek(token.Next);
     switch (token.Kind) {
       case TToken::Blank:
         row.AddRawBlanks(Blanks(token.Text));
@@ -494,7 +497,7 @@ class TLatexReader {
     static constexpr std::u16string_view kLimits[] = {u"limits", u"nolimits"};
     static constexpr std::u16string_view kEnvironments[] = {u"begin", u"end"};
     static constexpr std::u16string_view kSpacingNames[] = {
-        u"quad",     u"qquad",        u"enspace",     u"thinspace",    u"medspace",
+        u"quad",       u"qquad",        u"enspace",     u"thinspace",    u"medspace",
         u"thickspace", u"negthinspace", u"negmedspace", u"negthickspace"};
     struct TRows {
       std::span<const std::u16string_view> Names;
@@ -521,7 +524,8 @@ class TLatexReader {
     };
     std::unordered_map<std::u16string_view, TCommand> table;
     for (const TRows& row : rows) {
-      for (std::u16string_view name : row.Names) table.emplace(name, TCommand{row.Handler, row.Construct});
+      for (std::u16string_view name : row.Names)
+        table.emplace(name, TCommand{row.Handler, row.Construct});
     }
     return table;
   }
@@ -600,7 +604,8 @@ class TLatexReader {
     const std::u16string_view source = lex_.Source();
     std::size_t pos = lex_.Position();
     if (pos < lex_.End() && source[pos] == u'{') {
-      const std::u16string_view near = source.substr(pos, std::min<std::size_t>(40, lex_.End() - pos));
+      const std::u16string_view near =
+          source.substr(pos, std::min<std::size_t>(40, lex_.End() - pos));
       const std::size_t close = near.find(u'}');
       if (close != std::u16string_view::npos) environment = near.substr(0, close + 1);
     }
@@ -651,7 +656,8 @@ class TLatexReader {
     const TToken first = lex_.PeekPastBlanks();
     if (!ParseArgument(arg, textOnly, mark)) return false;
     typed = lex_.Source().substr(first.Pos, lex_.Position() - first.Pos);
-    if (first.Kind == TToken::LBrace && typed.size() >= 2) typed = typed.substr(1, typed.size() - 2);
+    if (first.Kind == TToken::LBrace && typed.size() >= 2)
+      typed = typed.substr(1, typed.size() - 2);
     return true;
   }
 
@@ -882,7 +888,8 @@ class TLatexReader {
                                      ? TDelimited::None
                                      : ParseDelimitedBody(argument, next, true);
     if (delimited == TDelimited::Failed) return false;
-    if (delimited == TDelimited::None) return ParseFunctionOperand(row, ctx, token, std::move(name));
+    if (delimited == TDelimited::None)
+      return ParseFunctionOperand(row, ctx, token, std::move(name));
     return AddNamed(row, std::move(name), std::move(argument), token.Pos);
   }
 
@@ -1021,12 +1028,22 @@ class TLatexReader {
     if (anchored && AddAnchoredScript(row, exponent, true)) return true;
     if (ctx.TextOnly) return AppendScript(row, exponent, mark.Pos, true, typed);
     TRow base = row.TakeBase();
-    return AddFunction(row, MakeFunction(fkPotenz, std::move(exponent), std::move(base)),
-                       mark.Pos);
+    return AddFunction(row, MakeFunction(fkPotenz, std::move(exponent), std::move(base)), mark.Pos);
   }
 
   bool ParseSubscript(TRow& row, const TToken& mark) {
     const bool anchored = mark.Pos == emptyGroupEnd_;
+    // "x_1": one character right after the mark, the common case, is
+    // appended without building a row for it.
+    const TToken next = lex_.Peek();
+    if (!anchored && next.Kind == TToken::Char && next.Text.size() == 1) {
+      const char16_t plain = next.Text[0];
+      const std::u16string scripted = Subscripted({&plain, 1});
+      if (!scripted.empty() && row.AppendToLastAtom(scripted)) {
+        lex_.Seek(next.Next);
+        return true;
+      }
+    }
     TRow script;
     std::u16string_view typed;
     if (!ParseScriptArgument(script, true, mark, typed)) return false;
@@ -1049,8 +1066,7 @@ class TLatexReader {
   // Sub- and superscripts in text become Unicode script characters.
   bool AppendScript(TRow& row, const TRow& script, std::size_t pos, bool superscript,
                     std::u16string_view typed) {
-    std::string problem =
-        AddScript(row, script.PlainText().value_or(u""), superscript, typed);
+    std::string problem = AddScript(row, script.PlainText().value_or(u""), superscript, typed);
     return problem.empty() || Fail(pos, std::move(problem));
   }
 

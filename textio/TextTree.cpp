@@ -4,9 +4,9 @@
 #include <utility>
 
 #include "model/BlockBudget.h"
+#include "model/Utf.h"
 #include "textio/FormulaText.h"
 #include "textio/TextError.h"
-#include "model/Utf.h"
 
 namespace {
 
@@ -74,10 +74,14 @@ void TRow::AddSpacing(std::u16string_view blanks) {
   atomStart_ = std::u16string::npos;
 }
 
+TRow::TMark TRow::MarkAt(std::size_t offset) const {
+  return {static_cast<std::uint32_t>(items_.size() - 1), static_cast<std::uint32_t>(offset)};
+}
+
 void TRow::AddOpenParen(std::u16string_view paren) {
   ForgetCloseParen();
   const std::size_t start = TextItem().Chars.size();
-  openParens_.push_back({items_.size() - 1, start});
+  openParens_.push_back(MarkAt(start));
   AddContent(paren);
   atomStart_ = start;
 }
@@ -230,7 +234,7 @@ TRow TRow::TakeBase() {
     MoveTailTo(*lastClose_, base);
   } else {
     std::size_t start = atomStart_ < last.Chars.size() ? atomStart_ : LastCodePoint(last.Chars);
-    ForgetParensFrom({items_.size() - 1, start});
+    ForgetParensFrom(MarkAt(start));
     base.AddAtom(std::u16string_view(last.Chars).substr(start));
     last.Chars.resize(start);
     last.HasContent = HasNonBlank(last.Chars);
@@ -254,8 +258,8 @@ bool TRow::AppendToLastAtom(std::u16string_view chars) {
 }
 
 bool TRow::HoldsContent() const {
-  return items_.size() > 1 || (items_.size() == 1 && (items_[0].Type != TRowItem::Text ||
-                                                       items_[0].HasContent));
+  return items_.size() > 1 ||
+         (items_.size() == 1 && (items_[0].Type != TRowItem::Text || items_[0].HasContent));
 }
 
 void TRow::DropEmptyGroup() {

@@ -86,10 +86,13 @@ class TRow {
   TTextSeq Finish() &&;
 
  private:
+  // 32 bits each: a text of 16 MiB has fewer items and characters, and a
+  // row of millions of "(" keeps a mark for each.
   struct TMark {
-    std::size_t Item;
-    std::size_t Offset;
+    std::uint32_t Item;
+    std::uint32_t Offset;
   };
+  TMark MarkAt(std::size_t offset) const;
   TRowItem& TextItem();
   void AddContent(std::u16string_view chars);
   void ForgetCloseParen() { lastClose_.reset(); }
