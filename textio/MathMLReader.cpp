@@ -961,6 +961,11 @@ class TMathMLConverter {
     if (tag == TTag::Munder || tag == TTag::Mover || tag == TTag::Munderover) {
       return Fail(i, "Das Element " + Quoted(NameOfTag(i)) + " wird nur mit ∑ oder ∫ unterstützt.");
     }
+    if (upper != kNone && lower == kNone && !Primes(upper).empty()) {
+      TStep step = Contents(base, row, textOnly);
+      if (step.Ok()) row.AddAtom(Primes(upper));
+      return step;
+    }
     if (upper != kNone && !textOnly && lower == kNone) return Power(i, base, upper, row);
     // Text alone (a bound) takes a raised part as superscript characters.
     if (TStep step = Contents(base, row, textOnly); !step.Ok()) return step;
@@ -973,6 +978,20 @@ class TMathMLConverter {
     if (TStep step = Contents(upper, exponent, false); !step.Ok()) return step;
     TRow baseRow = row.TakeBase();
     return AddFunction(row, MakeFunction(fkPotenz, std::move(exponent), std::move(baseRow)), i);
+  }
+
+  // A raised ′ is a derivative's prime, as LaTeX's f' reads: the
+  // apostrophes it stands for, no power. Only a bare token: the writer puts
+  // an exponent in a row, so a power of ′ stays a power.
+  std::u16string Primes(std::uint32_t i) const {
+    if (Tag(i) != TTag::Mo && Tag(i) != TTag::Mi) return {};
+    std::u16string primes;
+    for (const char16_t c : Text(i)) {
+      const int count = c == u'\u2032' ? 1 : c == u'\u2033' ? 2 : c == u'\u2034' ? 3 : 0;
+      if (count == 0) return {};
+      primes.append(static_cast<std::size_t>(count), u'\'');
+    }
+    return primes;
   }
 
   // Some producers raise only the closing parenthesis: the power then takes

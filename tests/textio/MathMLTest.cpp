@@ -73,6 +73,12 @@ const TProducerCase kProducers[] = {
      MATH("<mi>ln</mi><mo data-mjx-texclass=\"NONE\">&#x2061;</mo><mrow data-mjx-texclass="
           "\"ORD\"><mo stretchy=\"false\">|</mo></mrow><mi>x</mi><mo stretchy=\"false\">|</mo>"),
      R"~(\ln|x|)~", R"~(fn[ln](abs("x")))~"},
+    {"KaTeX and MathJax: a raised ′ is the prime of f', no power",
+     MATH("<msubsup><mo>∫</mo><mi>a</mi><mi>b</mi></msubsup><msup><mi>f</mi><mo mathvariant="
+          "\"normal\" lspace=\"0em\" rspace=\"0em\">′</mo></msup><mo>(</mo><mi>x</mi><mo>)"
+          "</mo><mtext>\u2009</mtext><mi>d</mi><mi>x</mi><mo>=</mo><mi>f</mi><mo>(</mo><mi>b</mi>"
+          "<mo>)</mo>"),
+     R"~(\int_a^b f'(x)\,dx = f(b))~", R"~(int[a,b]("f'(x)dx")"=f(b)")~"},
     {"MathJax: <mi>sin</mi> raised, then U+2061",
      MATH("<msup><mi>sin</mi><mn>2</mn></msup><mo>&#x2061;</mo><mi>x</mi><mo>+</mo><msup>"
           "<mi>cos</mi><mn>2</mn></msup><mo>&#x2061;</mo><mi>x</mi><mo>=</mo><mn>1</mn>"),
