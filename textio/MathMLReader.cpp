@@ -276,6 +276,14 @@ int BarFamily(std::u16string_view text) {
   return 0;
 }
 
+// Sub- and superscript characters only (², ₂, ⁻¹ ...).
+bool IsScriptText(std::u16string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char16_t c) {
+    return c == 0xB2 || c == 0xB3 || c == 0xB9 || (c >= 0x2070 && c <= 0x209F) ||
+           (c >= 0x1D43 && c <= 0x1DBF) || (c >= 0x02B0 && c <= 0x02E4) || c == 0x2C7C;
+  });
+}
+
 // Spaces of every width, as typeset spacing commands come out in text.
 bool IsBlankText(std::u16string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](char16_t c) {
@@ -509,7 +517,10 @@ class TMathMLConverter {
     for (std::size_t k = plan.size(); k-- > 0;) {
       plan[k].Element = items[k];
       const bool applyFollows = k + 1 < plan.size() && plan[k + 1].Kind == TKind::Apply;
-      plan[k].Kind = KindOf(items[k], applyFollows);
+      // LibreOffice writes sin² as sin, ² and then U+2061: the ² belongs to the name.
+      const bool nameSuffix = applyFollows && IsToken(Tag(items[k])) &&
+                              IsScriptText(Text(items[k])) && k > 0;
+      plan[k].Kind = nameSuffix ? TKind::Apply : KindOf(items[k], applyFollows);
       if (plan[k].Kind == TKind::Bar) plan[k].Family = static_cast<std::uint8_t>(
           BarFamily(Text(BarElement(items[k]))));
     }
@@ -858,7 +869,10 @@ class TMathMLConverter {
     std::u16string name;
     if (TStep step = FullName(at, name); !step.Ok()) return step;
     std::size_t last = k;
-    if (last + 1 < to && plan[last + 1].Kind == TKind::Apply) ++last;
+    while (last + 1 < to && plan[last + 1].Kind == TKind::Apply) {
+      ++last;
+      if (!IsApply(plan[last].Element)) name += Text(plan[last].Element);
+    }
     TRow operand;
     TStep step;
     const std::size_t start = last + 1;

@@ -130,6 +130,12 @@ const TProducerCase kProducers[] = {
           "<mo fence=\"true\" form=\"prefix\">(</mo><mrow><mi>x</mi></mrow><mo fence=\"true\" "
           "form=\"postfix\">)</mo></mrow><mo>=</mo><mn>1</mn></mrow></mrow>"),
      R"~(\sin(x) + \cos(x) = 1)~", R"~(fn[sin]("x")"+"fn[cos]("x")"=1")~"},
+    {"LibreOffice: sin² as the name, ² and U+2061 one after the other",
+     MATH("<mrow><mstyle><mi>sin</mi></mstyle><mn>²</mn><mi>&#x2061;</mi><mrow><mrow><mo fence="
+          "\"true\" form=\"prefix\">(</mo><mrow><mi>x</mi></mrow><mo fence=\"true\" form=\""
+          "postfix\">)</mo></mrow><mo>+</mo><mstyle><mi>cos</mi></mstyle></mrow><mn>²</mn><mi>"
+          "&#x2061;</mi><mrow><mi>x</mi></mrow></mrow>"),
+     R"~(\sin^2(x) + \cos^2 x)~", R"~(fn[sin²]("x")"+"fn[cos²]("x"))~"},
     {"LibreOffice: ln of bars in parentheses, + C in the same row",
      MATH("<mrow><mstyle><mi>ln</mi></mstyle><mi>&#x2061;</mi><mrow><mrow><mo fence=\"true\" "
           "form=\"prefix\">(</mo><mrow><mrow><mo fence=\"true\" form=\"prefix\">|</mo><mrow>"
