@@ -256,11 +256,16 @@ class TDocumentBuilder : public TXmlHandler {
   std::string unknownEntity_;
 };
 
-// The typographic operators stand for the characters a term holds.
+// The typographic operators stand for the characters a term holds; primes
+// for the apostrophes of f' as typed.
 std::u16string PlainOperators(std::u16string_view text) {
-  std::u16string plain(text);
-  for (char16_t& c : plain) {
-    c = c == u'\u00D7' ? u'*' : c == u'\u2212' ? u'-' : c == u'\u2215' ? u'/' : c;
+  std::u16string plain;
+  for (const char16_t c : text) {
+    if (c >= 0x2032 && c <= 0x2034) {
+      plain.append(static_cast<std::size_t>(c - 0x2031), u'\'');
+      continue;
+    }
+    plain += c == u'\u00D7' ? u'*' : c == u'\u2212' ? u'-' : c == u'\u2215' ? u'/' : c;
   }
   return plain;
 }

@@ -18,10 +18,11 @@ bool IsLetter(char16_t c) {
 }
 
 // Read back as something else when written as an operator: bars, the signs
-// of sums and integrals, the typographic operators, the invisible ones.
+// of sums and integrals, the typographic operators, primes, the invisible ones.
 bool NeedsText(char16_t c) {
-  return c == u'|' || c == u'\u2223' || c == u'\u2225' || c == u'\u2211' || c == u'\u222B' ||
-         c == u'\u00D7' || c == u'\u2212' || c == u'\u2215' || (c >= 0x2061 && c <= 0x2064);
+  return c == u'|' || c == u'\u2223' || c == u'\u2225' || c == u'\u2016' || c == u'\u2211' ||
+         c == u'\u222B' || c == u'\u00D7' || c == u'\u2212' || c == u'\u2215' ||
+         (c >= 0x2032 && c <= 0x2034) || (c >= 0x2061 && c <= 0x2064);
 }
 
 std::u16string_view OperatorOf(char16_t c) {

@@ -113,6 +113,10 @@ const TProducerCase kProducers[] = {
      MATH("<mrow><mo>f</mo><mrow><mo stretchy=\"true\" form=\"prefix\">(</mo><mi>x</mi>"
           "<mo stretchy=\"true\" form=\"postfix\">)</mo></mrow></mrow>"),
      R"~(\operatorname{f}(x))~", R"~(fn[f]("x"))~"},
+    {"pandoc: the prime as an <mo> after f",
+     MATH("<mrow><mi>f</mi><mo>′</mo><mrow><mo stretchy=\"true\" form=\"prefix\">(</mo><mi>x"
+          "</mi><mo stretchy=\"true\" form=\"postfix\">)</mo></mrow></mrow>"),
+     R"~(f'(x))~", R"~("f'(x)")~"},
     {"pandoc: a summand ends before <",
      MATH("<mrow><munder><mo>∑</mo><mi>k</mi></munder><msub><mi>a</mi><mi>k</mi></msub>"
           "<mo>&lt;</mo><mi>∞</mi></mrow>"),
@@ -215,9 +219,9 @@ const TWriterCase kWriter[] = {
      [](TFormulaLine* line) { AppendTermEntry(AddFunction(line, fkBetrag).First, u"x"); },
      R"~(<mo fence="true" form="prefix">|</mo><mrow><mi>x</mi></mrow>)~"
      R"~(<mo fence="true" form="postfix">|</mo>)~"},
-    {"bars typed in a term are text, so they do not pair",
-     [](TFormulaLine* line) { AppendTermEntry(line, u"|\u2223\u2225"); },
-     "<mtext>|</mtext><mtext>∣</mtext><mtext>∥</mtext>"},
+    {"bars and primes typed in a term are text, so they read back as typed",
+     [](TFormulaLine* line) { AppendTermEntry(line, u"|\u2223\u2225\u2016f\u2032"); },
+     "<mtext>|</mtext><mtext>∣</mtext><mtext>∥</mtext><mtext>‖</mtext><mi>f</mi><mtext>′</mtext>"},
     {"the power keeps its parentheses around the base",
      [](TFormulaLine* line) {
        TFormulaEntry& power = AddFunction(line, fkPotenz);
