@@ -158,6 +158,10 @@ void EmbedInImage(QImage& image, std::span<const std::uint8_t> document) {
   image.setText(kEmbeddedDocumentKey, QString::fromLatin1(Base64Of(document)));
 }
 
+QByteArray EmbeddedDocumentText(std::span<const std::uint8_t> document) {
+  return Base64Of(document);
+}
+
 QByteArray EmbedInSvg(const QByteArray& svg, std::span<const std::uint8_t> document) {
   const qsizetype root = svg.indexOf("<svg");
   const qsizetype tagEnd = root < 0 ? -1 : svg.indexOf('>', root);

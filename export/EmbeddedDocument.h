@@ -33,6 +33,8 @@ inline constexpr std::size_t kMaxEmbeddedBase64Bytes =
 
 // The image's text, which the PNG writer puts into a text chunk.
 void EmbedInImage(QImage& image, std::span<const std::uint8_t> document);
+// That text itself: the document as base64.
+QByteArray EmbeddedDocumentText(std::span<const std::uint8_t> document);
 // The SVG with a <metadata> element holding the document, right after its
 // opening <svg> tag.
 QByteArray EmbedInSvg(const QByteArray& svg, std::span<const std::uint8_t> document);

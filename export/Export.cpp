@@ -17,6 +17,7 @@
 #include "export/EmbeddedDocument.h"
 #include "render/Palette.h"
 #include "export/PdfText.h"
+#include "export/PngWriter.h"
 #include "render/PictureLimit.h"
 #include "render/QImageCanvas.h"
 #include "render/QtFont.h"
@@ -30,12 +31,9 @@ constexpr const char* kTitle = "Formel";
 constexpr double kMetresPerInch = 0.0254;
 // Thin strokes and small glyphs blur at the writer's default quality.
 constexpr int kJpegQuality = 95;
-// The PNG writer's compression, 0 to 100 for zlib's levels 0 to 9. Measured
-// on the start-up formula's palette picture (bench_export, BM_PngCompression,
-// CPU time on a shared machine): 30 gives 7.7 KB in 0.24 ms, 50 gives 6.7 KB
-// in 0.5 ms, 100 gives 6.3 KB in 10 ms. Beyond 30 every step costs far more
-// time than it saves bytes, against a picture of 120 KB uncompressed.
-constexpr int kPngCompression = 30;
+// libdeflate's level for PNG data (1 to 12). Measured on the start-up
+// formula's palette picture (bench_export, BM_PngCompression): LEVELNOTE
+constexpr int kPngLevel = 4;
 
 QSize PictureSize(const TPicture& picture) {
   if (!picture.Bitmap.isNull()) return picture.Bitmap.size();
@@ -117,27 +115,39 @@ QImage RasterImage(const TPicture& picture, const TExportOptions& options, std::
   return image;
 }
 
+// Pasted elsewhere, the picture keeps its size on screen at any scale.
+int DotsPerMetre(int scale) { return qRound(kScreenPixelsPerInch * scale / kMetresPerInch); }
+
+// A picture of more colours keeps 24 bits, or 32 when transparent.
+bool EncodePng(const TPicture& picture, const TExportOptions& options, QByteArray& bytes,
+               std::string& error) {
+  const QImage image = RasterImage(picture, options, error);
+  if (image.isNull()) return false;
+  TPngOptions png;
+  png.Level = kPngLevel;
+  png.DotsPerMetre = DotsPerMetre(options.Scale);
+  if (!picture.Document.empty()) {
+    png.Texts.emplace_back(kEmbeddedDocumentKey,
+                           QString::fromLatin1(EmbeddedDocumentText(picture.Document)));
+  }
+  const QImage palette = PaletteImage(image);
+  if (WritePng(palette.isNull() ? image : palette, png, bytes)) return true;
+  error = kCannotSave;
+  return false;
+}
+
 bool EncodeRaster(const TPicture& picture, const TExportOptions& options, QByteArray& bytes,
                   std::string& error) {
+  if (options.Format == TPictureFormat::Png) return EncodePng(picture, options, bytes, error);
   QImage image = RasterImage(picture, options, error);
   if (image.isNull()) return false;
-  // Pasted elsewhere, the picture keeps its size on screen at any scale.
-  const int dotsPerMetre = qRound(kScreenPixelsPerInch * options.Scale / kMetresPerInch);
-  image.setDotsPerMeterX(dotsPerMetre);
-  image.setDotsPerMeterY(dotsPerMetre);
-  const TPictureFormatInfo& info = InfoOf(options.Format);
-  if (info.CarriesDocument && !picture.Document.empty()) EmbedInImage(image, picture.Document);
-  if (options.Format == TPictureFormat::Png) {
-    // A picture of more colours keeps 24 bits, or 32 when transparent.
-    QImage palette = PaletteImage(image);
-    if (!palette.isNull()) image = std::move(palette);
-  }
+  image.setDotsPerMeterX(DotsPerMetre(options.Scale));
+  image.setDotsPerMeterY(DotsPerMetre(options.Scale));
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
-  const std::string_view writerFormat = info.Extensions[0].substr(1);
+  const std::string_view writerFormat = InfoOf(options.Format).Extensions[0].substr(1);
   QImageWriter writer(&buffer, QByteArray(writerFormat.data(), std::ssize(writerFormat)));
   if (options.Format == TPictureFormat::Jpeg) writer.setQuality(kJpegQuality);
-  if (options.Format == TPictureFormat::Png) writer.setCompression(kPngCompression);
   if (writer.write(image)) return true;
   error = kCannotSave;
   return false;
