@@ -194,17 +194,18 @@ bool TSafeWrite::KeepOwner(int fd) {
   return ::fchmod(fd, old_.st_mode & 07777) == 0;
 }
 
-bool TSafeWrite::Commit(std::string& error, bool syncTemp) {
-  return inPlace_ ? CommitInPlace(error) : CommitRename(error, syncTemp);
+bool TSafeWrite::Commit(std::string& error, bool inBatch) {
+  return inPlace_ ? CommitInPlace(error) : CommitRename(error, inBatch);
 }
 
-bool TSafeWrite::CommitRename(std::string& error, bool syncTemp) {
+bool TSafeWrite::CommitRename(std::string& error, bool inBatch) {
   if (!temp_.Valid()) return Fail(error, kCannotCreate);
-  if (syncTemp && ::fsync(temp_.Get()) != 0) return Fail(error, IoErrorText(errno));
+  if (!inBatch && ::fsync(temp_.Get()) != 0) return Fail(error, IoErrorText(errno));
   if (!temp_.Close()) return Fail(error, IoErrorText(errno));
   if (::rename(tempPath_.c_str(), target_.c_str()) != 0) return Fail(error, kCannotCreate);
   tempPath_.clear();
-  SyncDirectory(target_);
+  renamed_ = true;
+  if (!inBatch) SyncDirectory(target_);
   return true;
 }
 
@@ -251,9 +252,10 @@ struct TStagedFile {
 // One syncfs per file system that holds a staged file; false with the
 // message when one fails.
 bool SyncFileSystems(const std::vector<TStagedFile>& staged, std::string& error) {
+  std::set<std::string> folders;
+  for (const TStagedFile& file : staged) folders.insert(DirectoryOf(file.Write->Target()));
   std::set<dev_t> synced;
-  for (const TStagedFile& file : staged) {
-    const std::string folder = DirectoryOf(file.Write->Target());
+  for (const std::string& folder : folders) {
     const TFileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat st {};
     if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0) return Fail(error, IoErrorText(errno));
@@ -264,11 +266,23 @@ bool SyncFileSystems(const std::vector<TStagedFile>& staged, std::string& error)
   return true;
 }
 
+// The renames of a batch reach the disk with one sync of each folder.
+void SyncRenamedFolders(const std::vector<TStagedFile>& staged) {
+  std::set<std::string> folders;
+  for (const TStagedFile& file : staged) {
+    const std::string& target = file.Write->Target();
+    if (file.Write->Renamed() && folders.insert(DirectoryOf(target)).second) {
+      SyncDirectory(target);
+    }
+  }
+}
+
 }  // namespace
 
 // Every file is staged first, then one sync per file system makes all the
 // temporary files durable, then each goes in place (a file written in place
-// makes its own copy durable first).
+// makes its own copy durable first), and one sync per folder makes the
+// renames durable.
 bool WriteFilesTogether(const std::vector<TFileToWrite>& files, const TWriteReport& report) {
   bool all = true;
   const auto failed = [&](const TFileToWrite& file, const std::string& error) {
@@ -289,7 +303,8 @@ bool WriteFilesTogether(const std::vector<TFileToWrite>& files, const TWriteRepo
   const bool durable = SyncFileSystems(staged, syncError);
   for (const TStagedFile& file : staged) {
     std::string error = syncError;
-    if (!durable || !file.Write->Commit(error, false)) failed(*file.File, error);
+    if (!durable || !file.Write->Commit(error, true)) failed(*file.File, error);
   }
+  SyncRenamedFolders(staged);
   return all;
 }

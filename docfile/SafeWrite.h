@@ -37,21 +37,27 @@ class TSafeWrite {
   // valid until Commit. `error` gets the message to show.
   bool Stage(std::span<const std::uint8_t> bytes, std::string& error);
   // Puts the staged content in place durably. A batch that has synced all
-  // its temporary files at once may pass syncTemp = false.
-  bool Commit(std::string& error, bool syncTemp = true);
+  // its temporary files at once passes inBatch = true and then syncs the
+  // folder of each renamed file itself, once per folder
+  // (WriteFilesTogether).
+  bool Commit(std::string& error, bool inBatch = false);
 
   // The path that is written: the target of a link, or the path itself.
   const std::string& Target() const { return target_; }
+  // Whether Commit replaced the file by a rename, which its folder must
+  // record durably.
+  bool Renamed() const { return renamed_; }
 
  private:
   bool KeepOwner(int fd);
-  bool CommitRename(std::string& error, bool syncTemp);
+  bool CommitRename(std::string& error, bool inBatch);
   bool CommitInPlace(std::string& error);
 
   std::string target_;
   bool exists_ = false;
   struct stat old_ {};  // the target's status when it exists
   bool inPlace_ = false;
+  bool renamed_ = false;
   std::span<const std::uint8_t> inPlaceBytes_;
   TFileDescriptor temp_;
   std::string tempPath_;

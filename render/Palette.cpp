@@ -1,7 +1,9 @@
 #include "render/Palette.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -37,23 +39,54 @@ class TColourIndex {
   QList<QRgb> table_;
 };
 
-// Pixels in runs of one colour (the background, the strokes) cost one
-// comparison each.
+constexpr int kGroup = 8;
+
+// Whether the eight pixels from `pixels` on are all `colour`.
+bool GroupIs(const QRgb* pixels, QRgb colour) {
+  std::uint32_t differ = 0;
+  for (int i = 0; i < kGroup; ++i) differ |= pixels[i] ^ colour;
+  return differ == 0;
+}
+
+// Pixels in runs of one colour (the background, the strokes) go eight at a
+// time with one comparison of them all and one store of their indices;
+// other pixels look up their colour only where it changes.
+bool MapRow(const QRgb* in, uchar* out, int width, TColourIndex& index) {
+  QRgb colour = in[0];
+  int colourIndex = index.IndexOf(colour);
+  if (colourIndex < 0) return false;
+  std::uint64_t group = 0x0101010101010101u * static_cast<std::uint8_t>(colourIndex);
+  int x = 0;
+  while (x < width) {
+    if (x + kGroup <= width && GroupIs(in + x, colour)) {
+      std::memcpy(out + x, &group, kGroup);
+      x += kGroup;
+      continue;
+    }
+    for (const int end = std::min(x + kGroup, width); x < end; ++x) {
+      if (in[x] != colour) {
+        colour = in[x];
+        colourIndex = index.IndexOf(colour);
+        if (colourIndex < 0) return false;
+      }
+      out[x] = static_cast<uchar>(colourIndex);
+    }
+    group = 0x0101010101010101u * static_cast<std::uint8_t>(colourIndex);
+  }
+  return true;
+}
+
+// A row like the one above it (above and below the formula) is copied whole.
 bool MapPixels(const QImage& source, QImage& indexed, TColourIndex& index) {
-  QRgb last = ~source.pixel(0, 0);
-  int lastIndex = 0;
   const int width = source.width();
-  const int height = source.height();
-  for (int y = 0; y < height; ++y) {
+  const auto rowBytes = static_cast<std::size_t>(width) * sizeof(QRgb);
+  for (int y = 0; y < source.height(); ++y) {
     const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
     uchar* out = indexed.scanLine(y);
-    for (int x = 0; x < width; ++x) {
-      if (in[x] != last) {
-        last = in[x];
-        lastIndex = index.IndexOf(last);
-        if (lastIndex < 0) return false;
-      }
-      out[x] = static_cast<uchar>(lastIndex);
+    if (y > 0 && std::memcmp(in, source.constScanLine(y - 1), rowBytes) == 0) {
+      std::memcpy(out, indexed.constScanLine(y - 1), static_cast<std::size_t>(width));
+    } else if (!MapRow(in, out, width, index)) {
+      return false;
     }
   }
   return true;
