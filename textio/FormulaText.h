@@ -49,6 +49,8 @@ using TOwnedLine = std::unique_ptr<TFormulaLine, TLineReleaser>;
 std::u16string LatexFromFormula(const TFormulaLine* line);
 // One <math> element with the LaTeX as its annotation.
 std::u16string MathMLFromFormula(const TFormulaLine* line);
+// LibreOffice Math's command language, as its formula editor shows it.
+std::u16string StarMathFromFormula(const TFormulaLine* line);
 
 // On success `out` is a new sequence bound to `cursor`. On failure `out` is
 // empty and `error` says what and where.
@@ -57,3 +59,5 @@ bool FormulaFromLatex(std::u16string_view text, TEntryCursor* cursor, TOwnedLine
 // `xml` as bytes; the XML declaration or a byte order mark names the encoding.
 bool FormulaFromMathML(std::string_view xml, TEntryCursor* cursor, TOwnedLine& out,
                        TTextError& error);
+bool FormulaFromStarMath(std::u16string_view text, TEntryCursor* cursor, TOwnedLine& out,
+                         TTextError& error);

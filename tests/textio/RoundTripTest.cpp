@@ -60,9 +60,12 @@ TEST_P(RoundTripTest, TheDeepestDocumentComesBackAndOneLevelMoreIsRefused) {
   EXPECT_EQ(error.Message, kTextTooDeep);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothForms, RoundTripTest, testing::Values(TForm::Latex, TForm::MathML),
+INSTANTIATE_TEST_SUITE_P(EachForm, RoundTripTest,
+                         testing::Values(TForm::Latex, TForm::MathML, TForm::StarMath),
                          [](const auto& info) {
-                           return info.param == TForm::Latex ? "Latex" : "MathML";
+                           return info.param == TForm::Latex    ? "Latex"
+                                  : info.param == TForm::MathML ? "MathML"
+                                                                : "StarMath";
                          });
 
 }  // namespace

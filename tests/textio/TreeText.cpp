@@ -67,11 +67,26 @@ void MakeEditable(TFormulaLine* line) {
 }
 
 std::string WriteFormula(TForm form, const TFormulaLine* line) {
-  return Utf8FromUtf16(form == TForm::Latex ? LatexFromFormula(line) : MathMLFromFormula(line));
+  switch (form) {
+    case TForm::Latex:
+      return Utf8FromUtf16(LatexFromFormula(line));
+    case TForm::MathML:
+      return Utf8FromUtf16(MathMLFromFormula(line));
+    case TForm::StarMath:
+      return Utf8FromUtf16(StarMathFromFormula(line));
+  }
+  return {};
 }
 
 bool ReadFormula(TForm form, std::string_view text, TEntryCursor* cursor, TOwnedLine& out,
                  TTextError& error) {
-  return form == TForm::Latex ? FormulaFromLatex(Utf16FromUtf8(text), cursor, out, error)
-                              : FormulaFromMathML(text, cursor, out, error);
+  switch (form) {
+    case TForm::Latex:
+      return FormulaFromLatex(Utf16FromUtf8(text), cursor, out, error);
+    case TForm::MathML:
+      return FormulaFromMathML(text, cursor, out, error);
+    case TForm::StarMath:
+      return FormulaFromStarMath(Utf16FromUtf8(text), cursor, out, error);
+  }
+  return false;
 }

@@ -17,8 +17,8 @@ std::string TreeText(const TFormulaLine* line, bool drawn = false);
 // kind known, First always present, and a Second in every fraction and power.
 void MakeEditable(TFormulaLine* line);
 
-// Both text forms through one pair of calls, the text in UTF-8 either way.
-enum class TForm { Latex, MathML };
+// The text forms through one pair of calls, the text in UTF-8 each way.
+enum class TForm { Latex, MathML, StarMath };
 std::string WriteFormula(TForm form, const TFormulaLine* line);
 bool ReadFormula(TForm form, std::string_view text, TEntryCursor* cursor, TOwnedLine& out,
                  TTextError& error);
