@@ -464,7 +464,7 @@ void TMainForm::FormCreate() {
   RootLine = NewLine(&CurrentEntry);
   BuildSampleFormula(RootLine);
   BaseCaption = windowTitle();
-  StartHistory();
+  StartHistory(CurrentState());
 }
 
 void TMainForm::FormDestroy() {
@@ -658,11 +658,14 @@ bool TMainForm::OpenFileWithName(const QString& name) {
   // The tree is the document's until the window has taken it.
   const auto unused = qScopeGuard([&document] { document.Release(); });
   const TFontDesc font = FontFromStored(document.Font);
-  FileName = fromPicture ? QString() : name;
   TakeOverDocument(document.TakeRoot(&CurrentEntry), font, document.Background,
                    MarginFromStored(document.Margin));
-  // An opened document starts a history of its own.
-  StartHistory();
+  // An opened document starts a history of its own. The name changes only
+  // once nothing can fail any more: a failed open must not leave the previous
+  // document named after the file it tried to open.
+  TDocumentState opened = CurrentState();
+  FileName = fromPicture ? QString() : name;
+  StartHistory(std::move(opened));
   return true;
 }
 
@@ -920,8 +923,8 @@ void TMainForm::MoveInHistory(THistoryMove move, THistoryMove back) {
   ShowHistoryState();
 }
 
-void TMainForm::StartHistory() {
-  history_.Reset(CurrentState());
+void TMainForm::StartHistory(TDocumentState state) {
+  history_.Reset(std::move(state));
   SetUnChanged();
   ShowHistoryState();
 }

@@ -288,7 +288,7 @@ class TMainForm : public QMainWindow {
   using THistoryMove = const TDocumentState* (TUndoHistory::*)();
   void MoveInHistory(THistoryMove move, THistoryMove back);
   // The open document becomes the only state of a new history, as saved.
-  void StartHistory();
+  void StartHistory(TDocumentState state);
   // The caption's "*" and the two menu entries after the history moved.
   void ShowHistoryState();
   // Opens the dialog for what `hit` lies on and records the edit as one step.

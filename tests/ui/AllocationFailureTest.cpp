@@ -153,8 +153,10 @@ class AllocationFailureTest : public QObject {
   // passes all its allocations. Returns the number of runs.
   int FailEachAllocationOf(TMainForm& main, const TCommand& command, TMessages& messages) {
     const TDocumentState before = main.CurrentState();
+    const QString nameBefore = main.FileName;
     command.Run(main);
     const TDocumentState after = main.CurrentState();
+    const QString nameAfter = main.FileName;
     if (command.Revert) command.Revert(main);
     if (!(main.CurrentState() == before)) {
       Problems() << QString("%1: cannot be taken back").arg(command.Name);
@@ -171,8 +173,9 @@ class AllocationFailureTest : public QObject {
       if (!gFailed) return static_cast<int>(n);
       QCoreApplication::processEvents();
       const TDocumentState now = main.CurrentState();
-      const bool unchanged = now == before;
-      const bool whole = now == after;
+      // The file name goes with the document it names.
+      const bool unchanged = now == before && main.FileName == nameBefore;
+      const bool whole = now == after && main.FileName == nameAfter;
       const bool toldOrDone = messages.Count > told || (whole && !unchanged) ||
                               (!command.Revert && SettledPicture(main) == picture);
       if ((!unchanged && !whole) || !toldOrDone) {
