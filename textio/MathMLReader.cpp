@@ -779,12 +779,14 @@ class TMathMLConverter {
     const std::uint32_t i = plan[k].Element;
     if (!textOnly && plan[k].Kind == TKind::Name) return Named(plan, k, to, row);
     if (!textOnly && PairsWithin(plan, k, to)) return Bars(plan, k, row);
+    // Style and padding, and any row in text, add to the row itself: a row
+    // spliced in level by level would copy its text once per level.
+    if (Tag(i) != TTag::Mrow || textOnly) return Children(i, row, textOnly);
     TRow inside;
     TStep step = Children(i, inside, textOnly);
     if (!step.Ok() || inside.Empty()) return step;  // <mrow/> holds nothing, not an empty term
-    if (!textOnly && !CountEntry()) return Fail(i, kFormulaTooLarge);  // a term of its own
-    Tag(i) == TTag::Mrow && !textOnly ? row.AddGroup(std::move(inside))
-                                      : row.Splice(std::move(inside));
+    if (!CountEntry()) return Fail(i, kFormulaTooLarge);  // a term of its own
+    row.AddGroup(std::move(inside));
     return {};
   }
 
@@ -918,19 +920,25 @@ class TMathMLConverter {
     const std::u16string_view close = document_.TextOf(fence.Close);
     const std::u16string_view separators = document_.TextOf(fence.Separators);
     const TPlan plan = PlanOfChildren(i);
-    TRow inside;
-    for (std::size_t k = 0; k < plan.size(); ++k) {
-      if (k > 0 && !separators.empty()) {
-        inside.AddAtom(separators.substr(std::min(k - 1, separators.size() - 1), 1));
+    const auto items = [&](TRow& into) {
+      for (std::size_t k = 0; k < plan.size(); ++k) {
+        if (k > 0 && !separators.empty()) {
+          into.AddAtom(separators.substr(std::min(k - 1, separators.size() - 1), 1));
+        }
+        TStep step = Element(plan, k, plan.size(), into, textOnly);
+        if (!step.Ok()) return step;
       }
-      TStep step = Element(plan, k, plan.size(), inside, textOnly);
-      if (!step.Ok()) return step;
-    }
+      return TStep();
+    };
     if (open == u"|" && close == u"|" && !textOnly) {
+      TRow inside;
+      TStep step = items(inside);
+      if (!step.Ok()) return step;
       return AddFunction(row, MakeBodyFunction(fkBetrag, std::move(inside)), i);
     }
+    // Straight into the row: fences nested in fences copy no text per level.
     open == u"(" ? row.AddOpenParen() : row.AddAtom(open);
-    row.Splice(std::move(inside));
+    if (TStep step = items(row); !step.Ok()) return step;
     close == u")" ? row.AddCloseParen() : row.AddAtom(close);
     return {};
   }

@@ -272,6 +272,13 @@ void TRow::DropEmptyGroup() {
 
 TTextSeq TRow::Finish() && {
   TTextSeq seq;
+  std::move(*this).FinishInto(seq);
+  return seq;
+}
+
+// Groups open up straight into `seq`: moving their entries up level by level
+// would cost the depth times the entries.
+void TRow::FinishInto(TTextSeq& seq) && {
   auto add = [&seq](TTextNode node) {
     seq.Levels = std::max(seq.Levels, node.Levels);
     seq.Entries.push_back(std::move(node));
@@ -285,12 +292,11 @@ TTextSeq TRow::Finish() && {
     } else if (item.Type == TRowItem::Entry) {
       add(std::move(item.Node));
     } else {
-      TTextSeq inside = std::move(*item.Inside).Finish();
-      if (inside.Entries.empty()) add(TTextNode{});  // "{}": an empty term
-      for (TTextNode& node : inside.Entries) add(std::move(node));
+      const std::size_t before = seq.Entries.size();
+      std::move(*item.Inside).FinishInto(seq);
+      if (seq.Entries.size() == before) add(TTextNode{});  // "{}": an empty term
     }
   }
-  return seq;
 }
 
 int LevelsOf(const TTextNode& node) {

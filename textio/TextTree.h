@@ -86,6 +86,7 @@ class TRow {
   TTextSeq Finish() &&;
 
  private:
+  void FinishInto(TTextSeq& seq) &&;
   // 32 bits each: a text of 16 MiB has fewer items and characters, and a
   // row of millions of "(" keeps a mark for each.
   struct TMark {

@@ -274,6 +274,14 @@ TEST(MathMLHostileTest, ReadOrRefusedWithinTwoSeconds) {
       {"50,000 names without operand are one text",
        "<math>" + Repeated("<mi>ln</mi>", 50000) + "</math>",
        "\"" + Repeated("ln ", 49999) + "ln\""},
+      {"50,000 groups inside 1,000 rows: each level moved every entry up",
+       "<math>" + Repeated("<mrow>", 1000) + Repeated("<mrow><mi>a</mi></mrow>", 50000) +
+           Repeated("</mrow>", 1000) + "</math>",
+       Repeated("\"a\" ", 49999) + "\"a\""},
+      {"300,000 letters inside 1,000 styles: each level copied the text",
+       "<math>" + Repeated("<mstyle>", 1000) + Repeated("<mi>a</mi>", 300000) +
+           Repeated("</mstyle>", 1000) + "</math>",
+       "\"" + std::string(300000, 'a') + "\""},
       {"20,000 unmarked bars pair one after the other",
        "<math>" + Repeated("<mo>|</mo>", 20000) + "</math>",
        Repeated("abs() ", 9999) + "abs()"},
