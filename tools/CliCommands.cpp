@@ -11,6 +11,7 @@
 
 #include "docfile/DocFile.h"
 #include "export/EmbeddedDocument.h"
+#include "export/FormulaObject.h"
 #include "export/PictureFormat.h"
 #include "render/PictureLimit.h"
 #include "textio/FormulaText.h"
@@ -37,7 +38,7 @@ struct TOpenDocument {
   ~TOpenDocument() { Document.Release(); }
 };
 
-enum class TTextForm { None, Latex, MathML };
+enum class TTextForm { None, Latex, MathML, FormulaDocument };
 
 // "-" is standard input, read as LaTeX.
 TTextForm TextFormOfPath(const std::string& path) {
@@ -46,6 +47,7 @@ TTextForm TextFormOfPath(const std::string& path) {
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (extension == ".tex") return TTextForm::Latex;
   if (extension == ".mml") return TTextForm::MathML;
+  if (extension == ".odf") return TTextForm::FormulaDocument;
   return TTextForm::None;
 }
 
@@ -77,10 +79,14 @@ bool OpenFormulaText(const std::string& path, TTextForm form, TOpenDocument& ope
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   TOwnedLine line;
   TTextError problem;
-  const bool read = form == TTextForm::MathML
-                        ? FormulaFromMathML(text, &open.Cursor, line, problem)
-                        : FormulaFromLatex(Utf16FromUtf8(text), &open.Cursor, line, problem);
-  if (!read) {
+  if (form == TTextForm::FormulaDocument) {
+    if (!FormulaFromFormulaObject(bytes, &open.Cursor, line, error)) {
+      Report(path, error);
+      return false;
+    }
+  } else if (form == TTextForm::MathML
+                 ? !FormulaFromMathML(text, &open.Cursor, line, problem)
+                 : !FormulaFromLatex(Utf16FromUtf8(text), &open.Cursor, line, problem)) {
     Report(path == "-" ? "Standardeingabe" : path, problem.Describe());
     return false;
   }
@@ -111,6 +117,17 @@ bool Save(const std::string& path, const TDocument& document) {
   std::string error;
   if (CheckDocumentForWriting(document, error) &&
       WriteDocumentFile(path, EncodeDocument(document), error)) {
+    return true;
+  }
+  Report(path, error);
+  return false;
+}
+
+// LibreOffice's formula document: the formula as MathML, without font or colour.
+bool SaveFormulaDocument(const std::string& path, const TDocument& document) {
+  std::vector<std::uint8_t> zip;
+  std::string error;
+  if (FormulaObjectFromFormula(document.Root, zip, error) && WriteDocumentFile(path, zip, error)) {
     return true;
   }
   Report(path, error);
@@ -192,6 +209,10 @@ bool ParseRender(const TInvocation& call, std::vector<TExportOptions>& pictures,
   pictures.clear();
   for (std::size_t i = 1; i < call.Arguments.size(); i += 2) {
     const std::string& path = call.Arguments[i];
+    if (TextFormOfPath(path) == TTextForm::FormulaDocument) {
+      pictures.push_back(options);  // no picture: the formula for LibreOffice
+      continue;
+    }
     const TPictureFormatInfo* format = PictureFormatOfPath(path);
     if (format == nullptr) {
       error = path + ": unbekannte Bildendung; möglich sind" + KnownExtensions();
@@ -242,6 +263,8 @@ int RunLatex(const TInvocation& call) { return PrintFormula(call, LatexFromFormu
 
 int RunMathML(const TInvocation& call) { return PrintFormula(call, MathMLFromFormula); }
 
+int RunStarMath(const TInvocation& call) { return PrintFormula(call, StarMathFromFormula); }
+
 int RunBuild(const TInvocation& call) {
   const std::string& jsonPath = call.Arguments[0];
   if (TextFormOfPath(jsonPath) != TTextForm::None) {
@@ -282,6 +305,10 @@ int RunRender(const TInvocation& call) {
     auto open = std::make_unique<TOpenDocument>();
     if (!Open(call.Arguments[i], *open)) {
       status = kExitFailed;
+      continue;
+    }
+    if (TextFormOfPath(call.Arguments[i + 1]) == TTextForm::FormulaDocument) {
+      if (!SaveFormulaDocument(call.Arguments[i + 1], open->Document)) status = kExitFailed;
       continue;
     }
     // A formula the picture cannot carry is refused before the paint.

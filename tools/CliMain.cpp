@@ -58,6 +58,14 @@ constexpr std::array kCommands = {
              One,
              nullptr,
              RunMathML},
+    TCommand{"starmath",
+             "DOC",
+             "schreibt die Formel in der Befehlssprache von LibreOffice Math (StarMath) auf die "
+             "Standardausgabe",
+             {},
+             One,
+             nullptr,
+             RunStarMath},
     TCommand{"build",
              "DOC.json|FORMEL.tex|FORMEL.mml|- DOC.qmt",
              "schreibt das Dokument, das die JSON-Datei beschreibt, oder die Formel aus LaTeX "
