@@ -10,7 +10,7 @@ packages=(
   fonts-dejavu-core
   xvfb xauth xdotool x11-utils x11-apps
   desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl file dpkg-dev
-  clang zlib1g-dev libexpat1-dev libzip-dev
+  clang zlib1g-dev libexpat1-dev libdeflate-dev libzip-dev
 )
 
 missing=()

@@ -343,6 +343,33 @@ TEST_F(DocFileIoTest, FilesWrittenTogetherEachArriveOrAreReported) {
   EXPECT_TRUE(WriteFilesTogether({}, [](const std::string&, const std::string&) {}));
 }
 
+// A batch commits on several threads: every one of many replaced files
+// arrives, and a hard-linked file (written in place) named three times ends
+// with the last content under both its names.
+TEST_F(DocFileIoTest, ManyFilesReplacedTogetherAllArriveInOrder) {
+  std::string error;
+  std::vector<TFileToWrite> files;
+  std::vector<std::vector<std::uint8_t>> contents;
+  for (int i = 0; i < 40; ++i) contents.push_back({'n', static_cast<std::uint8_t>(i)});
+  for (int i = 0; i < 40; ++i) {
+    ASSERT_TRUE(WriteDocumentFile(dir / ("p" + std::to_string(i)), kOld, error)) << error;
+    files.push_back({dir / ("p" + std::to_string(i)), contents[static_cast<std::size_t>(i)]});
+  }
+  const std::string linked = dir / "linked";
+  ASSERT_TRUE(WriteDocumentFile(linked, kOld, error)) << error;
+  fs::create_hard_link(linked, dir / "other-name");
+  for (std::size_t i : {0u, 1u, 2u}) files.push_back({linked, contents[i]});
+  EXPECT_TRUE(WriteFilesTogether(files, [](const std::string& path, const std::string& why) {
+    ADD_FAILURE() << path << ": " << why;
+  }));
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_EQ(Slurp(dir / ("p" + std::to_string(i))), contents[static_cast<std::size_t>(i)]) << i;
+  }
+  EXPECT_EQ(Slurp(linked), contents[2]);
+  EXPECT_EQ(Slurp(dir / "other-name"), contents[2]);
+  EXPECT_EQ(dir.FileCount(), 42u) << "a temporary file or a copy was left behind";
+}
+
 TEST_F(DocFileIoTest, ShortWritesAreContinued) {
   const std::string path = dir / "doc.qmt";
   SetFileWriteFunction(OneByteAtATime);
