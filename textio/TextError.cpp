@@ -19,7 +19,14 @@ TTextError TextErrorAt(std::u16string_view text, std::size_t offset, std::string
   return error;
 }
 
-std::string Quoted(std::u16string_view text) { return "„" + Utf8FromUtf16(text) + "“"; }
+// A message quotes a name or script as typed, but not a text of megabytes:
+// a longer one is cut, never inside a surrogate pair.
+std::string Quoted(std::u16string_view text) {
+  constexpr std::size_t kLongest = 60;
+  if (text.size() <= kLongest) return "„" + Utf8FromUtf16(text) + "“";
+  const std::size_t cut = IsHighSurrogate(text[kLongest - 1]) ? kLongest - 1 : kLongest;
+  return "„" + Utf8FromUtf16(text.substr(0, cut)) + "…“";
+}
 
 std::string OnlyTextMessage(const std::string& construct) {
   return "In Grenzen, Wurzelexponenten und Funktionsnamen steht nur Text, kein " + construct + ".";

@@ -8,7 +8,7 @@
 
 // Line and column of `offset` in `text`, with the message.
 TTextError TextErrorAt(std::u16string_view text, std::size_t offset, std::string message);
-// „text“, in UTF-8.
+// „text“, in UTF-8; beyond 60 code units cut, with "…".
 std::string Quoted(std::u16string_view text);
 std::size_t Utf8Length(std::u16string_view text);
 // Both readers refuse a fraction, root ... where only text may stand with

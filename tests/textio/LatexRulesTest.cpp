@@ -80,6 +80,9 @@ const TRuleCase kRules[] = {
      R"~("x²₁ ³")~"},
     {"an empty group before a power that has no script form still raises it", R"~({}^{\frac12})~",
      R"~(pow(frac("1")("2"))())~"},
+    {"a long name is quoted cut",
+     R"~(\abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz)~",
+     "1 Unbekannter Befehl „\\abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyzabcdefg…“."},
     {"a size command before a size command is refused, not nested", R"~(\big\big\big()~",
      "1 Nach dem Größenbefehl fehlt ein Begrenzer wie „(“ oder „|“."},
 };
