@@ -202,10 +202,15 @@ bool TSafeWrite::Commit(std::string& error, bool inBatch) {
   return inPlace_ ? CommitInPlace(error) : CommitRename(error, inBatch);
 }
 
+bool TSafeWrite::CloseStaged(std::string& error) {
+  if (!temp_.Valid() || temp_.Close()) return true;
+  return Fail(error, IoErrorText(errno));
+}
+
 bool TSafeWrite::CommitRename(std::string& error, bool inBatch) {
-  if (!temp_.Valid()) return Fail(error, kCannotCreate);
+  if (tempPath_.empty() || (!inBatch && !temp_.Valid())) return Fail(error, kCannotCreate);
   if (!inBatch && ::fsync(temp_.Get()) != 0) return Fail(error, IoErrorText(errno));
-  if (!temp_.Close()) return Fail(error, IoErrorText(errno));
+  if (!CloseStaged(error)) return false;
   if (::rename(tempPath_.c_str(), target_.c_str()) != 0) return Fail(error, kCannotCreate);
   tempPath_.clear();
   renamed_ = true;
@@ -248,16 +253,13 @@ bool WriteDocumentFile(const std::string& path, std::span<const std::uint8_t> by
 
 namespace {
 
-struct TStagedFile {
-  const TFileToWrite* File;
-  std::unique_ptr<TSafeWrite> Write;
-};
+using TStaged = std::vector<TSafeWrite*>;
 
 // One syncfs per file system that holds a staged file; false with the
 // message when one fails.
-bool SyncFileSystems(const std::vector<TStagedFile>& staged, std::string& error) {
+bool SyncFileSystems(const TStaged& staged, std::string& error) {
   std::set<std::string> folders;
-  for (const TStagedFile& file : staged) folders.insert(DirectoryOf(file.Write->Target()));
+  for (const TSafeWrite* write : staged) folders.insert(DirectoryOf(write->Target()));
   std::set<dev_t> synced;
   for (const std::string& folder : folders) {
     const TFileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -271,12 +273,11 @@ bool SyncFileSystems(const std::vector<TStagedFile>& staged, std::string& error)
 }
 
 // The renames of a batch reach the disk with one sync of each folder.
-void SyncRenamedFolders(const std::vector<TStagedFile>& staged) {
+void SyncRenamedFolders(const TStaged& staged) {
   std::set<std::string> folders;
-  for (const TStagedFile& file : staged) {
-    const std::string& target = file.Write->Target();
-    if (file.Write->Renamed() && folders.insert(DirectoryOf(target)).second) {
-      SyncDirectory(target);
+  for (const TSafeWrite* write : staged) {
+    if (write->Renamed() && folders.insert(DirectoryOf(write->Target())).second) {
+      SyncDirectory(write->Target());
     }
   }
 }
@@ -285,15 +286,15 @@ void SyncRenamedFolders(const std::vector<TStagedFile>& staged) {
 // told of every freed block (online discard) waits for the device, some
 // milliseconds a file; the commits of a batch go on several threads so that
 // those waits overlap. A target named twice is committed in order on one
-// thread, so that the last picture named stays.
+// thread, so that the last file named stays.
 constexpr std::size_t kCommitThreads = 8;
 
 // The message for each staged file, empty where its commit succeeded. The
 // threads allocate no message of their own: running out of memory there is
 // told on the calling thread.
-std::vector<std::string> CommitAll(const std::vector<TStagedFile>& staged) {
+std::vector<std::string> CommitAll(const TStaged& staged) {
   std::map<std::string, std::vector<std::size_t>> byTarget;
-  for (std::size_t i = 0; i < staged.size(); ++i) byTarget[staged[i].Write->Target()].push_back(i);
+  for (std::size_t i = 0; i < staged.size(); ++i) byTarget[staged[i]->Target()].push_back(i);
   std::vector<const std::vector<std::size_t>*> groups;
   for (const auto& [target, indices] : byTarget) groups.push_back(&indices);
   std::vector<std::string> errors(staged.size());
@@ -304,7 +305,7 @@ std::vector<std::string> CommitAll(const std::vector<TStagedFile>& staged) {
     for (std::size_t g = next++; g < groups.size(); g = next++) {
       for (const std::size_t i : *groups[g]) {
         try {
-          outcomes[i] = staged[i].Write->Commit(errors[i], true) ? kDone : kFailed;
+          outcomes[i] = staged[i]->Commit(errors[i], true) ? kDone : kFailed;
         } catch (const std::bad_alloc&) {
           outcomes[i] = kOutOfMemory;
         } catch (...) {  // NOLINT(bugprone-empty-catch): a failure without a message, told below
@@ -328,36 +329,48 @@ std::vector<std::string> CommitAll(const std::vector<TStagedFile>& staged) {
 
 }  // namespace
 
-// Every file is staged first, then one sync per file system makes all the
-// temporary files durable, then each goes in place (a file written in place
-// makes its own copy durable first), and one sync per folder makes the
-// renames durable.
-bool WriteFilesTogether(const std::vector<TFileToWrite>& files, const TWriteReport& report) {
-  bool all = true;
-  const auto failed = [&](const TFileToWrite& file, const std::string& error) {
-    report(file.Path, error);
-    all = false;
-  };
-  std::vector<TStagedFile> staged;
-  for (const TFileToWrite& file : files) {
-    auto write = std::make_unique<TSafeWrite>(file.Path);
-    std::string error;
-    if (write->Stage(file.Bytes, error)) {
-      staged.push_back({&file, std::move(write)});
-    } else {
-      failed(file, error);
-    }
+TWriteBatch::TWriteBatch(std::size_t slots) : slots_(slots) {}
+
+void TWriteBatch::Stage(std::size_t slot, const std::string& path,
+                        std::span<const std::uint8_t> bytes) {
+  TSlot& into = slots_.at(slot);
+  auto write = std::make_unique<TSafeWrite>(path);
+  std::string error;
+  const bool staged = write->Stage(bytes, error) && write->CloseStaged(error);
+  into.Path = path;
+  into.Error = std::move(error);
+  if (staged) into.Write = std::move(write);
+}
+
+// One sync per file system makes all the temporary files durable, then each
+// goes in place (a file written in place makes its own copy durable first),
+// and one sync per folder makes the renames durable.
+bool TWriteBatch::Finish(const TWriteReport& report) {
+  TStaged staged;
+  for (TSlot& slot : slots_) {
+    if (slot.Write) staged.push_back(slot.Write.get());
   }
   std::string syncError;
-  const bool durable = SyncFileSystems(staged, syncError);
-  if (!durable) {
-    for (const TStagedFile& file : staged) failed(*file.File, syncError);
-    return false;
+  std::vector<std::string> commitErrors(staged.size(), std::string());
+  if (SyncFileSystems(staged, syncError)) {
+    commitErrors = CommitAll(staged);
+    SyncRenamedFolders(staged);
+  } else {
+    for (std::string& error : commitErrors) error = syncError;
   }
-  const std::vector<std::string> errors = CommitAll(staged);
-  for (std::size_t i = 0; i < staged.size(); ++i) {
-    if (!errors[i].empty()) failed(*staged[i].File, errors[i]);
+  bool all = true;
+  std::size_t committed = 0;
+  for (const TSlot& slot : slots_) {
+    const std::string& error = slot.Write ? commitErrors[committed++] : slot.Error;
+    if (error.empty()) continue;
+    report(slot.Path, error);
+    all = false;
   }
-  SyncRenamedFolders(staged);
   return all;
+}
+
+bool WriteFilesTogether(const std::vector<TFileToWrite>& files, const TWriteReport& report) {
+  TWriteBatch batch(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) batch.Stage(i, files[i].Path, files[i].Bytes);
+  return batch.Finish(report);
 }

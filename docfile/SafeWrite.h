@@ -16,9 +16,12 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "docfile/DocFile.h"
 #include "docfile/FileDescriptor.h"
 
 class TSafeWrite {
@@ -41,6 +44,9 @@ class TSafeWrite {
   // folder of each renamed file itself, once per folder
   // (WriteFilesTogether).
   bool Commit(std::string& error, bool inBatch = false);
+  // A batch closes each temporary file once staged, so that a batch of any
+  // size keeps no more files open than one.
+  bool CloseStaged(std::string& error);
 
   // The path that is written: the target of a link, or the path itself.
   const std::string& Target() const { return target_; }
@@ -61,6 +67,30 @@ class TSafeWrite {
   std::span<const std::uint8_t> inPlaceBytes_;
   TFileDescriptor temp_;
   std::string tempPath_;
+};
+
+// Files written together (WriteFilesTogether is one): each is staged from
+// any thread, one thread a slot, while others are still being made; Finish
+// then makes all the temporary files durable with one sync per file system,
+// puts them in place and syncs each folder once.
+class TWriteBatch {
+ public:
+  explicit TWriteBatch(std::size_t slots);
+  // Staging of slot `slot`: `bytes` must stay valid until Finish. A failure
+  // is kept for Finish to report; an exception leaves the slot unstaged and
+  // unreported (the caller tells it).
+  void Stage(std::size_t slot, const std::string& path, std::span<const std::uint8_t> bytes);
+  // Reports each file not written, in slot order, through `report`; false
+  // when there is one. Slots never staged are left out.
+  bool Finish(const TWriteReport& report);
+
+ private:
+  struct TSlot {
+    std::string Path;
+    std::unique_ptr<TSafeWrite> Write;  // once staged
+    std::string Error;                  // why staging failed
+  };
+  std::vector<TSlot> slots_;
 };
 
 // The write(2) that puts new content into a file; tests replace it to make

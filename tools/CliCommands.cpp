@@ -320,7 +320,7 @@ int RunRender(const TInvocation& call) {
     jobs.push_back({&open->Document, &open->Cursor, call.Arguments[i + 1], pictures[i / 2]});
     documents.push_back(std::move(open));
   }
-  if (!WritePictures(jobs, RenderPictures(jobs), Report)) status = kExitFailed;
+  if (!RenderAndWritePictures(jobs, Report)) status = kExitFailed;
   return status;
 }
 

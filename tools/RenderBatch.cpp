@@ -1,5 +1,6 @@
 #include "tools/RenderBatch.h"
 
+#include <QByteArray>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPalette>
@@ -12,6 +13,7 @@
 #include <thread>
 #include <utility>
 
+#include "docfile/SafeWrite.h"
 #include "tools/CliPaint.h"
 
 namespace {
@@ -19,20 +21,36 @@ namespace {
 constexpr const char* kOutOfMemory = "Nicht genug Arbeitsspeicher für das Bild.";
 constexpr const char* kPaintFailed = "Das Bild konnte nicht erstellt werden.";
 
-// The picture carries the document as it was read, before the paint filled
-// in its layout fields. No exception may leave a worker thread: any failure
-// is carried back with the result.
-TRenderResult RenderOne(const TRenderJob& job) {
-  TRenderResult result;
+// What a job made: the picture file's bytes, or the message why not.
+struct TRenderResult {
+  QByteArray Bytes;
+  std::string Error;
+  // While the batch runs: the failure a worker carries back, turned into
+  // Error on the calling thread.
+  std::exception_ptr Failure;
+};
+
+// Paints and encodes the picture and stages its file, so that the kernel's
+// work of writing it overlaps the painting of others. The picture carries
+// the document as it was read, before the paint filled in its layout
+// fields. No exception may leave a worker thread: any failure is carried
+// back with the result.
+void RenderOne(const TRenderJob& job, std::size_t slot, TRenderResult& result,
+               TWriteBatch& batch) {
   try {
     std::vector<std::uint8_t> document = EncodeDocument(*job.Document);
     TPicture picture = PaintAsEditor(*job.Document, job.Cursor);
     picture.Document = std::move(document);
-    if (!EncodePicture(picture, job.Options, result.Bytes, result.Error)) result.Bytes.clear();
+    if (!EncodePicture(picture, job.Options, result.Bytes, result.Error)) {
+      result.Bytes.clear();
+      return;
+    }
+    batch.Stage(slot, job.PicturePath,
+                {reinterpret_cast<const std::uint8_t*>(result.Bytes.constData()),
+                 static_cast<std::size_t>(result.Bytes.size())});
   } catch (...) {
     result = {QByteArray(), std::string(), std::current_exception()};
   }
-  return result;
 }
 
 // The message for a failure carried back from a worker, made on the
@@ -59,17 +77,20 @@ void StartWorkers(std::vector<std::thread>& workers, std::size_t wanted,
   }
 }
 
-}  // namespace
-
-std::vector<TRenderResult> RenderPictures(const std::vector<TRenderJob>& jobs) {
+// Every job on every core; the results in the order of the jobs. Pictures
+// are independent: each has its own tree, canvas and fonts.
+std::vector<TRenderResult> RenderPictures(const std::vector<TRenderJob>& jobs,
+                                          TWriteBatch& batch) {
   // Made once here, before the threads read them: the application's font
   // and palette (the system colours a document may name).
   (void)QGuiApplication::font();
   (void)QGuiApplication::palette();
   std::vector<TRenderResult> results(jobs.size());
+  // No jobs, no workers (one less than none would be all there can be).
+  if (jobs.empty()) return results;
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
-    for (std::size_t i = next++; i < jobs.size(); i = next++) results[i] = RenderOne(jobs[i]);
+    for (std::size_t i = next++; i < jobs.size(); i = next++) RenderOne(jobs[i], i, results[i], batch);
   };
   const std::size_t threads =
       std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), jobs.size());
@@ -84,20 +105,16 @@ std::vector<TRenderResult> RenderPictures(const std::vector<TRenderJob>& jobs) {
   return results;
 }
 
-bool WritePictures(const std::vector<TRenderJob>& jobs, const std::vector<TRenderResult>& results,
-                   const TWriteReport& report) {
+}  // namespace
+
+bool RenderAndWritePictures(const std::vector<TRenderJob>& jobs, const TWriteReport& report) {
+  TWriteBatch batch(jobs.size());
+  const std::vector<TRenderResult> results = RenderPictures(jobs, batch);
   bool all = true;
-  std::vector<TFileToWrite> files;
   for (std::size_t i = 0; i < jobs.size(); ++i) {
-    const QByteArray& bytes = results[i].Bytes;
-    if (results[i].Error.empty()) {
-      files.push_back({jobs[i].PicturePath,
-                       {reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                        static_cast<std::size_t>(bytes.size())}});
-    } else {
-      report(jobs[i].PicturePath, results[i].Error);
-      all = false;
-    }
+    if (results[i].Error.empty()) continue;
+    report(jobs[i].PicturePath, results[i].Error);
+    all = false;
   }
-  return WriteFilesTogether(files, report) && all;
+  return batch.Finish(report) && all;
 }
