@@ -9,7 +9,7 @@
 
 class TBlockBudget {
  public:
-  // About 256 MB of blocks: some 40,000 non-empty sequences.
+  // About 256 MB of blocks: some 33,000 non-empty sequences.
   static constexpr std::uint64_t kDefaultBytes = std::uint64_t{256} << 20;
 
   explicit TBlockBudget(std::uint64_t bytes = kDefaultBytes) : left_(bytes) {}

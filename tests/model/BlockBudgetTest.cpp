@@ -1,5 +1,7 @@
 #include "model/BlockBudget.h"
 
+#include "model/FormulaTree.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -15,20 +17,24 @@ struct TBudgetCase {
   int Accepted;                       // how many of them fit
 };
 
+// A block of 100 records as they are in memory.
+constexpr std::uint64_t kBlock = 100 * sizeof(TFormulaEntry);
+constexpr int kBlocksInDefault = static_cast<int>(TBlockBudget::kDefaultBytes / kBlock);
+
 const TBudgetCase kCases[] = {
     {"an empty sequence holds no block", 0, {0, 0, 0}, 3},
-    {"one entry costs a whole block of 100", 6400, {1, 1}, 1},
-    {"101 entries cost two blocks", 12800, {101, 1}, 1},
-    {"exactly the budget fits", 3 * 6400, {100, 200}, 2},
-    {"once refused, always refused", 6400, {200, 0, 1}, 0},
+    {"one entry costs a whole block of 100", kBlock, {1, 1}, 1},
+    {"101 entries cost two blocks", 2 * kBlock, {101, 1}, 1},
+    {"exactly the budget fits", 3 * kBlock, {100, 200}, 2},
+    {"once refused, always refused", kBlock, {200, 0, 1}, 0},
     {"an absurd count cannot overflow into a small cost",
      TBlockBudget::kDefaultBytes,
      {std::numeric_limits<std::uint64_t>::max()},
      0},
-    {"the default budget takes some 40,000 small sequences",
+    {"the default budget takes some 33,000 small sequences",
      TBlockBudget::kDefaultBytes,
-     std::vector<std::uint64_t>(41943, 1),
-     41943},
+     std::vector<std::uint64_t>(kBlocksInDefault, 1),
+     kBlocksInDefault},
 };
 
 TEST(BlockBudgetTest, CountsWholeBlocksAndRefusesPastTheBudget) {
@@ -39,9 +45,10 @@ TEST(BlockBudgetTest, CountsWholeBlocksAndRefusesPastTheBudget) {
     EXPECT_EQ(accepted, c.Accepted) << c.What;
     EXPECT_EQ(budget.Exhausted(), accepted < static_cast<int>(c.Counts.size())) << c.What;
   }
+  EXPECT_EQ(TBlockBudget::SequenceBytes(1), 8000u) << "records are 80 bytes in memory";
   TBlockBudget full(TBlockBudget::kDefaultBytes);
-  for (int i = 0; i < 41943; ++i) full.TakeSequence(1);
-  EXPECT_FALSE(full.TakeSequence(1)) << "the 41,944th block passes 256 MiB";
+  for (int i = 0; i < kBlocksInDefault; ++i) full.TakeSequence(1);
+  EXPECT_FALSE(full.TakeSequence(1)) << "one block more passes 256 MiB";
 }
 
 }  // namespace
