@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -344,14 +345,16 @@ TEST_F(DocFileIoTest, FilesWrittenTogetherEachArriveOrAreReported) {
 }
 
 // A batch commits on several threads: every one of many replaced files
-// arrives, and a hard-linked file (written in place) named three times ends
-// with the last content under both its names.
+// arrives, also where the process may open fewer files than the batch has,
+// and a hard-linked file (written in place) named three times ends with the
+// last content under both its names.
 TEST_F(DocFileIoTest, ManyFilesReplacedTogetherAllArriveInOrder) {
+  constexpr int kFiles = 100;
   std::string error;
   std::vector<TFileToWrite> files;
   std::vector<std::vector<std::uint8_t>> contents;
-  for (int i = 0; i < 40; ++i) contents.push_back({'n', static_cast<std::uint8_t>(i)});
-  for (int i = 0; i < 40; ++i) {
+  for (int i = 0; i < kFiles; ++i) contents.push_back({'n', static_cast<std::uint8_t>(i)});
+  for (int i = 0; i < kFiles; ++i) {
     ASSERT_TRUE(WriteDocumentFile(dir / ("p" + std::to_string(i)), kOld, error)) << error;
     files.push_back({dir / ("p" + std::to_string(i)), contents[static_cast<std::size_t>(i)]});
   }
@@ -359,15 +362,21 @@ TEST_F(DocFileIoTest, ManyFilesReplacedTogetherAllArriveInOrder) {
   ASSERT_TRUE(WriteDocumentFile(linked, kOld, error)) << error;
   fs::create_hard_link(linked, dir / "other-name");
   for (std::size_t i : {0u, 1u, 2u}) files.push_back({linked, contents[i]});
-  EXPECT_TRUE(WriteFilesTogether(files, [](const std::string& path, const std::string& why) {
+  rlimit open{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &open), 0);
+  const rlimit fewer{64, open.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &fewer), 0);
+  const bool all = WriteFilesTogether(files, [](const std::string& path, const std::string& why) {
     ADD_FAILURE() << path << ": " << why;
-  }));
-  for (int i = 0; i < 40; ++i) {
+  });
+  ::setrlimit(RLIMIT_NOFILE, &open);
+  EXPECT_TRUE(all);
+  for (int i = 0; i < kFiles; ++i) {
     EXPECT_EQ(Slurp(dir / ("p" + std::to_string(i))), contents[static_cast<std::size_t>(i)]) << i;
   }
   EXPECT_EQ(Slurp(linked), contents[2]);
   EXPECT_EQ(Slurp(dir / "other-name"), contents[2]);
-  EXPECT_EQ(dir.FileCount(), 42u) << "a temporary file or a copy was left behind";
+  EXPECT_EQ(dir.FileCount(), kFiles + 2u) << "a temporary file or a copy was left behind";
 }
 
 TEST_F(DocFileIoTest, ShortWritesAreContinued) {
