@@ -25,6 +25,11 @@ build_picture() {
 }
 build_latex() { clang++ "${flags[@]}" "${text[@]}" "${qt[@]}" -lexpat -o "$1"; }
 build_mathml() { clang++ "${flags[@]}" -DFUZZ_MATHML "${text[@]}" "${qt[@]}" -lexpat -o "$1"; }
+build_starmath() { clang++ "${flags[@]}" -DFUZZ_STARMATH "${text[@]}" "${qt[@]}" -lexpat -o "$1"; }
+build_odf() {
+  clang++ "${flags[@]}" tools/fuzz/FormulaObjectFuzz.cpp export/FormulaObject.cpp textio/*.cpp \
+    model/*.cpp "${qt[@]}" -lzip -lexpat -o "$1"
+}
 
 # Each target with its seed corpus.
 declare -A seeds=(
@@ -33,11 +38,13 @@ declare -A seeds=(
   [picture]=tests/export/corpus
   [latex]=tests/textio/corpus/latex
   [mathml]=tests/textio/corpus/mathml
+  [starmath]=tests/textio/corpus/starmath
+  [odf]=tests/export/odf
 )
 # Formulas are short: longer inputs only slow the text readers' runs down.
-declare -A max_len=([latex]=4096 [mathml]=4096)
+declare -A max_len=([latex]=4096 [mathml]=4096 [starmath]=4096)
 
-targets=${FUZZ_TARGETS:-decode json picture latex mathml}
+targets=${FUZZ_TARGETS:-decode json picture latex mathml starmath odf}
 for name in $targets; do
   out=build/fuzz/$name
   mkdir -p "$out/corpus" "$out/artifacts"

@@ -61,3 +61,6 @@ bool FormulaFromMathML(std::string_view xml, TEntryCursor* cursor, TOwnedLine& o
                        TTextError& error);
 bool FormulaFromStarMath(std::u16string_view text, TEntryCursor* cursor, TOwnedLine& out,
                          TTextError& error);
+// A text without a backslash that holds one of StarMath's own words (over,
+// sqrt, nroot, from, to, abs, func, lline), as LibreOffice Math copies it.
+bool LooksLikeStarMath(std::u16string_view text);

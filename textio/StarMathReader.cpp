@@ -3,6 +3,8 @@
 // "over" and "^" find their left operand there. As in LibreOffice, the
 // operand of a command is one term with its scripts: a group, a bracketed
 // block, a name, a number or a command with its own operand.
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -783,4 +785,25 @@ bool FormulaFromStarMath(std::u16string_view text, TEntryCursor* cursor, TOwnedL
                            failure = reader.Failure();
                            return false;
                          });
+}
+
+bool LooksLikeStarMath(std::u16string_view text) {
+  constexpr std::u16string_view kWords[] = {u"over", u"sqrt", u"nroot", u"from",
+                                            u"to",   u"abs",  u"func",  u"lline"};
+  if (text.find(u'\\') != std::u16string_view::npos) return false;
+  for (std::size_t i = 0; i < text.size();) {
+    if (!IsStarMathLetter(text[i])) {
+      ++i;
+      continue;
+    }
+    // A name as LibreOffice reads it: a letter, then letters and digits.
+    std::size_t end = i;
+    while (end < text.size() && IsStarMathWordChar(text[end])) ++end;
+    if (end - i <= 5) {
+      const std::u16string word = StarMathLower(text.substr(i, end - i));
+      if (std::find(std::begin(kWords), std::end(kWords), word) != std::end(kWords)) return true;
+    }
+    i = end;
+  }
+  return false;
 }

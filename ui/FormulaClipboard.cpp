@@ -7,6 +7,7 @@
 #include "docfile/DocFile.h"
 #include "export/Clipboard.h"
 #include "export/EmbeddedDocument.h"
+#include "export/FormulaObject.h"
 
 namespace {
 
@@ -39,13 +40,57 @@ bool FromPicture(std::span<const std::uint8_t> picture, TEntryCursor* cursor, TO
   return FromDocument(document, cursor, formula, problem);
 }
 
-bool FromText(const QString& text, bool mathml, TEntryCursor* cursor, TOwnedLine& formula,
+bool FromFormulaObject(std::span<const std::uint8_t> zip, TEntryCursor* cursor,
+                       TOwnedLine& formula, QString& problem) {
+  std::string error;
+  if (FormulaFromFormulaObject(zip, cursor, formula, error)) return true;
+  problem = QString::fromStdString(error);
+  return false;
+}
+
+enum class TTextKind { Latex, MathML, StarMath };
+
+// XML is MathML; LibreOffice Math copies its own notation as plain text.
+TTextKind KindOfText(const QString& text) {
+  if (text.trimmed().startsWith('<')) return TTextKind::MathML;
+  return LooksLikeStarMath(text.toStdU16String()) ? TTextKind::StarMath : TTextKind::Latex;
+}
+
+bool FromText(const QString& text, TTextKind kind, TEntryCursor* cursor, TOwnedLine& formula,
               QString& problem) {
   TTextError error;
-  const bool read = mathml ? FormulaFromMathML(text.toUtf8().toStdString(), cursor, formula, error)
-                           : FormulaFromLatex(text.toStdU16String(), cursor, formula, error);
+  bool read = false;
+  switch (kind) {
+    case TTextKind::MathML:
+      read = FormulaFromMathML(text.toUtf8().toStdString(), cursor, formula, error);
+      break;
+    case TTextKind::StarMath:
+      read = FormulaFromStarMath(text.toStdU16String(), cursor, formula, error);
+      break;
+    case TTextKind::Latex:
+      read = FormulaFromLatex(text.toStdU16String(), cursor, formula, error);
+      break;
+  }
   if (!read) problem = QString::fromStdString(error.Describe());
   return read;
+}
+
+// LibreOffice's formula object: the zip that Writer copies and takes.
+QString EmbedSourceFormat(const QMimeData& data) {
+  for (const QString& format : data.formats()) {
+    if (format.startsWith("application/x-openoffice-embed-source-xml")) return format;
+  }
+  return {};
+}
+
+void AddFormulaObject(QMimeData& data, const TFormulaLine* formula) {
+  std::vector<std::uint8_t> zip;
+  std::string error;
+  // Without it the MathML still goes out, as before.
+  if (!FormulaObjectFromFormula(formula, zip, error)) return;
+  data.setData(kEmbedSourceFlavour, QByteArray(reinterpret_cast<const char*>(zip.data()),
+                                               static_cast<qsizetype>(zip.size())));
+  data.setData(kObjectDescriptorFlavour, QByteArray());
 }
 
 // The names under which word processors and browsers offer MathML.
@@ -59,6 +104,7 @@ std::unique_ptr<QMimeData> MakeMathMLData(const TFormulaLine* formula) {
   auto data = std::make_unique<QMimeData>();
   data->setData(kMathMLMimeType, mathml.toUtf8());
   data->setText(mathml);
+  AddFormulaObject(*data, formula);
   return data;
 }
 
@@ -74,6 +120,11 @@ bool FormulaFromClipboard(const QMimeData* data, TEntryCursor* cursor, TOwnedLin
       return FromDocument(Bytes(data->data(kDocumentMimeType)), cursor, formula, why);
     });
   }
+  if (const QString format = EmbedSourceFormat(*data); !format.isEmpty()) {
+    offers.push_back([&, format](QString& why) {
+      return FromFormulaObject(Bytes(data->data(format)), cursor, formula, why);
+    });
+  }
   for (const char* type : {"image/png", "image/svg+xml"}) {
     if (!data->hasFormat(type)) continue;
     offers.push_back([&, type](QString& why) {
@@ -83,14 +134,15 @@ bool FormulaFromClipboard(const QMimeData* data, TEntryCursor* cursor, TOwnedLin
   for (const char* type : kMathMLFormats) {
     if (!data->hasFormat(type)) continue;
     offers.push_back([&, type](QString& why) {
-      return FromText(QString::fromUtf8(data->data(type)), true, cursor, formula, why);
+      return FromText(QString::fromUtf8(data->data(type)), TTextKind::MathML, cursor, formula,
+                      why);
     });
     break;
   }
   if (data->hasText() && !data->text().trimmed().isEmpty()) {
     offers.push_back([&](QString& why) {
       const QString text = data->text();
-      return FromText(text, text.trimmed().startsWith('<'), cursor, formula, why);
+      return FromText(text, KindOfText(text), cursor, formula, why);
     });
   }
   // A picture without a formula is no formula on the clipboard at all.

@@ -1,5 +1,5 @@
-// libFuzzer targets over the two formula text readers; FUZZ_MATHML chooses
-// MathML, otherwise LaTeX. Besides crashes, leaks and hangs they check that
+// libFuzzer targets over the formula text readers; FUZZ_MATHML chooses
+// MathML, FUZZ_STARMATH LibreOffice's StarMath, otherwise LaTeX. Besides crashes, leaks and hangs they check that
 // a refusal says what and where, and that whatever is read is written as
 // text that reads again and, from the second writing on, stays the same.
 #include <cstdlib>
@@ -13,6 +13,8 @@ namespace {
 bool Read(const std::u16string& text, TEntryCursor* cursor, TOwnedLine& line, TTextError& error) {
 #ifdef FUZZ_MATHML
   return FormulaFromMathML(Utf8FromUtf16(text), cursor, line, error);
+#elif defined(FUZZ_STARMATH)
+  return FormulaFromStarMath(text, cursor, line, error);
 #else
   return FormulaFromLatex(text, cursor, line, error);
 #endif
@@ -21,6 +23,8 @@ bool Read(const std::u16string& text, TEntryCursor* cursor, TOwnedLine& line, TT
 std::u16string Write(const TFormulaLine* line) {
 #ifdef FUZZ_MATHML
   return MathMLFromFormula(line);
+#elif defined(FUZZ_STARMATH)
+  return StarMathFromFormula(line);
 #else
   return LatexFromFormula(line);
 #endif
@@ -45,6 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // MathML as bytes: its declaration may name another encoding.
 #ifdef FUZZ_MATHML
   const bool read = FormulaFromMathML(bytes, &cursor, line, error);
+#elif defined(FUZZ_STARMATH)
+  const bool read = FormulaFromStarMath(Utf16FromUtf8(bytes), &cursor, line, error);
 #else
   const bool read = FormulaFromLatex(Utf16FromUtf8(bytes), &cursor, line, error);
 #endif
