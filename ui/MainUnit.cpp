@@ -39,6 +39,7 @@
 #include "textio/FormulaText.h"
 #include "ui/AboutBoxUnit.h"
 #include "ui/EditFUnit.h"
+#include "ui/EventBoundary.h"
 #include "ui/FixedDialog.h"
 #include "ui/FormelTextUnit.h"
 #include "ui/FormulaClipboard.h"
@@ -1019,33 +1020,6 @@ TFormulaLine* TMainForm::NewLine(TEntryCursor* cursor) {
   if (line == nullptr) throw std::bad_alloc();
   return line;
 }
-
-namespace {
-
-// What the user is told of a failure the command did not handle itself:
-// the memory message, or the failure's own text.
-std::string FailureText(const std::exception_ptr& failure) {
-  try {
-    std::rethrow_exception(failure);
-  } catch (const std::bad_alloc&) {
-    return kNoMemoryText;
-  } catch (const std::exception& e) {
-    return "Der Befehl konnte nicht ausgeführt werden: " + std::string(e.what());
-  } catch (...) {
-    return "Der Befehl konnte nicht ausgeführt werden.";
-  }
-}
-
-// The message goes where the allocation messages go; without memory even
-// for that, nothing more can be done.
-void TellOfFailure(const std::exception_ptr& failure) noexcept {
-  try {
-    ReportFailureText(FailureText(failure));
-  } catch (...) {  // NOLINT(bugprone-empty-catch)
-  }
-}
-
-}  // namespace
 
 // The one boundary of the window's commands (RunCommand): whatever fails in a
 // command ends that command, never the program. The user is told, and the

@@ -17,6 +17,7 @@
 #include "ui/BruchEFUnit.h"
 #include "ui/EditFUnit.h"
 #include "ui/EditTermFUnit.h"
+#include "ui/EventBoundary.h"
 #include "ui/FixedDialog.h"
 #include "ui/IntegralEFUnit.h"
 #include "ui/MainUnit.h"
@@ -61,7 +62,7 @@ void ShowFailureLater(const std::string& message) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  QApplication app(argc, argv);
+  TGuardedApplication app(argc, argv);
   KeepNoSettings();
   const TStartArguments start = ParseStartArguments(QApplication::arguments().mid(1));
   if (!start.Valid) {
