@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "model/BlockBudget.h"
 #include "model/FontDesc.h"
 #include "model/FormulaTree.h"
 
@@ -70,8 +71,7 @@ inline constexpr const char* kTooDeepToSave =
 inline constexpr const char* kOutOfMemory =
     "Die Datei konnte nicht gelesen werden: nicht genug Arbeitsspeicher.";
 // The record blocks of its tree would pass the budget (model/BlockBudget.h).
-inline constexpr const char* kTooManyBlocks =
-    "Die Formel ist zu groß: sie bräuchte mehr als 256 MiB Arbeitsspeicher.";
+inline constexpr const char* kTooManyBlocks = kBlockBudgetPassed;
 inline constexpr const char* kNotStorable =
     "Das Dokument kann nicht gespeichert werden: sein Rand ist keine Zahl oder seine Schrift "
     "nicht darstellbar.";

@@ -7,6 +7,10 @@
 
 #include <cstdint>
 
+// What every reader says when a formula would pass the budget.
+inline constexpr const char* kBlockBudgetPassed =
+    "Die Formel ist zu groß: sie bräuchte mehr als 256 MiB Arbeitsspeicher.";
+
 class TBlockBudget {
  public:
   // About 256 MB of blocks: some 33,000 non-empty sequences.

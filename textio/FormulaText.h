@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/BlockBudget.h"
 #include "model/FormulaTree.h"
 #include "model/Utf.h"
 
@@ -24,8 +25,7 @@ inline constexpr const char* kTextTooLarge = "Der Text ist zu groß (mehr als 16
 // entry costs several times its record, so this bounds the reading as the
 // record budget bounds the formula.
 inline constexpr std::size_t kMaxFormulaTextEntries = 300000;
-inline constexpr const char* kFormulaTooLarge =
-    "Die Formel ist zu groß: sie bräuchte zu viel Arbeitsspeicher (mehr als 256 MB).";
+inline constexpr const char* kFormulaTooLarge = kBlockBudgetPassed;
 inline constexpr const char* kTextNoMemory = "Für die Formel reicht der Arbeitsspeicher nicht.";
 inline constexpr const char* kTextTooDeep =
     "Die Formel ist zu tief verschachtelt (mehr als 1000 Ebenen).";
