@@ -47,11 +47,20 @@ class TStarMathLexer {
 
   std::u16string_view Source() const { return text_; }
   std::size_t Position() const { return pos_; }
-  TToken Peek() const { return At(pos_); }
+  // Valid until the next token is looked at.
+  const TToken& Peek() const { return Cached(pos_); }
   TToken Take() {
     TToken token = At(pos_);
     pos_ = token.Next;
     return token;
+  }
+  // The parser looks at most tokens once before it takes them.
+  const TToken& Cached(std::size_t pos) const {
+    if (cachedPos_ != pos) {
+      cached_ = Lex(pos);
+      cachedPos_ = pos;
+    }
+    return cached_;
   }
   void Seek(std::size_t pos) { pos_ = pos; }
   TToken PeekPastBlanks() {
@@ -63,7 +72,10 @@ class TStarMathLexer {
     return token;
   }
 
-  TToken At(std::size_t pos) const {
+  TToken At(std::size_t pos) const { return Cached(pos); }
+
+ private:
+  TToken Lex(std::size_t pos) const {
     pos = SkipComments(pos);
     TToken token;
     token.Pos = pos;
@@ -102,7 +114,6 @@ class TStarMathLexer {
     }
   }
 
- private:
   // "%%" starts a comment that runs to the end of the line.
   std::size_t SkipComments(std::size_t pos) const {
     while (pos + 1 < text_.size() && text_[pos] == u'%' && text_[pos + 1] == u'%') {
@@ -225,6 +236,8 @@ class TStarMathLexer {
 
   std::u16string_view text_;
   std::size_t pos_ = 0;
+  mutable TToken cached_;
+  mutable std::size_t cachedPos_ = std::u16string_view::npos;
 };
 
 enum class TScope { Top, Group, Fence, Paren };
@@ -279,9 +292,10 @@ class TStarMathReader {
   // Every token taken passes here: a blank between a command word and a
   // name or number only keeps them apart when it is the only one.
   TToken Take() {
+    TToken token = lex_.Take();
     before_ = last_;
-    last_ = lex_.Take();
-    return last_;
+    last_ = {EndsWord(token), token.Kind == TToken::Command || IsGreekToken(token)};
+    return token;
   }
 
   static bool Closes(const TToken& token, TScope scope, const TRow& row) {
@@ -317,7 +331,7 @@ class TStarMathReader {
     TNestingGuard level(depth_);
     if (depth_ > kMaxTextNesting) return Fail(openPos, kTextTooDeep);
     for (;;) {
-      const TToken token = lex_.Peek();
+      const TToken& token = lex_.Peek();
       if (Closes(token, scope, row)) return true;
       if (token.Kind == TToken::End) return FailUnclosed(scope, openPos);
       if (!ParseItem(row, textOnly)) return false;
@@ -358,10 +372,9 @@ class TStarMathReader {
   }
 
   void AddBlanks(TRow& row, const TToken& blank) {
-    const TToken next = lex_.Peek();
-    const bool separator = EndsWord(before_) && StartsWord(next) &&
-                           (before_.Kind == TToken::Command || next.Kind == TToken::Command ||
-                            IsGreekToken(before_));
+    const TToken& next = lex_.Peek();
+    const bool separator = before_.EndsWord && StartsWord(next) &&
+                           (before_.Command || next.Kind == TToken::Command);
     const std::size_t keep = blank.Text.size() - (separator ? 1 : 0);
     if (keep > 0) row.AddRawBlanks(blank.Text.substr(0, keep));
   }
@@ -766,8 +779,13 @@ class TStarMathReader {
   TBlockBudget budget_;
   TReadFailure failure_;
   std::size_t entries_ = 0;
-  TToken before_;  // the token before the last one taken
-  TToken last_;
+  // What the blank rule needs of the token before the last one taken.
+  struct TEdge {
+    bool EndsWord = false;
+    bool Command = false;  // a reserved word or a %name
+  };
+  TEdge before_;
+  TEdge last_;
 };
 
 }  // namespace

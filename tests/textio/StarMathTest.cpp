@@ -2,6 +2,8 @@
 // we write for it, and what is refused with which message.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "model/Utf.h"
 #include "tests/textio/TreeText.h"
 
@@ -146,5 +148,73 @@ TEST_P(StarMathWriteTest, WritesWhatLibreOfficeReads) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, StarMathWriteTest, testing::ValuesIn(kWriteCases));
+
+}  // namespace
+
+namespace {
+
+struct TLooksCase {
+  const char* What;
+  const char* Text;
+  bool StarMath;
+};
+
+const TLooksCase kLooksCases[] = {
+    {"LibreOffice Math's copy", "x = {-b +- sqrt{b^2 - 4ac}} over {2a}", true},
+    {"bounds of an integral", "int from 0 to 1 x dx", true},
+    {"an absolute value by its bars", "left lline x right rline", true},
+    {"a backslash makes it LaTeX", "\\sqrt{2} over 3", false},
+    {"no StarMath word", "x^2 + 1", false},
+    {"a word only as part of a name", "cover + sqrt2 + tops", false},
+};
+
+TEST(StarMathLooksTest, NoBackslashAndOneOfItsWords) {
+  for (const TLooksCase& row : kLooksCases) {
+    EXPECT_EQ(LooksLikeStarMath(Utf16FromUtf8(row.Text)), row.StarMath) << row.What;
+  }
+}
+
+struct THostileCase {
+  const char* What;
+  std::u16string Text;
+  const char* Message;  // nullptr: read
+};
+
+std::u16string Repeated(std::u16string_view piece, std::size_t times) {
+  std::u16string text;
+  text.reserve(piece.size() * times);
+  for (std::size_t i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
+// Each shape at a size that would take far longer than 2 s if it were
+// read in more than linear time or recursed without bound.
+TEST(StarMathHostileTest, ReadOrRefusedWithinTwoSeconds) {
+  const THostileCase cases[] = {
+      {"nested roots without braces", Repeated(u"sqrt ", 400000) + u"x", kTextTooDeep},
+      {"open braces", Repeated(u"{", 1000000), kTextTooDeep},
+      {"a chain of fractions", u"a" + Repeated(u" over a", 200000), kTextTooDeep},
+      {"a chain of powers", u"x" + Repeated(u"^2", 200000), kTextTooDeep},
+      {"prefix signs", u"a over " + Repeated(u"-", 400000) + u"b", kTextTooDeep},
+      {"many groups", Repeated(u"{a}", 400000), kFormulaTooLarge},
+      {"many Greek names", Repeated(u"%alpha cdot ", 400000), nullptr},
+      {"an unclosed quote", u"\"" + Repeated(u"a", 4000000),
+       "Der Text „\"“ wird nicht mit „\"“ geschlossen."},
+      {"blanks between names and words", Repeated(u"a  cdot  ", 500000), nullptr},
+      {"over the size limit", std::u16string(kMaxFormulaTextBytes + 1, u'a'), kTextTooLarge},
+  };
+  for (const THostileCase& row : cases) {
+    TEntryCursor cursor = nullptr;
+    TOwnedLine line;
+    TTextError error;
+    const auto start = std::chrono::steady_clock::now();
+    const bool read = FormulaFromStarMath(row.Text, &cursor, line, error);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << row.What;
+    EXPECT_EQ(read, row.Message == nullptr) << row.What << ": " << error.Describe();
+    if (row.Message != nullptr) {
+      EXPECT_EQ(error.Message, row.Message) << row.What;
+    }
+  }
+}
 
 }  // namespace
