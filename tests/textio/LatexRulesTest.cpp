@@ -4,7 +4,6 @@
 // slow or large, which are read or refused in bounded time.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 
 #include "tests/render/FormulaTrees.h"
@@ -153,8 +152,8 @@ struct THostileCase {
 };
 
 // Each shape took seconds or ended the program before; each is read or
-// refused now well within the time a user waits, sanitizers included.
-TEST(LatexHostileTest, ReadOrRefusedInBoundedTime) {
+// refused now (how fast is bench_textio's to measure).
+TEST(LatexHostileTest, ReadOrRefused) {
   const std::string tooLarge = kFormulaTooLarge;
   const THostileCase rows[] = {
       {"400,000 size commands, once a recursion each", Repeat("\\big", 400000),
@@ -174,11 +173,7 @@ TEST(LatexHostileTest, ReadOrRefusedInBoundedTime) {
        nullptr},
   };
   for (const THostileCase& row : rows) {
-    const auto start = std::chrono::steady_clock::now();
     const std::string result = ReadLatex(row.Text);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(seconds, 10.0) << row.What;
     if (row.Expected != nullptr) {
       EXPECT_EQ(result.substr(result.find(' ') + 1), row.Expected) << row.What;
     } else {
