@@ -15,9 +15,9 @@
 
 #include "docfile/DocFile.h"
 #include "export/EmbeddedDocument.h"
-#include "render/Palette.h"
 #include "export/PdfText.h"
 #include "export/PngWriter.h"
+#include "render/Palette.h"
 #include "render/PictureLimit.h"
 #include "render/QImageCanvas.h"
 #include "render/QtFont.h"

@@ -35,8 +35,7 @@ struct TCompressorFree {
 
 // A compressor is large to set up; each thread keeps one per level.
 libdeflate_compressor* CompressorFor(int level) {
-  thread_local std::array<std::unique_ptr<libdeflate_compressor, TCompressorFree>,
-                          kMaxPngLevel + 1>
+  thread_local std::array<std::unique_ptr<libdeflate_compressor, TCompressorFree>, kMaxPngLevel + 1>
       compressors;
   auto& compressor = compressors[static_cast<std::size_t>(level)];
   if (!compressor) compressor.reset(libdeflate_alloc_compressor(level));
@@ -80,7 +79,8 @@ std::span<const std::uint8_t> BytesOf(const QByteArray& text) {
 }
 
 void WriteText(QByteArray& out, const QByteArray& keyword, const QString& text, int level) {
-  const bool latin1 = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 256; });
+  const bool latin1 =
+      std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 256; });
   if (!latin1) {
     WriteChunk(out, "iTXt", [&] {
       out += keyword;
@@ -223,7 +223,8 @@ void WriteStreamedImageData(QByteArray& out, const QImage& image, std::uint8_t c
   for (int first = 0; first < image.height(); first += stripRows) {
     const int rows = std::min(stripRows, image.height() - first);
     for (int y = 0; y < rows; ++y) {
-      FilteredRow(image, colourType, first + y, strip.data() + rowBytes * static_cast<std::size_t>(y));
+      FilteredRow(image, colourType, first + y,
+                  strip.data() + rowBytes * static_cast<std::size_t>(y));
     }
     const bool last = first + rows == image.height();
     stream.Add(out, {strip.data(), rowBytes * static_cast<std::size_t>(rows)}, last);

@@ -35,8 +35,7 @@ struct TRenderResult {
 // the document as it was read, before the paint filled in its layout
 // fields. No exception may leave a worker thread: any failure is carried
 // back with the result.
-void RenderOne(const TRenderJob& job, std::size_t slot, TRenderResult& result,
-               TWriteBatch& batch) {
+void RenderOne(const TRenderJob& job, std::size_t slot, TRenderResult& result, TWriteBatch& batch) {
   try {
     std::vector<std::uint8_t> document = EncodeDocument(*job.Document);
     TPicture picture = PaintAsEditor(*job.Document, job.Cursor);
@@ -79,8 +78,7 @@ void StartWorkers(std::vector<std::thread>& workers, std::size_t wanted,
 
 // Every job on every core; the results in the order of the jobs. Pictures
 // are independent: each has its own tree, canvas and fonts.
-std::vector<TRenderResult> RenderPictures(const std::vector<TRenderJob>& jobs,
-                                          TWriteBatch& batch) {
+std::vector<TRenderResult> RenderPictures(const std::vector<TRenderJob>& jobs, TWriteBatch& batch) {
   // Made once here, before the threads read them: the application's font
   // and palette (the system colours a document may name).
   (void)QGuiApplication::font();
@@ -90,7 +88,8 @@ std::vector<TRenderResult> RenderPictures(const std::vector<TRenderJob>& jobs,
   if (jobs.empty()) return results;
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
-    for (std::size_t i = next++; i < jobs.size(); i = next++) RenderOne(jobs[i], i, results[i], batch);
+    for (std::size_t i = next++; i < jobs.size(); i = next++)
+      RenderOne(jobs[i], i, results[i], batch);
   };
   const std::size_t threads =
       std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), jobs.size());

@@ -56,7 +56,8 @@ TEST(PngWriterTest, RandomTreesDecodeToThePaintedPixelsAndCarryTheirFormula) {
             << what << ": " << error;
         const QImage decoded = Decoded(png);
         EXPECT_TRUE(decoded == Painted(picture, scale, transparent)) << what;
-        EXPECT_EQ(decoded.dotsPerMeterX(), qRound(96.0 * scale / 0.0254)) << what << ": 96 dpi a scale";
+        EXPECT_EQ(decoded.dotsPerMeterX(), qRound(96.0 * scale / 0.0254))
+            << what << ": 96 dpi a scale";
         std::string text;
         EXPECT_EQ(ReadPngText(BytesOf(png), kEmbeddedDocumentKey, kMaxEmbeddedBase64Bytes, text),
                   TPngTextResult::Found)
@@ -109,7 +110,8 @@ TEST(PngWriterTest, TrueColourTextsAndLargePicturesAreWrittenExactly) {
     QImage withTexts;
     ASSERT_TRUE(withTexts.loadFromData(png, "PNG")) << what;
     for (const auto& [keyword, text] : options.Texts) {
-      EXPECT_EQ(withTexts.text(QString::fromLatin1(keyword)), text) << what << ", " << keyword.data();
+      EXPECT_EQ(withTexts.text(QString::fromLatin1(keyword)), text)
+          << what << ", " << keyword.data();
     }
   }
   QByteArray png;
