@@ -67,16 +67,18 @@ constexpr std::array kCommands = {
              nullptr,
              RunStarMath},
     TCommand{"build",
-             "DOC.json|FORMEL.tex|FORMEL.mml|- DOC.qmt",
-             "schreibt das Dokument, das die JSON-Datei beschreibt, oder die Formel aus LaTeX "
-             "oder MathML mit Schrift, Farbe und Rand eines neuen Dokuments",
+             "DOC.json|FORMEL.tex|FORMEL.mml|FORMEL.odf|- DOC.qmt",
+             "schreibt das Dokument, das die JSON-Datei beschreibt, oder die Formel aus LaTeX, "
+             "MathML oder einem Formeldokument von LibreOffice mit Schrift, Farbe und Rand eines "
+             "neuen Dokuments",
              {},
              Two,
              nullptr,
              RunBuild},
     TCommand{"render", "[--scale N] [--transparent] DOC BILD.png [DOC2 BILD2.svg ...]",
              "malt jedes Dokument wie der Editor und speichert das Bild; das Format folgt der "
-             "Endung (.png .jpg .jpeg .bmp .svg .pdf), PNG und SVG tragen die Formel mit",
+             "Endung (.png .jpg .jpeg .bmp .svg .pdf), PNG und SVG tragen die Formel mit; .odf "
+             "schreibt ein Formeldokument für LibreOffice",
              kRenderOptions, Pairs, CheckRender, RunRender},
     TCommand{"sample",
              "DOC.qmt",
@@ -97,7 +99,8 @@ void PrintUsage(std::ostream& out) {
     }
   }
   out << "\nDOC: ein Dokument (.qmt), ein PNG- oder SVG-Bild mit Formel, eine Formel in LaTeX "
-         "(.tex) oder MathML (.mml), oder - für LaTeX von der Standardeingabe.\n"
+         "(.tex) oder MathML (.mml), ein Formeldokument von LibreOffice (.odf), oder - für "
+         "LaTeX von der Standardeingabe.\n"
          "\nJSON: {\"Formula\": [EINTRAG, ...] oder null, \"Font\": {\"Charset\", \"Color\", "
          "\"Name\", \"Pitch\", \"PixelsPerInch\", \"Size\", \"Style\"}, \"Background\", "
          "\"Margin\"}\n"

@@ -477,7 +477,8 @@ TEST_F(CliTest, DoubleDashLetsAFileNameStartWithDashes) {
 TEST_F(CliTest, HelpGoesToStandardOutput) {
   const TRun run = Run({"--help"});
   EXPECT_EQ(run.status, 0);
-  for (const char* command : {"dump", "latex", "mathml", "build", "render", "sample"}) {
+  for (const char* command :
+       {"dump", "latex", "mathml", "starmath", "build", "render", "sample"}) {
     EXPECT_NE(run.out.find(std::string("  ") + command + " "), std::string::npos) << command;
   }
 }
@@ -512,6 +513,27 @@ TEST_F(CliTest, FormulasTravelAsLatexAndMathML) {
   const TRun svg = Run({"render", Path("start.mml"), Path("start.svg")});
   EXPECT_EQ(svg.status, 0) << svg.err;
   EXPECT_EQ(Run({"latex", Path("start.svg")}).out, latex);
+}
+
+// LibreOffice's ways: its notation on standard output, its formula document
+// written by render and read wherever a document is read.
+TEST_F(CliTest, FormulasTravelToLibreOffice) {
+  Write("half.tex", "\\frac{1}{2} + \\sqrt{x}");
+  const TRun starMath = Run({"starmath", Path("half.tex")});
+  EXPECT_EQ(starMath.status, 0) << starMath.err;
+  EXPECT_EQ(starMath.out, "{{1} over {2}} + sqrt{x}\n");
+
+  ASSERT_EQ(Run({"sample", Path("start.qmt")}).status, 0);
+  const TRun odf = Run({"render", Path("start.qmt"), Path("start.odf"), Path("start.qmt"),
+                        Path("start.png")});
+  ASSERT_EQ(odf.status, 0) << odf.err;
+  ASSERT_EQ(Run({"build", Path("start.odf"), Path("back.qmt")}).status, 0);
+  EXPECT_EQ(Run({"latex", Path("back.qmt")}).out, Run({"latex", Path("start.qmt")}).out);
+
+  Write("cut.odf", "PK\x03\x04 no more");
+  const TRun cut = Run({"latex", Path("cut.odf")});
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_NE(cut.err.find("Das Formeldokument ist beschädigt."), std::string::npos) << cut.err;
 }
 
 }  // namespace
