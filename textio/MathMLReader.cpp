@@ -754,6 +754,10 @@ class TMathMLConverter {
     }
     const std::u16string_view text = Text(i);
     if (IsInvisible(text)) return {};  // function application, times, separator and plus
+    if (const std::u16string primes = Primes(i); !primes.empty()) {
+      row.AddAtom(primes);  // pandoc's f′ as <mi>′</mi>
+      return {};
+    }
     if (Tag(i) == TTag::Mo) {
       if (text == u"(") {
         row.AddOpenParen();

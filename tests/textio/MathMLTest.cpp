@@ -113,8 +113,8 @@ const TProducerCase kProducers[] = {
      MATH("<mrow><mo>f</mo><mrow><mo stretchy=\"true\" form=\"prefix\">(</mo><mi>x</mi>"
           "<mo stretchy=\"true\" form=\"postfix\">)</mo></mrow></mrow>"),
      R"~(\operatorname{f}(x))~", R"~(fn[f]("x"))~"},
-    {"pandoc: the prime as an <mo> after f",
-     MATH("<mrow><mi>f</mi><mo>′</mo><mrow><mo stretchy=\"true\" form=\"prefix\">(</mo><mi>x"
+    {"pandoc: the prime as an <mi> after f",
+     MATH("<mrow><mi>f</mi><mi>′</mi><mrow><mo stretchy=\"true\" form=\"prefix\">(</mo><mi>x"
           "</mi><mo stretchy=\"true\" form=\"postfix\">)</mo></mrow></mrow>"),
      R"~(f'(x))~", R"~("f'(x)")~"},
     {"pandoc: a summand ends before <",
