@@ -5,7 +5,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
 
+#include "model/Utf.h"
 #include "render/Paint.h"
 #include "render/QImageCanvas.h"
 #include "tests/render/FormulaTrees.h"
@@ -111,6 +115,57 @@ void BM_ExpatTokensOnly(benchmark::State& state) {
   Label(state);
 }
 
+// Hostile texts a user may paste, each to be read or refused within 2 s and
+// 500 MB: what today's readers make of them, and how fast.
+std::string Repeated(std::string_view piece, std::size_t times) {
+  std::string text;
+  text.reserve(piece.size() * times);
+  for (std::size_t i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
+struct THostileText {
+  const char* Name;
+  bool MathML;
+  std::string Text;
+};
+
+const std::vector<THostileText>& HostileTexts() {
+  static const std::vector<THostileText> texts = {
+      {"latex: 400,000 \\big", false, Repeated("\\big", 400000)},
+      {"latex: 1M \\frac12", false, Repeated("\\frac12", 1000000)},
+      {"latex: blanks, then 100,000 indices", false,
+       std::string(800000, ' ') + "x" + Repeated("_1", 100000)},
+      {"latex: 400,000 '(' then 100,000 powers", false,
+       std::string(400000, '(') + Repeated("x^2", 100000)},
+      {"latex: 16 MiB of '('", false, std::string(std::size_t{16} << 20, '(')},
+      {"mathml: a function and an unclosed '('", true,
+       "<math>" + Repeated("<mi>sin</mi><mo>&#x2061;</mo><mo>(</mo>", 25000) + "</math>"},
+      {"mathml: a sum and '('", true,
+       "<math>" + Repeated("<mo>&#x2211;</mo><mo>(</mo>", 40000) + "</math>"},
+      {"mathml: 100,000 attributes", true, [] {
+         std::string xml = "<math";
+         for (int i = 0; i < 100000; ++i) xml += " a" + std::to_string(i) + "=\"1\"";
+         return xml + "><mi>x</mi></math>";
+       }()},
+  };
+  return texts;
+}
+
+void BM_ReadHostile(benchmark::State& state) {
+  const THostileText& hostile = HostileTexts()[static_cast<std::size_t>(state.range(0))];
+  const std::u16string latex = hostile.MathML ? u"" : Utf16FromUtf8(hostile.Text);
+  bool read = false;
+  for (auto _ : state) {
+    TEntryCursor cursor = nullptr;
+    TOwnedLine line;
+    TTextError error;
+    read = hostile.MathML ? FormulaFromMathML(hostile.Text, &cursor, line, error)
+                          : FormulaFromLatex(latex, &cursor, line, error);
+  }
+  state.SetLabel(std::string(hostile.Name) + (read ? " (read)" : " (refused)"));
+}
+
 BENCHMARK(BM_Paint)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Write<LatexFromFormula>)
     ->Name("BM_WriteLatex")
@@ -140,5 +195,6 @@ BENCHMARK(BM_Read<std::u16string, LatexFromFormula, FormulaFromLatex, true>)
     ->Arg(1)
     ->Apply(ProcessTimed);
 BENCHMARK(BM_ExpatTokensOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadHostile)->DenseRange(0, 7)->Iterations(1)->Apply(ProcessTimed)->Unit(benchmark::kMillisecond);
 
 }  // namespace
