@@ -250,7 +250,6 @@ void WriteImage(const QImage& image, const TPngOptions& options, QByteArray& out
   const std::size_t rowBytes =
       1 + BytesPerPixel(colourType) * static_cast<std::size_t>(image.width());
   const std::size_t dataBytes = rowBytes * static_cast<std::size_t>(image.height());
-  out.reserve(static_cast<qsizetype>(std::min(dataBytes, kWholeBufferBytes) / 2 + 4096));
   out.append(kPngSignature.data(), static_cast<qsizetype>(kPngSignature.size()));
   WriteHeader(out, image, colourType);
   if (colourType == kPalette) WritePalette(out, image.colorTable());
@@ -274,6 +273,9 @@ bool WritePng(const QImage& image, const TPngOptions& options, QByteArray& bytes
   }
   try {
     WriteImage(writable, options, bytes);
+    // The data went into room for the worst case; a batch holds hundreds
+    // of pictures at once, each should take only its own size.
+    bytes.squeeze();
     return true;
   } catch (const std::bad_alloc&) {
     bytes.clear();
