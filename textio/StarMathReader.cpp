@@ -63,6 +63,24 @@ class TStarMathLexer {
     return cached_;
   }
   void Seek(std::size_t pos) { pos_ = pos; }
+
+  // Where the name or number starting at `pos` ends.
+  std::size_t WordEnd(std::size_t pos) const {
+    const bool name = IsStarMathLetter(text_[pos]);
+    std::size_t end = pos;
+    while (end < text_.size() && IsStarMathWordChar(text_[end]) &&
+           (name || !IsStarMathLetter(text_[end]))) {
+      ++end;
+    }
+    return end;
+  }
+
+  // A name or number starting at `pos` that is no command word.
+  bool PlainWordAt(std::size_t pos) const {
+    if (pos >= text_.size() || !IsStarMathWordChar(text_[pos])) return false;
+    return !IsStarMathLetter(text_[pos]) ||
+           !IsStarMathReserved(text_.substr(pos, WordEnd(pos) - pos));
+  }
   TToken PeekPastBlanks() {
     TToken token = Peek();
     while (token.Kind == TToken::Blank) {
@@ -139,15 +157,9 @@ class TStarMathLexer {
   // A name runs from a letter over letters and digits; digits before it
   // are a number of their own.
   TToken Word(TToken token) const {
-    const std::size_t pos = token.Pos;
-    const bool name = IsStarMathLetter(text_[pos]);
-    std::size_t end = pos;
-    while (end < text_.size() && IsStarMathWordChar(text_[end]) &&
-           (name || !IsStarMathLetter(text_[end]))) {
-      ++end;
-    }
-    const std::u16string_view word = text_.substr(pos, end - pos);
-    if (!name) return Make(token, TToken::Number, std::u16string(word), end);
+    const std::size_t end = WordEnd(token.Pos);
+    const std::u16string_view word = text_.substr(token.Pos, end - token.Pos);
+    if (!IsStarMathLetter(word[0])) return Make(token, TToken::Number, std::u16string(word), end);
     if (!IsStarMathReserved(word)) return Make(token, TToken::Name, std::u16string(word), end);
     return Make(token, TToken::Command, StarMathLower(word), end);
   }
@@ -334,8 +346,34 @@ class TStarMathReader {
       const TToken& token = lex_.Peek();
       if (Closes(token, scope, row)) return true;
       if (token.Kind == TToken::End) return FailUnclosed(scope, openPos);
+      if (token.Kind == TToken::Name || token.Kind == TToken::Number) {
+        AddPlainRun(row);
+        continue;
+      }
       if (!ParseItem(row, textOnly)) return false;
     }
+  }
+
+  // Names, numbers and single-width blanks between them need no token each;
+  // blanks before a command word are left for the blank rule.
+  void AddPlainRun(TRow& row) {
+    const std::u16string_view source = lex_.Source();
+    std::size_t pos = lex_.Position();
+    bool plain = lex_.PlainWordAt(pos);
+    while (plain) {
+      const std::size_t end = lex_.WordEnd(pos);
+      row.AddAtom(source.substr(pos, end - pos));
+      pos = end;
+      std::size_t blanks = pos;
+      while (blanks < source.size() && source[blanks] == u' ') ++blanks;
+      plain = blanks > pos && lex_.PlainWordAt(blanks);
+      if (!plain) break;
+      row.AddRawBlanks(source.substr(pos, blanks - pos));
+      pos = blanks;
+    }
+    lex_.Seek(pos);
+    before_ = {};
+    last_ = {true, false};
   }
 
   bool ParseItem(TRow& row, bool textOnly) {

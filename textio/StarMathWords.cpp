@@ -5,6 +5,7 @@
 #include <iterator>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -150,6 +151,17 @@ const TStarSymbol* StarMathSymbolOf(char16_t c) {
   return found;
 }
 
+// ASCII lower case into `buffer` without allocating: words are looked up
+// for every name a text holds. Empty when the word is too long to be one.
+std::u16string_view LowerInto(std::u16string_view word, char16_t (&buffer)[kLongestWord]) {
+  if (word.size() > kLongestWord) return {};
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    const char16_t c = word[i];
+    buffer[i] = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+  }
+  return {buffer, word.size()};
+}
+
 const TStarSymbol* StarMathSymbolOfWord(std::u16string_view lowerWord) {
   static const std::unordered_map<std::u16string, const TStarSymbol*> words = [] {
     std::unordered_map<std::u16string, const TStarSymbol*> map;
@@ -196,15 +208,41 @@ bool IsStarMathFunctionWord(std::u16string_view lowerWord) {
   return Contains(kFunctionWords, lowerWord);
 }
 
-bool IsStarMathReserved(std::u16string_view word) {
-  static const std::unordered_set<std::u16string> reserved = [] {
-    std::unordered_set<std::u16string> set;
-    for (std::u16string_view word : kFunctionWords) set.emplace(word);
-    for (std::u16string_view word : kOtherWords) set.emplace(word);
+namespace {
+
+// Every command word, in lower case: views of the tables and of lower-case
+// copies of the symbol words.
+struct TReservedWords {
+  std::vector<std::u16string> Lowered;
+  std::unordered_set<std::u16string_view> Words;
+  // Which first letters come with which lengths: most names of a text are
+  // ruled out here, without a look-up.
+  bool Shapes[26][kLongestWord + 1] = {};
+
+  TReservedWords() {
+    Lowered.reserve(std::size(kSymbols));
     for (const TStarSymbol& symbol : kSymbols) {
-      if (IsStarMathLetter(symbol.Written[0])) set.emplace(StarMathLower(symbol.Written));
+      if (IsStarMathLetter(symbol.Written[0])) Lowered.push_back(StarMathLower(symbol.Written));
     }
-    return set;
-  }();
-  return word.size() <= kLongestWord && reserved.contains(StarMathLower(word));
+    for (std::u16string_view w : kFunctionWords) Add(w);
+    for (std::u16string_view w : kOtherWords) Add(w);
+    for (const std::u16string& w : Lowered) Add(w);
+  }
+  void Add(std::u16string_view word) {
+    Words.emplace(word);
+    Shapes[word[0] - u'a'][word.size()] = true;
+  }
+};
+
+}  // namespace
+
+bool IsStarMathReserved(std::u16string_view word) {
+  static const TReservedWords reserved;
+  if (word.size() < 2 || word.size() > kLongestWord) return false;
+  char16_t buffer[kLongestWord];
+  const std::u16string_view lower = LowerInto(word, buffer);
+  if (lower[0] < u'a' || lower[0] > u'z' || !reserved.Shapes[lower[0] - u'a'][lower.size()]) {
+    return false;
+  }
+  return reserved.Words.contains(lower);
 }

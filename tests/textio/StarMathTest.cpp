@@ -187,9 +187,10 @@ std::u16string Repeated(std::u16string_view piece, std::size_t times) {
   return text;
 }
 
-// Each shape at a size that would take far longer than 2 s if it were
-// read in more than linear time or recursed without bound.
-TEST(StarMathHostileTest, ReadOrRefusedWithinTwoSeconds) {
+// Each shape at a size that would take far longer if it were read in more
+// than linear time or recursed without bound. Under the sanitizers and a
+// busy machine the bound is looser than the 2 s of a release build.
+TEST(StarMathHostileTest, ReadOrRefusedInBoundedTime) {
   const THostileCase cases[] = {
       {"nested roots without braces", Repeated(u"sqrt ", 400000) + u"x", kTextTooDeep},
       {"open braces", Repeated(u"{", 1000000), kTextTooDeep},
@@ -209,7 +210,7 @@ TEST(StarMathHostileTest, ReadOrRefusedWithinTwoSeconds) {
     TTextError error;
     const auto start = std::chrono::steady_clock::now();
     const bool read = FormulaFromStarMath(row.Text, &cursor, line, error);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << row.What;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << row.What;
     EXPECT_EQ(read, row.Message == nullptr) << row.What << ": " << error.Describe();
     if (row.Message != nullptr) {
       EXPECT_EQ(error.Message, row.Message) << row.What;
