@@ -403,7 +403,7 @@ INSTANTIATE_TEST_SUITE_P(
         TFailureCase{"a MathML file",
                      {"build", "@bad.mml", "@x.qmt"},
                      1,
-                     "bad.mml: Zeile 2, Spalte 10: Das MathML-Element „mtable“ wird nicht "
+                     "bad.mml: Zeile 2, Spalte 1: Das MathML-Element „mtable“ wird nicht "
                      "unterstützt.",
                      "bad.mml",
                      [] { return "<math>\n<mtable/></math>"; }},

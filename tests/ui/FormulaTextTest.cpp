@@ -76,7 +76,7 @@ const TPasteCase kPasteCases[] = {
     {"MathML that is no XML",
      {{kMathMLMimeType, "<math><mi>x</math>"}},
      "",
-     "Zeile 1, Spalte 19: Die MathML ist kein gültiges XML."},
+     "Zeile 1, Spalte 14: Die MathML ist kein gültiges XML."},
 };
 
 QByteArray PlainPng() {
