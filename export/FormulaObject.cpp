@@ -50,8 +50,7 @@ bool AddEntry(zip_t* archive, const char* name, std::string_view bytes, bool sto
   }
   const zip_uint64_t entry = static_cast<zip_uint64_t>(index);
   // No time stamp: the same formula gives the same bytes.
-  return zip_set_file_compression(archive, entry, stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0) ==
-             0 &&
+  return zip_set_file_compression(archive, entry, stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0) == 0 &&
          zip_file_set_mtime(archive, entry, 315532800, 0) == 0;
 }
 
@@ -98,8 +97,7 @@ class TAnnotationFinder : public TXmlHandler {
   explicit TAnnotationFinder(std::string& text) : text_(text) {}
   bool Found() const { return found_; }
 
-  bool StartElement(const TXmlName& name, const TXmlAttributes& attributes,
-                    std::size_t) override {
+  bool StartElement(const TXmlName& name, const TXmlAttributes& attributes, std::size_t) override {
     if (inside_) return false;  // an annotation holds text only
     inside_ = name.Local == "annotation" && attributes.Value("encoding") == "StarMath 5.0";
     return true;
@@ -162,8 +160,7 @@ bool FormulaObjectFromFormula(const TFormulaLine* line, std::vector<std::uint8_t
 }
 
 bool LooksLikeZip(std::span<const std::uint8_t> bytes) {
-  return bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K' && bytes[2] == 3 &&
-         bytes[3] == 4;
+  return bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K' && bytes[2] == 3 && bytes[3] == 4;
 }
 
 bool ReadFormulaObjectContent(std::span<const std::uint8_t> zip, std::string& content,
@@ -187,8 +184,8 @@ bool ReadFormulaObjectContent(std::span<const std::uint8_t> zip, std::string& co
     error = kNoFormulaObject;
     return false;
   }
-  switch (ReadEntry(archive.get(), static_cast<zip_uint64_t>(index), kMaxFormulaTextBytes,
-                    content)) {
+  switch (
+      ReadEntry(archive.get(), static_cast<zip_uint64_t>(index), kMaxFormulaTextBytes, content)) {
     case TRead::Whole:
       return true;
     case TRead::TooLarge:

@@ -21,15 +21,15 @@ struct TToken {
   enum TKind {
     End,
     Blank,
-    Name,     // letters and digits that are no command
+    Name,  // letters and digits that are no command
     Number,
     Command,  // a reserved word, in lower case
     Chars,    // what a sign, symbol word, %name or quoted text stands for
     Paren,    // "(" or ")"
     LBrace,
     RBrace,
-    Sup,      // "^"
-    Sub,      // "_"
+    Sup,  // "^"
+    Sub,  // "_"
     Bad,
   } Kind = End;
   std::u16string Text;
@@ -193,9 +193,8 @@ class TStarMathLexer {
       token = Make(token, TToken::Chars, std::u16string(1, *letter), end);
       return token;
     }
-    return Fail(token,
-                "Unbekanntes Symbol " + Quoted(text_.substr(token.Pos, end - token.Pos)) + ".",
-                end);
+    return Fail(
+        token, "Unbekanntes Symbol " + Quoted(text_.substr(token.Pos, end - token.Pos)) + ".", end);
   }
 
   // "\(" and the like: a bracket that needs no partner.
@@ -208,10 +207,10 @@ class TStarMathLexer {
       return Make(token, TToken::Chars, std::u16string(1, text_[pos + 1]), pos + 2);
     }
     constexpr std::pair<std::u16string_view, char16_t> kBrackets[] = {
-        {u"lbrace", u'{'},       {u"rbrace", u'}'},       {u"langle", u'\u27E8'},
-        {u"rangle", u'\u27E9'},  {u"lline", u'|'},        {u"rline", u'|'},
-        {u"ldline", u'\u2016'},  {u"rdline", u'\u2016'},  {u"lceil", u'\u2308'},
-        {u"rceil", u'\u2309'},   {u"lfloor", u'\u230A'},  {u"rfloor", u'\u230B'}};
+        {u"lbrace", u'{'},      {u"rbrace", u'}'},      {u"langle", u'\u27E8'},
+        {u"rangle", u'\u27E9'}, {u"lline", u'|'},       {u"rline", u'|'},
+        {u"ldline", u'\u2016'}, {u"rdline", u'\u2016'}, {u"lceil", u'\u2308'},
+        {u"rceil", u'\u2309'},  {u"lfloor", u'\u230A'}, {u"rfloor", u'\u230B'}};
     std::size_t end = pos + 1;
     while (end < text_.size() && IsStarMathLetter(text_[end])) ++end;
     const std::u16string word = StarMathLower(text_.substr(pos + 1, end - pos - 1));
@@ -225,9 +224,9 @@ class TStarMathLexer {
   // LibreOffice leaves for the user to fill.
   TToken Sign(TToken token) const {
     constexpr std::pair<std::u16string_view, std::u16string_view> kSigns[] = {
-        {u"<?>", u""},       {u"+-", u"\u00B1"}, {u"-+", u"\u2213"}, {u"<=", u"\u2264"},
-        {u">=", u"\u2265"},  {u"<>", u"\u2260"}, {u"<<", u"\u226A"}, {u">>", u"\u226B"},
-        {u"->", u"\u2192"},  {u"&", u"\u2227"},  {u"|", u"\u2228"},  {u"~", u" "},
+        {u"<?>", u""},      {u"+-", u"\u00B1"}, {u"-+", u"\u2213"}, {u"<=", u"\u2264"},
+        {u">=", u"\u2265"}, {u"<>", u"\u2260"}, {u"<<", u"\u226A"}, {u">>", u"\u226B"},
+        {u"->", u"\u2192"}, {u"&", u"\u2227"},  {u"|", u"\u2228"},  {u"~", u" "},
         {u"`", u" "}};
     const std::u16string_view rest = text_.substr(token.Pos);
     for (const auto& [sign, chars] : kSigns) {
@@ -411,8 +410,8 @@ class TStarMathReader {
 
   void AddBlanks(TRow& row, const TToken& blank) {
     const TToken& next = lex_.Peek();
-    const bool separator = before_.EndsWord && StartsWord(next) &&
-                           (before_.Command || next.Kind == TToken::Command);
+    const bool separator =
+        before_.EndsWord && StartsWord(next) && (before_.Command || next.Kind == TToken::Command);
     const std::size_t keep = blank.Text.size() - (separator ? 1 : 0);
     if (keep > 0) row.AddRawBlanks(blank.Text.substr(0, keep));
   }
@@ -536,13 +535,13 @@ class TStarMathReader {
 
   static bool IsScriptMark(const TToken& token) {
     return token.Kind == TToken::Sup || token.Kind == TToken::Sub ||
-           (token.Kind == TToken::Command &&
-            (token.Text == u"sup" || token.Text == u"rsup" || token.Text == u"sub" ||
-             token.Text == u"rsub"));
+           (token.Kind == TToken::Command && (token.Text == u"sup" || token.Text == u"rsup" ||
+                                              token.Text == u"sub" || token.Text == u"rsub"));
   }
 
   bool ParseScript(TRow& row, const TToken& mark, bool textOnly) {
-    const bool superscript = mark.Kind == TToken::Sup || mark.Text == u"sup" || mark.Text == u"rsup";
+    const bool superscript =
+        mark.Kind == TToken::Sup || mark.Text == u"sup" || mark.Text == u"rsup";
     const std::size_t from = lex_.PeekPastBlanks().Pos;
     TRow script;
     if (!ParseOperand(script, mark, !superscript || textOnly)) return false;
@@ -564,7 +563,8 @@ class TStarMathReader {
       return true;
     }
     const THandler handler = HandlerOf(token.Text);
-    if (handler == nullptr) return Fail(token.Pos, Word(OwnerText(token)) + " wird nicht unterstützt.");
+    if (handler == nullptr)
+      return Fail(token.Pos, Word(OwnerText(token)) + " wird nicht unterstützt.");
     if (textOnly && handler != &TStarMathReader::ParseStyle &&
         handler != &TStarMathReader::ParseStyleWithValue) {
       return Fail(token.Pos, OnlyTextMessage(Word(OwnerText(token))));
@@ -758,7 +758,8 @@ class TStarMathReader {
 
   bool ParseStyleWithValue(TRow&, const TToken& token) {
     const TToken value = lex_.PeekPastBlanks();
-    if (value.Kind != TToken::Name && value.Kind != TToken::Number && value.Kind != TToken::Command) {
+    if (value.Kind != TToken::Name && value.Kind != TToken::Number &&
+        value.Kind != TToken::Command) {
       return Fail(token.Pos, "Nach " + Word(OwnerText(token)) + " fehlt ein Wert.");
     }
     Take();
@@ -770,14 +771,13 @@ class TStarMathReader {
   bool ReadDelimiter(std::u16string& delimiter, const TToken& owner) {
     const TToken token = lex_.PeekPastBlanks();
     static constexpr std::pair<std::u16string_view, std::u16string_view> kWords[] = {
-        {u"lline", u"|"},         {u"rline", u"|"},         {u"ldline", u"\u2016"},
-        {u"rdline", u"\u2016"},   {u"langle", u"\u27E8"},   {u"rangle", u"\u27E9"},
-        {u"lbrace", u"{"},        {u"rbrace", u"}"},        {u"lceil", u"\u2308"},
-        {u"rceil", u"\u2309"},    {u"lfloor", u"\u230A"},   {u"rfloor", u"\u230B"},
+        {u"lline", u"|"},          {u"rline", u"|"},          {u"ldline", u"\u2016"},
+        {u"rdline", u"\u2016"},    {u"langle", u"\u27E8"},    {u"rangle", u"\u27E9"},
+        {u"lbrace", u"{"},         {u"rbrace", u"}"},         {u"lceil", u"\u2308"},
+        {u"rceil", u"\u2309"},     {u"lfloor", u"\u230A"},    {u"rfloor", u"\u230B"},
         {u"ldbracket", u"\u27E6"}, {u"rdbracket", u"\u27E7"}, {u"none", u""}};
-    if (token.Kind == TToken::Paren ||
-        (token.Kind == TToken::Chars && !token.Quoted &&
-         (token.Text == u"[" || token.Text == u"]"))) {
+    if (token.Kind == TToken::Paren || (token.Kind == TToken::Chars && !token.Quoted &&
+                                        (token.Text == u"[" || token.Text == u"]"))) {
       Take();
       delimiter = token.Text;
       return true;

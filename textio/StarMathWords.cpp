@@ -87,29 +87,29 @@ constexpr std::u16string_view kFunctionWords[] = {
 
 // Every other word LibreOffice Math 7 reads as a command.
 constexpr std::u16string_view kOtherWords[] = {
-    u"over",       u"frac",       u"sqrt",       u"nroot",      u"sum",        u"prod",
-    u"coprod",     u"int",        u"iint",       u"iiint",      u"lint",       u"llint",
-    u"lllint",     u"lim",        u"liminf",     u"limsup",     u"from",       u"to",
-    u"abs",        u"fact",       u"func",       u"oper",       u"uoper",      u"boper",
-    u"left",       u"right",      u"lline",      u"rline",      u"ldline",     u"rdline",
-    u"langle",     u"rangle",     u"lbrace",     u"rbrace",     u"lceil",      u"rceil",
-    u"lfloor",     u"rfloor",     u"ldbracket",  u"rdbracket",  u"lbrack",     u"rbrack",
-    u"none",       u"mline",      u"evaluate",   u"newline",    u"stack",      u"matrix",
-    u"binom",      u"color",      u"font",       u"size",       u"bold",       u"nbold",
-    u"ital",       u"italic",     u"nitalic",    u"phantom",    u"overline",   u"underline",
-    u"overstrike", u"hat",        u"widehat",    u"tilde",      u"widetilde",  u"vec",
-    u"widevec",    u"harpoon",    u"wideharpoon", u"bar",       u"check",      u"breve",
-    u"circle",     u"dot",        u"ddot",       u"dddot",      u"acute",      u"grave",
-    u"sup",        u"sub",        u"rsup",       u"rsub",       u"lsup",       u"lsub",
-    u"csup",       u"csub",       u"alignl",     u"alignc",     u"alignr",     u"nospace",
-    u"sans",       u"serif",      u"fixed",      u"wideslash",  u"widebslash", u"bslash",
-    u"slash",      u"odivide",    u"odot",       u"ominus",     u"oplus",      u"otimes",
-    u"def",        u"transl",     u"transr",     u"prec",       u"succ",       u"preccurlyeq",
-    u"succcurlyeq", u"precsim",   u"succsim",    u"nprec",      u"nsucc",      u"nsubset",
-    u"nsupset",    u"nsubseteq",  u"nsupseteq",  u"ndivides",   u"notexists",  u"lambdabar",
-    u"re",         u"im",         u"wp",         u"laplace",    u"fourier",    u"backepsilon",
-    u"dotsvert",   u"dotsup",     u"dotsdown",   u"dotsdiag",   u"underbrace", u"overbrace",
-    u"hex",        u"rgb",        u"rgba",       u"dvip",       u"html",       u"intd",
+    u"over",        u"frac",      u"sqrt",        u"nroot",     u"sum",        u"prod",
+    u"coprod",      u"int",       u"iint",        u"iiint",     u"lint",       u"llint",
+    u"lllint",      u"lim",       u"liminf",      u"limsup",    u"from",       u"to",
+    u"abs",         u"fact",      u"func",        u"oper",      u"uoper",      u"boper",
+    u"left",        u"right",     u"lline",       u"rline",     u"ldline",     u"rdline",
+    u"langle",      u"rangle",    u"lbrace",      u"rbrace",    u"lceil",      u"rceil",
+    u"lfloor",      u"rfloor",    u"ldbracket",   u"rdbracket", u"lbrack",     u"rbrack",
+    u"none",        u"mline",     u"evaluate",    u"newline",   u"stack",      u"matrix",
+    u"binom",       u"color",     u"font",        u"size",      u"bold",       u"nbold",
+    u"ital",        u"italic",    u"nitalic",     u"phantom",   u"overline",   u"underline",
+    u"overstrike",  u"hat",       u"widehat",     u"tilde",     u"widetilde",  u"vec",
+    u"widevec",     u"harpoon",   u"wideharpoon", u"bar",       u"check",      u"breve",
+    u"circle",      u"dot",       u"ddot",        u"dddot",     u"acute",      u"grave",
+    u"sup",         u"sub",       u"rsup",        u"rsub",      u"lsup",       u"lsub",
+    u"csup",        u"csub",      u"alignl",      u"alignc",    u"alignr",     u"nospace",
+    u"sans",        u"serif",     u"fixed",       u"wideslash", u"widebslash", u"bslash",
+    u"slash",       u"odivide",   u"odot",        u"ominus",    u"oplus",      u"otimes",
+    u"def",         u"transl",    u"transr",      u"prec",      u"succ",       u"preccurlyeq",
+    u"succcurlyeq", u"precsim",   u"succsim",     u"nprec",     u"nsucc",      u"nsubset",
+    u"nsupset",     u"nsubseteq", u"nsupseteq",   u"ndivides",  u"notexists",  u"lambdabar",
+    u"re",          u"im",        u"wp",          u"laplace",   u"fourier",    u"backepsilon",
+    u"dotsvert",    u"dotsup",    u"dotsdown",    u"dotsdiag",  u"underbrace", u"overbrace",
+    u"hex",         u"rgb",       u"rgba",        u"dvip",      u"html",       u"intd",
 };
 
 // Longer words are never reserved: no look-up for them.
@@ -121,9 +121,9 @@ bool Contains(const std::u16string_view (&words)[N], std::u16string_view word) {
 }
 
 constexpr std::u16string_view kGreekNames[] = {
-    u"alpha", u"beta", u"gamma",   u"delta", u"epsilon", u"zeta", u"eta",   u"theta",
-    u"iota",  u"kappa", u"lambda", u"mu",    u"nu",      u"xi",   u"omicron", u"pi",
-    u"rho",   u"sigma", u"tau",    u"upsilon", u"phi",   u"chi",  u"psi",   u"omega"};
+    u"alpha", u"beta",  u"gamma",  u"delta",   u"epsilon", u"zeta", u"eta",     u"theta",
+    u"iota",  u"kappa", u"lambda", u"mu",      u"nu",      u"xi",   u"omicron", u"pi",
+    u"rho",   u"sigma", u"tau",    u"upsilon", u"phi",     u"chi",  u"psi",     u"omega"};
 
 struct TVariant {
   std::u16string_view Name;

@@ -23,12 +23,14 @@ bool IsBlankOnly(std::u16string_view text) {
 struct TPiece {
   enum TKind { Word, Blank, Sign, Open, Close, Symbol, Quoted, Entry, Group } Kind = Word;
   std::u16string_view Text;
-  const TStarSymbol* Star = nullptr;      // Sign, Symbol
-  const TFormulaEntry* Node = nullptr;    // Entry
-  bool Bare = true;                       // Sign, Open, Close: written as syntax
+  const TStarSymbol* Star = nullptr;    // Sign, Symbol
+  const TFormulaEntry* Node = nullptr;  // Entry
+  bool Bare = true;                     // Sign, Open, Close: written as syntax
 };
 
-bool IsPlainSign(char16_t c) { return c == u'+' || c == u'-' || c == u'/' || c == u'=' || c == u'<' || c == u'>'; }
+bool IsPlainSign(char16_t c) {
+  return c == u'+' || c == u'-' || c == u'/' || c == u'=' || c == u'<' || c == u'>';
+}
 
 TStarSign PlainSignKind(char16_t c) {
   return c == u'+' || c == u'-' ? TStarSign::Sign : TStarSign::Binary;
@@ -38,8 +40,7 @@ TStarSign PlainSignKind(char16_t c) {
 // a number of their own.
 std::size_t WordEnd(std::u16string_view text, std::size_t i) {
   const bool name = IsStarMathLetter(text[i]);
-  while (i < text.size() && IsStarMathWordChar(text[i]) &&
-         (name || !IsStarMathLetter(text[i]))) {
+  while (i < text.size() && IsStarMathWordChar(text[i]) && (name || !IsStarMathLetter(text[i]))) {
     ++i;
   }
   return i;
@@ -111,7 +112,8 @@ void PlaceSigns(std::vector<TPiece>& pieces) {
     const TPiece* before = Neighbour(pieces, i, -1);
     const TPiece* after = Neighbour(pieces, i, 1);
     const bool operandBefore =
-        before != nullptr && !(before->Bare && (before->Kind == TPiece::Sign || before->Kind == TPiece::Open));
+        before != nullptr &&
+        !(before->Bare && (before->Kind == TPiece::Sign || before->Kind == TPiece::Open));
     const bool operandAfter =
         after != nullptr && !(after->Bare && after->Kind == TPiece::Close) &&
         (after->Kind != TPiece::Sign || SignKind(*after) != TStarSign::Binary);
@@ -321,8 +323,8 @@ class TStarMathWriter {
   void WriteNamed(const TFormulaEntry& entry) {
     const std::u16string_view name = WithoutOuterBlanks(TextOf(entry.Text1));
     std::size_t base = name.size();
-    while (base > 0 && (Unscripted(name[base - 1], true) != 0 ||
-                        Unscripted(name[base - 1], false) != 0)) {
+    while (base > 0 &&
+           (Unscripted(name[base - 1], true) != 0 || Unscripted(name[base - 1], false) != 0)) {
       --base;
     }
     const std::u16string_view word = name.substr(0, base);

@@ -55,18 +55,21 @@ class LibreOfficeClipboardTest : public QObject {
     // As LibreOffice Math 7.4 copies a formula: its text only.
     QTest::newRow("LibreOffice Math's copy, StarMath as text")
         << "text/plain" << QByteArray("x = {-b +- sqrt{b^2 - 4ac}} over {2a}")
-        << "x = \\frac{-b \\pm \\sqrt{\\left(b\\right)^{2} - 4ac}}{2a}" << "";
+        << "x = \\frac{-b \\pm \\sqrt{\\left(b\\right)^{2} - 4ac}}{2a}"
+        << "";
     QTest::newRow("a formula object, as LibreOffice saves it")
         << kEmbedSourceFlavour << SeedFile("ok-libreoffice-saved.odf")
-        << "\\left(x\\right)^{2}\\cdot{}y" << "";
+        << "\\left(x\\right)^{2}\\cdot{}y"
+        << "";
     QTest::newRow("a damaged formula object")
         << kEmbedSourceFlavour << SeedFile("bad-cut.odf") << ""
         << "Das Formeldokument ist beschädigt.";
     QTest::newRow("StarMath with a mistake says where")
         << "text/plain" << QByteArray("sqrt{x over") << ""
         << "Zeile 1, Spalte 8: Nach „over“ fehlt ein Argument.";
-    QTest::newRow("LaTeX stays LaTeX") << "text/plain" << QByteArray("\\frac{1}{2}")
-                                       << "\\frac{1}{2}" << "";
+    QTest::newRow("LaTeX stays LaTeX")
+        << "text/plain" << QByteArray("\\frac{1}{2}") << "\\frac{1}{2}"
+        << "";
   }
 
   void pasteFromLibreOffice() {
