@@ -48,6 +48,9 @@ class TMathMLWriter {
     WriteEntries(line);
     out_ += u"</mrow><annotation encoding=\"application/x-tex\">";
     PutEscaped(LatexFromFormula(line));
+    // LibreOffice takes its own notation from here verbatim when there is one.
+    out_ += u"</annotation><annotation encoding=\"StarMath 5.0\">";
+    PutEscaped(StarMathFromFormula(line));
     out_ += u"</annotation></semantics></math>";
   }
 

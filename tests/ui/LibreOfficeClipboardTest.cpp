@@ -57,6 +57,10 @@ class LibreOfficeClipboardTest : public QObject {
         << "text/plain" << QByteArray("x = {-b +- sqrt{b^2 - 4ac}} over {2a}")
         << "x = \\frac{-b \\pm \\sqrt{\\left(b\\right)^{2} - 4ac}}{2a}"
         << "";
+    // As Writer 7.4 copies a formula object selected in a text (the zip).
+    QTest::newRow("a formula object, as Writer copies it")
+        << kEmbedSourceFlavour << SeedFile("ok-writer-clipboard.odf")
+        << "x=\\frac{-b{\\pm}\\sqrt{\\left(b\\right)^{2}-4{ac}}}{2a}" << "";
     QTest::newRow("a formula object, as LibreOffice saves it")
         << kEmbedSourceFlavour << SeedFile("ok-libreoffice-saved.odf")
         << "\\left(x\\right)^{2}\\cdot{}y"
