@@ -695,9 +695,10 @@ bool TMainForm::SavePrompt(const QString& question) {
   if (!Changed) return true;
   QMessageBox box(QMessageBox::Question, "Speichern", question,
                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
-  box.button(QMessageBox::Yes)->setText("Ja");
-  box.button(QMessageBox::No)->setText("Nein");
-  box.button(QMessageBox::Cancel)->setText("Abbrechen");
+  // J, N and A answer, as do Alt+J, Alt+N and Alt+A.
+  box.button(QMessageBox::Yes)->setText("&Ja");
+  box.button(QMessageBox::No)->setText("&Nein");
+  box.button(QMessageBox::Cancel)->setText("&Abbrechen");
   box.setEscapeButton(QMessageBox::Cancel);
   switch (box.exec()) {
     case QMessageBox::Yes:
@@ -709,10 +710,15 @@ bool TMainForm::SavePrompt(const QString& question) {
   }
 }
 
+// The user has just said what becomes of the old document's changes, and
+// nothing new has been made: the new one is unchanged, and undoing back to
+// it later counts as unchanged too.
 void TMainForm::Neu1Click() {
   if (!SavePrompt("Die Datei ist noch nicht gespeichert. Wollen Sie jetzt speichern?")) return;
   NewItNow();
   RecordStep("Neu");
+  history_.MarkSaved();
+  SetUnChanged();
 }
 
 void TMainForm::ffnen1Click() {

@@ -55,7 +55,7 @@ class TPaintCounter : public QObject {
 // Clicks a message box button by its caption.
 void Press(QMessageBox* box, const QString& caption) {
   for (QAbstractButton* button : box->buttons()) {
-    if (button->text() == caption) return button->click();
+    if (QString(button->text()).remove('&') == caption) return button->click();
   }
   QFAIL(qPrintable("no button " + caption));
 }
@@ -290,9 +290,46 @@ class MainFormTest : public QObject {
     QCOMPARE(form->RandEd->Value(), 21);
     QVERIFY(form->FontDialog1->Font() == font);
     QCOMPARE(form->bkcolor->Color(), kWhite);
-    QVERIFY(form->windowTitle().endsWith("[unbenannt.qmt*]"));
+    QVERIFY2(form->windowTitle().endsWith("[unbenannt.qmt]"), "the changes were given up");
     QTest::qWait(20);
     QCOMPARE(Picture().size(), QSize(42, 42));
+  }
+
+  // The save prompt answers to its buttons' letters, with or without Alt:
+  // J saves (here: the name dialog, cancelled), N gives the changes up, A
+  // keeps everything as it was.
+  void savePromptAnswersToLetters_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifier");
+    QTest::addColumn<bool>("asksForName");
+    QTest::addColumn<bool>("emptied");
+    QTest::newRow("J: Ja") << int(Qt::Key_J) << int(Qt::NoModifier) << true << false;
+    QTest::newRow("Alt+J: Ja") << int(Qt::Key_J) << int(Qt::AltModifier) << true << false;
+    QTest::newRow("N: Nein") << int(Qt::Key_N) << int(Qt::NoModifier) << false << true;
+    QTest::newRow("Alt+N: Nein") << int(Qt::Key_N) << int(Qt::AltModifier) << false << true;
+    QTest::newRow("A: Abbrechen") << int(Qt::Key_A) << int(Qt::NoModifier) << false << false;
+    QTest::newRow("Alt+A: Abbrechen") << int(Qt::Key_A) << int(Qt::AltModifier) << false << false;
+  }
+  void savePromptAnswersToLetters() {
+    QFETCH(int, key);
+    QFETCH(int, modifier);
+    QFETCH(bool, asksForName);
+    QFETCH(bool, emptied);
+    MarkChanged();
+    auto askedForName = std::make_shared<bool>(false);
+    Expect<QMessageBox>([=](QMessageBox* box) {
+      if (asksForName) {
+        Expect<QFileDialog>([askedForName](QFileDialog* d) {
+          *askedForName = true;
+          d->reject();
+        });
+      }
+      QTest::keyClick(box, Qt::Key(key), Qt::KeyboardModifiers(modifier));
+    });
+    form->NewBtn->click();
+    QTest::qWait(50);  // a mnemonic clicks its button animated
+    QCOMPARE(*askedForName, asksForName);
+    QCOMPARE(form->RootLine->Count() == 0, emptied);
   }
 
   // After "Neu" the document belongs to no file: neither "Speichern" nor the
@@ -319,16 +356,15 @@ class MainFormTest : public QObject {
     }
     form->NewBtn->click();
     QCOMPARE(form->FileName, QString());
-    QCOMPARE(form->windowTitle(),
-             QString("Quillmora Editor 1.0 - [unbenannt.qmt%1]").arg(changedBeforeNew ? "*" : ""));
+    QCOMPARE(form->windowTitle(), QString("Quillmora Editor 1.0 - [unbenannt.qmt]"));
 
     auto askedForName = std::make_shared<bool>(false);
     const auto cancelSaveDialog = [askedForName](QFileDialog* d) {
       *askedForName = d->acceptMode() == QFileDialog::AcceptSave;
       d->reject();
     };
+    TypeMargin("23");  // a change to the new document
     if (then == "Speichern") {
-      MarkChanged();
       Expect<QFileDialog>(cancelSaveDialog);
       form->SaveQMTBtn->click();
     } else {
