@@ -711,13 +711,12 @@ bool TMainForm::SavePrompt(const QString& question) {
 }
 
 // The user has just said what becomes of the old document's changes, and
-// nothing new has been made: the new one is unchanged, and undoing back to
-// it later counts as unchanged too.
+// nothing new has been made: the new one is unchanged. Undo still brings the
+// old one back as it was, changed or not.
 void TMainForm::Neu1Click() {
   if (!SavePrompt("Die Datei ist noch nicht gespeichert. Wollen Sie jetzt speichern?")) return;
   NewItNow();
   RecordStep("Neu");
-  history_.MarkSaved();
   SetUnChanged();
 }
 
@@ -741,9 +740,12 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 void TMainForm::EndeBtnClick() { close(); }
 void TMainForm::Beenden1Click() { close(); }
 
+// A dialog left without choosing another font (Escape, "Abbrechen", or OK
+// on the same font) changes nothing, the caption included.
 void TMainForm::FontBtnClick() {
+  const TFontDesc before = FontDialog1->Font();
   FontDialog1->Execute();
-  // Marked changed whatever the user chose.
+  if (FontDialog1->Font() == before) return;
   DocumentChangedBy("Schriftart");
 }
 

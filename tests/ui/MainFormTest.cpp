@@ -187,12 +187,15 @@ class MainFormTest : public QObject {
     QVERIFY(form->Changed);
   }
 
-  void cancelledFontDialogStillMarksChanged() {
-    auto ran = Expect<TFontDialog>([](TFontDialog* d) { d->reject(); });
-    form->FontBtn->click();
-    QVERIFY(*ran);
-    QVERIFY(form->Changed);
-    QVERIFY(form->windowTitle().endsWith("*]"));
+  // Escape, "Abbrechen" or OK on the same font: nothing changed, so no "*".
+  void fontDialogLeftWithoutAnotherFontChangesNothing() {
+    for (bool accept : {false, true}) {
+      auto ran = Expect<TFontDialog>([accept](TFontDialog* d) { accept ? d->accept() : d->reject(); });
+      form->FontBtn->click();
+      QVERIFY(*ran);
+      QVERIFY(!form->Changed);
+      QVERIFY(form->windowTitle().endsWith(".qmt]"));
+    }
   }
 
   void confirmedFontWithColourRedrawsTheFormula() {
