@@ -57,6 +57,13 @@ class LibreOfficeClipboardTest : public QObject {
         << "text/plain" << QByteArray("x = {-b +- sqrt{b^2 - 4ac}} over {2a}")
         << "x = \\frac{-b \\pm \\sqrt{\\left(b\\right)^{2} - 4ac}}{2a}"
         << "";
+    QTest::newRow("LibreOffice Math's command window, all of it copied")
+        << "text/plain"
+        << QByteArray("x = {-b +- sqrt{b^2 - 4ac}} over {2a} + %alpha cdot func f(x) + left lline "
+                      "y right rline")
+        << "x = \\frac{-b \\pm \\sqrt{\\left(b\\right)^{2} - 4ac}}{2a} + "
+           "\\alpha\\cdot\\operatorname{f}\\left(x\\right) + \\left|y\\right|"
+        << "";
     // As Writer 7.4 copies a formula object selected in a text (the zip).
     QTest::newRow("a formula object, as Writer copies it")
         << kEmbedSourceFlavour << SeedFile("ok-writer-clipboard.odf")
