@@ -59,15 +59,17 @@ class LibreOfficeClipboardTest : public QObject {
         << "";
     QTest::newRow("LibreOffice Math's command window, all of it copied")
         << "text/plain"
-        << QByteArray("x = {-b +- sqrt{b^2 - 4ac}} over {2a} + %alpha cdot func f(x) + left lline "
-                      "y right rline")
+        << QByteArray(
+               "x = {-b +- sqrt{b^2 - 4ac}} over {2a} + %alpha cdot func f(x) + left lline "
+               "y right rline")
         << "x = \\frac{-b \\pm \\sqrt{\\left(b\\right)^{2} - 4ac}}{2a} + "
            "\\alpha\\cdot\\operatorname{f}\\left(x\\right) + \\left|y\\right|"
         << "";
     // As Writer 7.4 copies a formula object selected in a text (the zip).
     QTest::newRow("a formula object, as Writer copies it")
         << kEmbedSourceFlavour << SeedFile("ok-writer-clipboard.odf")
-        << "x=\\frac{-b{\\pm}\\sqrt{\\left(b\\right)^{2}-4{ac}}}{2a}" << "";
+        << "x=\\frac{-b{\\pm}\\sqrt{\\left(b\\right)^{2}-4{ac}}}{2a}"
+        << "";
     QTest::newRow("a formula object, as LibreOffice saves it")
         << kEmbedSourceFlavour << SeedFile("ok-libreoffice-saved.odf")
         << "\\left(x\\right)^{2}\\cdot{}y"
