@@ -2,12 +2,14 @@
 
 #include <functional>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "docfile/DocFile.h"
 #include "export/Clipboard.h"
 #include "export/EmbeddedDocument.h"
 #include "export/FormulaObject.h"
+#include "model/Utf.h"
 
 namespace {
 
@@ -75,6 +77,19 @@ bool FromText(const QString& text, TTextKind kind, TEntryCursor* cursor, TOwnedL
   return read;
 }
 
+// Text of NUL bytes, other control characters or bytes that are no UTF-8
+// is data of some program, not a formula anybody typed.
+bool IsTypedText(const QByteArray& bytes) {
+  const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  for (std::size_t pos = 0; pos < text.size();) {
+    char32_t code = 0;
+    const std::size_t length = Utf8SequenceAt(text, pos, code);
+    if (length == 0 || (code < 0x20 && code != '\t' && code != '\n' && code != '\r')) return false;
+    pos += length;
+  }
+  return true;
+}
+
 // LibreOffice's formula object: the zip that Writer copies and takes.
 QString EmbedSourceFormat(const QMimeData& data) {
   for (const QString& format : data.formats()) {
@@ -139,7 +154,8 @@ bool FormulaFromClipboard(const QMimeData* data, TEntryCursor* cursor, TOwnedLin
     });
     break;
   }
-  if (data->hasText() && !data->text().trimmed().isEmpty()) {
+  if (data->hasText() && !data->text().trimmed().isEmpty() &&
+      IsTypedText(data->data("text/plain"))) {
     offers.push_back([&](QString& why) {
       const QString text = data->text();
       return FromText(text, KindOfText(text), cursor, formula, why);
@@ -149,7 +165,7 @@ bool FormulaFromClipboard(const QMimeData* data, TEntryCursor* cursor, TOwnedLin
   for (const auto& offer : offers) {
     QString why;
     if (offer(why)) return true;
-    if (problem == kNothingToPaste && why != kNoFormulaInPicture) problem = why;
+    if (problem == kNothingToPaste && why != kNoFormulaInPicture) problem = kNoReadableFormula + why;
   }
   return false;
 }

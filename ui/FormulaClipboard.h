@@ -9,6 +9,8 @@
 
 inline constexpr const char* kMathMLMimeType = "application/mathml+xml";
 inline constexpr const char* kNothingToPaste = "Die Zwischenablage enthält keine Formel.";
+// Before the reason an offer on the clipboard could not be read.
+inline constexpr const char* kNoReadableFormula = "Die Zwischenablage enthält keine lesbare Formel: ";
 
 // The MathML as application/mathml+xml and as text, and LibreOffice's
 // formula object with its descriptor, which Writer pastes as a formula.

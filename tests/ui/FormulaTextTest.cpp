@@ -35,6 +35,7 @@ QString Latex(const TFormulaLine* line) {
 using TOffer = std::vector<std::pair<const char*, const char*>>;
 constexpr const char* kCopied = "copied";
 constexpr const char* kPlain = "plain";
+constexpr const char* kBinary = "binary";  // bytes with NUL and control characters
 
 struct TPasteCase {
   const char* Name;
@@ -69,14 +70,24 @@ const TPasteCase kPasteCases[] = {
      "3 Einträge eingefügt."},
     {"an empty clipboard", {}, "", kNothingToPaste},
     {"a picture without a formula", {{"image/png", kPlain}}, "", kNothingToPaste},
-    {"LaTeX with a mistake",
+    {"LaTeX with a mistake: refused, and said so, with the place",
      {{"text/plain", "\\frac{1}{\\foo}"}},
      "",
-     "Zeile 1, Spalte 10: Unbekannter Befehl „\\foo“."},
+     "Die Zwischenablage enthält keine lesbare Formel: Zeile 1, Spalte 10: Unbekannter Befehl "
+     "„\\foo“."},
     {"MathML that is no XML",
      {{kMathMLMimeType, "<math><mi>x</math>"}},
      "",
-     "Zeile 1, Spalte 14: Die MathML ist kein gültiges XML."},
+     "Die Zwischenablage enthält keine lesbare Formel: Zeile 1, Spalte 14: Die MathML ist kein "
+     "gültiges XML."},
+    {"binary bytes with NUL are no text, not a LaTeX mistake",
+     {{"text/plain", kBinary}},
+     "",
+     kNothingToPaste},
+    {"bytes that are no UTF-8 are no text either",
+     {{"text/plain", "\xff\xfe$\x80x"}},
+     "",
+     kNothingToPaste},
 };
 
 QByteArray PlainPng() {
@@ -93,9 +104,10 @@ void FillClipboard(TMainForm& main, const TOffer& offer) {
   const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
   auto* data = new QMimeData;
   for (const auto& [format, content] : offer) {
-    data->setData(format, content == kCopied  ? copied->data(format)
-                          : content == kPlain ? PlainPng()
-                                              : QByteArray(content));
+    data->setData(format, content == kCopied   ? copied->data(format)
+                          : content == kPlain  ? PlainPng()
+                          : content == kBinary ? QByteArray("x\0\x01$y", 5)
+                                               : QByteArray(content));
   }
   QGuiApplication::clipboard()->setMimeData(data);
 }
