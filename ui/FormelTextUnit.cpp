@@ -9,6 +9,7 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
+#include "render/PictureLimit.h"
 #include "ui/FixedDialog.h"
 
 TFormelTextForm::TFormelTextForm(const QString& latex, const TPaintInput& look,
@@ -97,7 +98,13 @@ void TFormelTextForm::ShowProblem(const TTextError& error) {
 void TFormelTextForm::ShowPreview(TFormulaLine* formula) {
   TPaintInput input = look_;
   input.Root = formula;
-  PaintComplete(canvas_, input);
+  const TSize size = PaintComplete(canvas_, input);
+  if (!PictureFits(size)) {
+    Preview->clear();
+    Preview->resize(0, 0);
+    ErrorLabel->setText(QString::fromStdString(PictureTooLargeText(size)));
+    return;
+  }
   Preview->setPixmap(QPixmap::fromImage(canvas_.Image()));
   Preview->resize(Preview->pixmap().size());
 }

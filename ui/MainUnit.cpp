@@ -363,7 +363,9 @@ void TMainForm::BuildPictureArea() {
           [this](int x, int y) { RunCommand([&] { PaintBox1DblClick(x, y); }); });
   connect(PaintBox1, &TPaintBox::MouseMove, this,
           [this](int x, int y) { RunCommand([&] { PaintBox1MouseMove(x, y); }); });
-  connect(PaintBox1, &TPaintBox::MouseLeave, statusBar(), &QStatusBar::clearMessage);
+  connect(PaintBox1, &TPaintBox::MouseLeave, this, [this] {
+    if (PictureTooLarge.cx == 0) statusBar()->clearMessage();
+  });
   ScrollBox1->setWidgetResizable(false);
   ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
@@ -767,7 +769,10 @@ void TMainForm::PaintBox1DblClick(int x, int y) {
   EditFormulaAt(PlacedEntries.HitAt(x, y));
 }
 
+// Over a picture beyond the limit there is nothing to describe, and the
+// reason it is missing stays in view.
 void TMainForm::PaintBox1MouseMove(int x, int y) {
+  if (PictureTooLarge.cx > 0) return;
   statusBar()->showMessage(DescribeHit(&RootLine, PlacedEntries.HitAt(x, y)));
 }
 
@@ -867,9 +872,14 @@ void TMainForm::Einfuegen1Click() {
     return;
   }
   AppendFormula(pasted.get(), "Einfügen");
-  statusBar()->showMessage(
-      QString("%1 %2 eingefügt.").arg(count).arg(count == 1 ? "Eintrag" : "Einträge"),
-      kStatusMillis);
+  ShowOutcome(QString("%1 %2 eingefügt.").arg(count).arg(count == 1 ? "Eintrag" : "Einträge"));
+}
+
+// What a command did, and at once why no picture shows when it grew beyond
+// the limit: that reason stays until the picture fits again.
+void TMainForm::ShowOutcome(const QString& done) {
+  if (PictureTooLarge.cx == 0) return statusBar()->showMessage(done, kStatusMillis);
+  statusBar()->showMessage(done + " " + QString::fromStdString(PictureTooLargeText(PictureTooLarge)));
 }
 
 void TMainForm::FormelalsText1Click() {

@@ -279,6 +279,7 @@ class TMainForm : public QMainWindow {
   // the paint box sized to it.
   void DrawPicture();
   void ShowPictureLimit(TSize size);
+  void ShowOutcome(const QString& done);
   bool WriteDocumentTo(const QString& path);
   void ShowError(const QString& text);
   QString ChooseFile(QFileDialog* dialog);

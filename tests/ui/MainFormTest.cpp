@@ -27,6 +27,7 @@
 #include "render/QImageCanvas.h"
 #include "tests/ui/DialogDriver.h"
 #include "ui/FontDialog.h"
+#include "ui/FormelTextUnit.h"
 #include "ui/MainUnit.h"
 #include "ui/ProgramSettings.h"
 
@@ -613,6 +614,29 @@ class MainFormTest : public QObject {
     QVERIFY(form->OpenFileWithName(path));
     QCOMPARE(PointSizeFromHeight(form->FontDialog1->Font().Height, 96), 7500);
     QTRY_VERIFY(form->statusBar()->currentMessage().startsWith("Das Bild ist zu groß: "));
+  }
+
+  // Growing past the limit names the reason at once: after a paste beside
+  // what the paste did, also with the mouse over the picture, and under the
+  // preview of "Formel als Text...".
+  void pictureGrownPastTheLimitSaysWhyAtOnce() {
+    TFontDesc huge = form->FontDialog1->Font();
+    huge.Height = HeightFromPointSize(7500, kScreenPixelsPerInch);
+    form->FontDialog1->SetFont(huge);
+    QGuiApplication::clipboard()->setText("WWWWWWWWWWWWWWWW");
+    form->PasteAction->trigger();
+    const QString message = form->statusBar()->currentMessage();
+    QVERIFY2(message.startsWith("1 Eintrag eingefügt. Das Bild ist zu groß: "), qPrintable(message));
+    QTest::mouseMove(form->PaintBox1, QPoint(5, 5));
+    QCOMPARE(form->statusBar()->currentMessage(), message);
+
+    auto underPreview = std::make_shared<QString>();
+    Expect<TFormelTextForm>([underPreview](TFormelTextForm* dialog) {
+      *underPreview = dialog->ErrorLabel->text();
+      dialog->reject();
+    });
+    form->FormulaTextAction->trigger();
+    QVERIFY2(underPreview->startsWith("Das Bild ist zu groß: "), qPrintable(*underPreview));
   }
 
   // What the reader would refuse is not written: the old file stays.
