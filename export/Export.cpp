@@ -33,11 +33,11 @@ constexpr double kMetresPerInch = 0.0254;
 constexpr int kJpegQuality = 95;
 // libdeflate's level for PNG data (1 to 12). Measured on the start-up
 // formula's palette picture (bench_export, BM_PngCompression, CPU time,
-// median of five on a loaded machine): levels 2 and 3 take 0.29 ms for
-// 6.7 KB, level 1 0.36 ms, 5 0.33 ms for 6.4 KB, 6 0.45 ms and 8 already
-// 2.3 ms; Qt's writer (zlib) took 0.40 ms for 7.7 KB at the setting we
-// used. Level 3 is the fastest with the smaller file of the two.
-constexpr int kPngLevel = 3;
+// medians of three runs): level 2 took 0.26 to 0.29 ms for 6.70 KB, level 3
+// 0.28 to 0.29 ms for 6.69 KB, level 1 0.34 to 0.38 ms (6.75 KB), 5 0.32
+// ms (6.38 KB), 6 0.41 ms and 8 already 2.3 ms. Qt's writer (zlib) took
+// 0.37 to 0.40 ms for 7.67 KB at the setting used before.
+constexpr int kPngLevel = 2;
 
 QSize PictureSize(const TPicture& picture) {
   if (!picture.Bitmap.isNull()) return picture.Bitmap.size();
