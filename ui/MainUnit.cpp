@@ -1,5 +1,6 @@
 #include "ui/MainUnit.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -7,6 +8,7 @@
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -14,6 +16,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -23,6 +26,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
 #include <exception>
@@ -588,8 +592,20 @@ void TMainForm::showEvent(QShowEvent* event) {
 
 void TMainForm::ShowError(const QString& text) { QMessageBox::critical(this, kAppTitle, text); }
 
+// The name last chosen stands selected in the name field, so that what the
+// user types replaces it instead of being joined onto it; a completion list
+// left open goes with the dialog.
 QString TMainForm::ChooseFile(QFileDialog* dialog) {
-  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
+  auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+  if (name != nullptr) {
+    QTimer::singleShot(0, name, [name] {
+      name->setFocus();
+      name->selectAll();
+    });
+  }
+  const bool accepted = dialog->exec() == QDialog::Accepted;
+  if (name != nullptr && name->completer() != nullptr) name->completer()->popup()->hide();
+  if (!accepted || dialog->selectedFiles().isEmpty()) return {};
   const QString chosen = dialog->selectedFiles().first();
   // The dialog shows the name last chosen in it the next time.
   dialog->selectFile(QFileInfo(chosen).fileName());

@@ -616,6 +616,27 @@ class MainFormTest : public QObject {
     QTRY_VERIFY(form->statusBar()->currentMessage().startsWith("Das Bild ist zu groß: "));
   }
 
+  // A path typed into "Öffnen..." opens that file, every time: the name
+  // chosen before stands selected, and typing replaces it.
+  void typedPathsOpenTheirFilesEveryTime() {
+    const QString first = PathIn("first.qmt");
+    const QString second = PathIn("second.qmt");
+    for (const QString& path : {first, second}) {
+      Expect<QFileDialog>([path](QFileDialog* d) { ChooseInDialog(d, path); });
+      form->SaveAsBtn->click();
+    }
+    for (const QString& path : {first, second, first}) {
+      Expect<QFileDialog>([path](QFileDialog* d) {
+        auto* field = d->findChild<QLineEdit*>("fileNameEdit");
+        QTRY_VERIFY(field != nullptr && field->hasFocus());
+        QTest::keyClicks(field, path);
+        QTest::keyClick(field, Qt::Key_Return);
+      });
+      form->OpenBtn->click();
+      QCOMPARE(form->FileName, path);
+    }
+  }
+
   // Growing past the limit names the reason at once: after a paste beside
   // what the paste did, also with the mouse over the picture, and under the
   // preview of "Formel als Text...".
