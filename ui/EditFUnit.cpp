@@ -247,6 +247,7 @@ void EditFunctionEntry(const TEditorContext& context, TFormulaEntry& entry) {
   dialog->FirstRef = &entry.First;
   dialog->SecondRef = &entry.Second;
   dialog->LoadTexts(entry);
+  dialog->FollowTexts(&entry);
   dialog->exec();
   dialog->StoreTexts(entry);
 }

@@ -96,6 +96,16 @@ void TParamDialog::StoreTexts(TFormulaEntry& entry) const {
   if (Edit2 != nullptr) SetText(entry.Text2, ToU16(Edit2->text()));
 }
 
+void TParamDialog::FollowTexts(TFormulaEntry* entry) {
+  for (QLineEdit* field : {Edit1, Edit2}) {
+    if (field == nullptr) continue;
+    connect(field, &QLineEdit::textChanged, this, [this, entry] {
+      StoreTexts(*entry);
+      context_.NotifyChanged();
+    });
+  }
+}
+
 void TParamDialog::EditBtnClick() { EditSequence(FirstRef); }
 
 void TParamDialog::BitBtnXP1Click() { EditSequence(SecondRef); }

@@ -69,6 +69,9 @@ class TParamDialog : public TFixedDialog {
   // Text1 into Edit1 and Text2 into Edit2, as far as the dialog has the fields.
   void LoadTexts(const TFormulaEntry& entry);
   void StoreTexts(TFormulaEntry& entry) const;
+  // Every change of a text field goes into `entry` at once and the picture
+  // behind the dialogs follows it; the entry outlives the open dialog.
+  void FollowTexts(TFormulaEntry* entry);
 
   void EditBtnClick();
   void BitBtnXP1Click();

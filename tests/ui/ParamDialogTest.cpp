@@ -45,6 +45,7 @@ class ParamDialogTest : public QObject {
   void textsSurviveOpeningAndClosing_data();
   void textsSurviveOpeningAndClosing();
   void sumIsBuiltThroughItsDialogs();
+  void thePictureFollowsTheFieldsAsTyped();
 };
 
 void ParamDialogTest::addingAFunctionOpensItsDialog_data() {
@@ -198,7 +199,8 @@ void ParamDialogTest::termEditorButtonsUseTheStartUpEditor_data() {
   QTest::newRow("user function name") << 6 << false;
 }
 
-// The text reaches the entry only when the dialog closes, also by its close box.
+// The term editor's text reaches the entry as soon as the term editor closes,
+// also by its close box, so the picture behind shows it while the dialog is open.
 void ParamDialogTest::termEditorButtonsUseTheStartUpEditor() {
   QFETCH(int, kind);
   QFETCH(bool, withUpper);
@@ -234,8 +236,9 @@ void ParamDialogTest::termEditorButtonsUseTheStartUpEditor() {
   const QStringList expectedShown =
       withUpper ? QStringList{"lower", "upper"} : QStringList{"lower"};
   QCOMPARE(shownInTermEditor, expectedShown);
-  QCOMPARE(entryWhileOpen, QString("lower|upper"));
-  QCOMPARE(TextsOf(*entry), withUpper ? QString("lower+1|top") : QString("lower+1|upper"));
+  const QString expected = withUpper ? QString("lower+1|top") : QString("lower+1|upper");
+  QCOMPARE(entryWhileOpen, expected);
+  QCOMPARE(TextsOf(*entry), expected);
 }
 
 void ParamDialogTest::textsSurviveOpeningAndClosing_data() {
@@ -297,6 +300,45 @@ void ParamDialogTest::sumIsBuiltThroughItsDialogs() {
   // The sample's sum is the second entry of the power's exponent.
   const TFormulaEntry* power = EntryAt(*EntryAt(*sample.RootLine, 1)->First, 0);
   QCOMPARE(Outline(document.RootLine), Outline(*EntryAt(*power->First, 1)));
+}
+
+
+// Limits, a root's index and a function's name reach the formula, and the
+// picture behind the dialogs, with each key typed, not only on closing.
+void ParamDialogTest::thePictureFollowsTheFieldsAsTyped() {
+  const struct {
+    const char* what;
+    std::uint32_t kind;
+    bool secondField;
+  } rows[] = {
+      {"a sum's lower and upper limit", fkSumme, true},
+      {"an integral's limits", fkIntegral, true},
+      {"a root's index", fkWurzel, false},
+      {"a function's name", fkUser, false},
+  };
+  for (const auto& row : rows) {
+    TTestDocument document;
+    int changes = 0;
+    TEditorContext context = document.Context();
+    context.FormulaChanged = [&changes] { ++changes; };
+    TFormulaEntry* entry = AppendFunctionEntry(document.RootLine, row.kind);
+    TEditForm editor(context);
+    editor.LineRef = &document.RootLine;
+    editor.Filllist();
+    editor.ListView1->topLevelItem(0)->setSelected(true);
+    QString whileOpen;
+    int changesWhileOpen = 0;
+    Answer<TParamDialog>([&](TParamDialog* dialog) {
+      QTest::keyClicks(dialog->Edit1, "ab");
+      if (row.secondField) QTest::keyClicks(dialog->Edit2, "c");
+      whileOpen = TextsOf(*entry);
+      changesWhileOpen = changes;
+      Click(dialog->BackBtn);
+    });
+    editor.EditBtnClick();
+    QVERIFY2(whileOpen == (row.secondField ? "ab|c" : "ab|"), row.what);
+    QVERIFY2(changesWhileOpen >= (row.secondField ? 3 : 2), row.what);
+  }
 }
 
 QTEST_MAIN(ParamDialogTest)
