@@ -1,9 +1,11 @@
 #include "ui/SymbolPalette.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
+#include <algorithm>
 
 #include "render/QtFont.h"
 
@@ -67,12 +69,93 @@ void ClickAt(QLineEdit& field, int x, int y) {
 
 }  // namespace SymbolPalette
 
-TPaletteBox::TPaletteBox(QWidget* parent) : QWidget(parent) { setFocusPolicy(Qt::NoFocus); }
+TPaletteBox::TPaletteBox(QWidget* parent) : QWidget(parent) {
+  setFocusPolicy(Qt::TabFocus);
+  setAccessibleName("Symbole");
+}
 
 void TPaletteBox::paintEvent(QPaintEvent*) {
   if (!OnPaint) return;
   QPainter painter(this);
   OnPaint(painter);
+  if (!hasFocus()) return;
+  // The mark: a 2-pixel ring in the highlight colour around the cell.
+  using namespace SymbolPalette;
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+  painter.drawRect((marked_ % kColumns) * kPitch + 1, (marked_ / kColumns) * kPitch + 1,
+                   kCellSize - 2, kCellSize - 2);
+}
+
+void TPaletteBox::keyPressEvent(QKeyEvent* event) {
+  using namespace SymbolPalette;
+  const int page = PageOfRows() * kColumns;
+  switch (event->key()) {
+    case Qt::Key_Left:
+      return Mark(marked_ - 1);
+    case Qt::Key_Right:
+      return Mark(marked_ + 1);
+    case Qt::Key_Up:
+      return Mark(marked_ - kColumns);
+    case Qt::Key_Down:
+      return Mark(marked_ + kColumns);
+    case Qt::Key_PageUp:
+      return Mark(InColumnWithin(marked_ - page));
+    case Qt::Key_PageDown:
+      return Mark(InColumnWithin(marked_ + page));
+    case Qt::Key_Home:
+      return Mark(0);
+    case Qt::Key_End:
+      return Mark(kCells - 1);
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+      if (OnMouseDown) {
+        OnMouseDown(Qt::LeftButton, Qt::NoModifier, (marked_ % kColumns) * kPitch + kPitch / 2,
+                    (marked_ / kColumns) * kPitch + kPitch / 2);
+      }
+      return;
+    default:
+      QWidget::keyPressEvent(event);
+  }
+}
+
+// A page up or down stops at the first or last row, in the same column.
+int TPaletteBox::InColumnWithin(int cell) {
+  using namespace SymbolPalette;
+  while (cell < 0) cell += kColumns;
+  while (cell >= kCells) cell -= kColumns;
+  return cell;
+}
+
+// Moves the mark within the grid and scrolls it into view.
+void TPaletteBox::Mark(int cell) {
+  using namespace SymbolPalette;
+  if (cell < 0 || cell >= kCells) return;
+  marked_ = cell;
+  if (auto* scroll = qobject_cast<QScrollArea*>(
+          parentWidget() != nullptr ? parentWidget()->parentWidget() : nullptr)) {
+    scroll->ensureVisible((cell % kColumns) * kPitch + kPitch / 2,
+                          (cell / kColumns) * kPitch + kPitch / 2, kPitch, kPitch);
+  }
+  update();
+}
+
+// The whole rows the area shows at once.
+int TPaletteBox::PageOfRows() const {
+  const QWidget* viewport = parentWidget();
+  const int shown = viewport != nullptr ? viewport->height() : height();
+  return std::max(1, shown / SymbolPalette::kPitch);
+}
+
+void TPaletteBox::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  Mark(marked_);
+}
+
+void TPaletteBox::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  update();
 }
 
 void TPaletteBox::mousePressEvent(QMouseEvent* event) {

@@ -41,8 +41,11 @@ void ClickAt(QLineEdit& field, int x, int y);
 
 }  // namespace SymbolPalette
 
-// PaintBox1: a surface that takes no focus and leaves painting and clicks to
-// its dialog's handlers.
+// PaintBox1: a surface that leaves painting and clicks to its dialog's
+// handlers. A click leaves the focus where it was; Tab reaches the surface,
+// and then the arrow keys move a visible mark over the symbols, Page Up and
+// Page Down move it a page, and Enter or Space insert its symbol as a click
+// on it does.
 class TPaletteBox : public QWidget {
   Q_OBJECT
  public:
@@ -51,9 +54,21 @@ class TPaletteBox : public QWidget {
   std::function<void(QPainter&)> OnPaint;
   std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)> OnMouseDown;
 
+  int MarkedCell() const { return marked_; }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  void Mark(int cell);
+  int PageOfRows() const;
+  static int InColumnWithin(int cell);
+
+  int marked_ = 0;
 };
 
 // ScrollBox1 in the workspace colour with PaintBox1 at its top, as wide as the area.

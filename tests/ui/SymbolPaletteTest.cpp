@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QScrollBar>
 #include <QTest>
+#include <vector>
 
 #include "render/QtFont.h"
 #include "tests/ui/DialogDriver.h"
@@ -35,6 +36,7 @@ class SymbolPaletteTest : public QObject {
   void clickLeavesTheFocusWhereItWas();
   void gridIsDrawnInTheDocumentFont();
   void termEditorShowsTheWholeGrid();
+  void keyboardReachesAndUsesThePalette();
 };
 
 void SymbolPaletteTest::insertsAtTheCaret_data() {
@@ -198,6 +200,49 @@ void SymbolPaletteTest::termEditorShowsTheWholeGrid() {
   SaveArtefact(document.TermEditor.grab().toImage(), "term-editor");
   listEditor.hide();
   document.TermEditor.hide();
+}
+
+// Tab reaches the palette; the arrows, Page Up and Down, Home and End move
+// the mark; Enter and Space insert the marked symbol as a click does.
+void SymbolPaletteTest::keyboardReachesAndUsesThePalette() {
+  const struct {
+    const char* what;
+    std::vector<Qt::Key> moves;
+    Qt::Key insert;
+    int symbol;
+  } rows[] = {
+      {"Enter on the first symbol", {}, Qt::Key_Return, 0x2200},
+      {"right, then down a row, Space", {Qt::Key_Right, Qt::Key_Down}, Qt::Key_Space, 0x2215},
+      {"up and left at the first symbol stay there", {Qt::Key_Up, Qt::Key_Left}, Qt::Key_Return,
+       0x2200},
+      {"End marks the last symbol, down stays there", {Qt::Key_End, Qt::Key_Down}, Qt::Key_Return,
+       0x22FF},
+      {"a page down and up again comes back", {Qt::Key_Right, Qt::Key_PageDown, Qt::Key_PageUp},
+       Qt::Key_Return, 0x2201},
+  };
+  for (const auto& row : rows) {
+    TTestDocument document;
+    TTermEditForm& editor = document.TermEditor;
+    editor.Edit1->setText("");
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowActive(&editor));
+    editor.Edit1->setFocus();
+    for (int tab = 0; tab < 10 && QApplication::focusWidget() != editor.PaintBox1; ++tab) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QVERIFY2(QApplication::focusWidget() == editor.PaintBox1, row.what);
+    for (Qt::Key key : row.moves) QTest::keyClick(editor.PaintBox1, key);
+    const QImage marked = editor.PaintBox1->grab().toImage();
+    QTest::keyClick(editor.PaintBox1, row.insert);
+    QVERIFY2(editor.Edit1->text() == Symbol(row.symbol), row.what);
+    QVERIFY2(editor.isVisible(), row.what);  // Enter inserts; it does not end the dialog
+    const int cell = row.symbol - 0x2200;
+    const QPoint ring((cell % SymbolPalette::kColumns) * SymbolPalette::kPitch + 1,
+                      (cell / SymbolPalette::kColumns) * SymbolPalette::kPitch + 11);
+    QVERIFY2(QColor(marked.pixel(ring)) == editor.PaintBox1->palette().color(QPalette::Highlight),
+             row.what);
+    editor.hide();
+  }
 }
 
 QTEST_MAIN(SymbolPaletteTest)

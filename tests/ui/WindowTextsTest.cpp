@@ -120,7 +120,7 @@ const TRow kRows[] = {
 
     // The entry list editor.
     {WINDOW(EditForm), "Formel editieren", Client(685, 447),
-     "Edit1|AddTerm|ComboBox1|AddFunc|DelBtn|EditBtn|BackBtn|ListView1"},
+     "Edit1|AddTerm|ComboBox1|AddFunc|DelBtn|EditBtn|BackBtn|ListView1|ScrollBox1"},
     {CONTROL(EditForm, Panel1), "", {0, 0, 685, 201}},
     {CONTROL(EditForm, Label1), "Term:", At(8, 8)},
     {CONTROL(EditForm, Edit1), "", {64, 8, 201, 21}},
@@ -141,7 +141,7 @@ const TRow kRows[] = {
     {CONTROL(EditForm, StatusBar1), "", {0, 428, 685, 19}},
 
     // The term editor.
-    {WINDOW(TermEditForm), "Term bearbeiten", Client(521, 440), "Edit1|BitBtn1"},
+    {WINDOW(TermEditForm), "Term bearbeiten", Client(521, 440), "Edit1|BitBtn1|ScrollBox1"},
     {CONTROL(TermEditForm, Label1), "Term:", At(8, 8)},
     {CONTROL(TermEditForm, Edit1), "", {8, 24, 329, 21}},
     {CONTROL(TermEditForm, ScrollBox1), "", {8, 56, 505, 321}},
