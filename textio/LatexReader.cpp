@@ -268,6 +268,8 @@ class TLatexReader {
         if (end == TOperandEnd::Here) return true;
         if (end == TOperandEnd::AfterDifferential) return ParseDifferential(row, differentialEnd);
       } else if (IsPlainChar(token)) {
+        const std::size_t word = PastDigits(token.Pos);
+        if (!ctx.TextOnly && !StarMathWordAt(word).empty()) return FailStarMathWord(word);
         AddPlainRun(row, token.Pos);
         continue;
       }
@@ -417,10 +419,43 @@ class TLatexReader {
       row.AddCloseParen();
     } else if (token.Text == u"|" && !ctx.TextOnly) {
       return ParseBars(row, token.Pos);
+    } else if (!ctx.TextOnly && !StarMathWordAt(token.Pos).empty()) {
+      return FailStarMathWord(token.Pos);
     } else {
       row.AddAtom(token.Text);
     }
     return true;
+  }
+
+  std::size_t PastDigits(std::size_t pos) const {
+    while (pos < lex_.End() && lex_.Source()[pos] >= u'0' && lex_.Source()[pos] <= u'9') ++pos;
+    return pos;
+  }
+
+  // "over" or "sqrt" as a word of its own at `pos` (digits may stand before
+  // it) is LibreOffice Math's notation, which would read as plain letters.
+  std::u16string_view StarMathWordAt(std::size_t pos) const {
+    const std::u16string_view source = lex_.Source();
+    if (pos > 0 && IsLatexLetter(source[pos - 1])) return {};
+    for (const std::u16string_view word :
+         {std::u16string_view(u"over"), std::u16string_view(u"sqrt")}) {
+      const std::size_t end = pos + word.size();
+      if (end <= lex_.End() && source.substr(pos, word.size()) == word &&
+          (end == lex_.End() ||
+           !(IsLatexLetter(source[end]) || (source[end] >= u'0' && source[end] <= u'9')))) {
+        return word;
+      }
+    }
+    return {};
+  }
+
+  bool FailStarMathWord(std::size_t pos) {
+    const std::u16string_view word = StarMathWordAt(pos);
+    return Fail(pos,
+                Quoted(word) +
+                    " ist kein LaTeX: der Text sieht nach der Schreibweise von LibreOffice Math "
+                    "aus; in LaTeX heißt es " +
+                    (word == u"over" ? "„\\frac{a}{b}“." : "„\\sqrt{x}“."));
   }
 
   bool ParseBars(TRow& row, std::size_t pos) {

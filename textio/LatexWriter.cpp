@@ -171,7 +171,9 @@ class TLatexWriter {
   // Letters beside each other, ASCII or not: one word, written as \text
   // when a letter of it is beyond ASCII.
   void WriteWord(std::u16string_view word) {
-    if (std::all_of(word.begin(), word.end(), [](char16_t c) { return c < 0x80; })) {
+    // LibreOffice Math's "over" and "sqrt" as letters the reader refuses.
+    const bool starMath = word == u"over" || word == u"sqrt";
+    if (!starMath && std::all_of(word.begin(), word.end(), [](char16_t c) { return c < 0x80; })) {
       for (char16_t c : word) WriteChar(c);
       return;
     }

@@ -217,3 +217,53 @@ TEST(StarMathHostileTest, ReadOrRefusedInBoundedTime) {
 }
 
 }  // namespace
+
+namespace {
+
+struct TLatexWordCase {
+  const char* What;
+  const char* Latex;
+  const char* Message;  // nullptr: read
+};
+
+// Read as LaTeX, LibreOffice's words are refused with a message that says
+// so, wherever the paste did not take the text as StarMath.
+const TLatexWordCase kLatexWordCases[] = {
+    {"over between names", "a over b",
+     "Zeile 1, Spalte 3: „over“ ist kein LaTeX: der Text sieht nach der Schreibweise von "
+     "LibreOffice Math aus; in LaTeX heißt es „\\frac{a}{b}“."},
+    {"sqrt before a group, beside a backslash command", "\\alpha + sqrt{2}",
+     "Zeile 1, Spalte 10: „sqrt“ ist kein LaTeX: der Text sieht nach der Schreibweise von "
+     "LibreOffice Math aus; in LaTeX heißt es „\\sqrt{x}“."},
+    {"over after a number, inside a sum's operand", "\\sum_i 2over 3",
+     "Zeile 1, Spalte 9: „over“ ist kein LaTeX: der Text sieht nach der Schreibweise von "
+     "LibreOffice Math aus; in LaTeX heißt es „\\frac{a}{b}“."},
+    {"the words as text", "\\text{over} + \\operatorname{sqrt}(x)", nullptr},
+    {"the words inside longer names", "cover + sqrt2 + overall", nullptr},
+};
+
+TEST(LatexStarMathWordTest, TheWordsAreNamedNotTakenAsLetters) {
+  for (const TLatexWordCase& row : kLatexWordCases) {
+    TEntryCursor cursor = nullptr;
+    TOwnedLine line;
+    TTextError error;
+    const bool read = FormulaFromLatex(Utf16FromUtf8(row.Latex), &cursor, line, error);
+    EXPECT_EQ(read, row.Message == nullptr) << row.What;
+    if (row.Message != nullptr) {
+      EXPECT_EQ(error.Describe(), row.Message) << row.What;
+    }
+  }
+}
+
+TEST(LatexStarMathWordTest, ATermSpellingTheWordsComesBackFromLatex) {
+  TEntryCursor cursor = nullptr;
+  TOwnedLine line(CreateLine(&cursor));
+  AppendTermEntry(line.get(), u"2over x sqrt");
+  const std::u16string latex = LatexFromFormula(line.get());
+  TOwnedLine back;
+  TTextError error;
+  ASSERT_TRUE(FormulaFromLatex(latex, &cursor, back, error)) << error.Describe();
+  EXPECT_EQ(TreeText(back.get()), "\"2over x sqrt\"") << Utf8FromUtf16(latex);
+}
+
+}  // namespace
