@@ -194,6 +194,7 @@ void TEditForm::SelectOnlyRow(int row) {
 void TEditForm::AddTermClick() {
   TFormulaLine* line = Line();
   if (line == nullptr) return;
+  RememberLine();
   AppendTermEntry(line, ToU16(Edit1->text()));
   context_.NotifyChanged();
   Edit1->clear();
@@ -204,6 +205,7 @@ void TEditForm::AddFuncClick() {
   TFormulaLine* line = Line();
   const int kind = ComboBox1->currentIndex();
   if (line == nullptr || kind < 0) return;
+  RememberLine();
   const bool added = AppendFunctionEntry(line, static_cast<std::uint32_t>(kind)) != nullptr;
   Filllist();
   if (!added) return;
@@ -221,12 +223,14 @@ void TEditForm::EditBtnClick() {
   if (line == nullptr || row < 0 || static_cast<std::uint32_t>(row) >= line->Count()) return;
   // Held by address: the dialogs opened below move the shared cursor, but
   // nothing can change this sequence while they are open.
+  RememberLine();
   TFormulaEntry& entry = *AsEntry(line->Select(row));
   if (entry.IsFunction == 0) {
     EditTerm(entry);
   } else {
     EditFunctionEntry(context_, entry);
   }
+  ForgetIfUnchanged();
   context_.NotifyChanged();
   Filllist();
 }
@@ -255,16 +259,19 @@ void EditFunctionEntry(const TEditorContext& context, TFormulaEntry& entry) {
 void TEditForm::DelBtnClick() {
   TFormulaLine* line = Line();
   if (line != nullptr) {
+    RememberLine();
     // Bottom up, so that the rows still to come keep their indices.
     for (int row = ListView1->topLevelItemCount() - 1; row >= 0; --row) {
       if (ListView1->topLevelItem(row)->isSelected()) DeleteEntry(line, row);
     }
+    ForgetIfUnchanged();
     context_.NotifyChanged();
   }
   Filllist();
 }
 
 void TEditForm::MoveEntry(int from, int to) {
+  RememberLine();
   Line()->Swap(from, to);
   context_.NotifyChanged();
   Filllist();
@@ -316,7 +323,50 @@ bool TEditForm::MoveByKey(const QKeyEvent& key) {
   return true;
 }
 
+// The list as it was before a change of its own, for Strg+Z while the list
+// is open; the main window's history still takes the whole session as one step.
+void TEditForm::RememberLine() {
+  undo_.push_back(TakeSnapshot(Line(), TFontDesc{}, 0, 0));
+  redo_.clear();
+}
+
+// A change that came to nothing (an entry edited back, no row selected to
+// delete) is nothing to take back.
+void TEditForm::ForgetIfUnchanged() {
+  if (!undo_.empty() && undo_.back() == TakeSnapshot(Line(), TFontDesc{}, 0, 0)) undo_.pop_back();
+}
+
+// Only this list is replaced: the dialogs that opened it hold the field it
+// stands in, not the list itself, and none is open above it.
+void TEditForm::BringBack(std::vector<TDocumentState>& from, std::vector<TDocumentState>& to) {
+  if (from.empty() || LineRef == nullptr) return;
+  TRestoredDocument restored;
+  std::string error;
+  if (!RestoreSnapshot(from.back(), context_.CurrentEntry, restored, error)) return;
+  to.push_back(TakeSnapshot(Line(), TFontDesc{}, 0, 0));
+  from.pop_back();
+  freetheline(*LineRef);
+  *LineRef = restored.Root;
+  context_.NotifyChanged();
+  Filllist();
+}
+
+// Strg+Z and Strg+Y (or Strg+Umschalt+Z) anywhere in the dialog, the text
+// field included, take back and repeat the list's own changes.
+bool TEditForm::UndoByKey(QEvent* event) {
+  if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress) return false;
+  const auto* key = static_cast<QKeyEvent*>(event);
+  const bool undo = key->matches(QKeySequence::Undo);
+  const bool redo = key->matches(QKeySequence::Redo) ||
+                    (key->key() == Qt::Key_Y && key->modifiers() == Qt::ControlModifier);
+  if (!undo && !redo) return false;
+  if (event->type() == QEvent::KeyPress) undo ? BringBack(undo_, redo_) : BringBack(redo_, undo_);
+  event->accept();
+  return true;
+}
+
 bool TEditForm::eventFilter(QObject* watched, QEvent* event) {
+  if (UndoByKey(event)) return true;
   if (event->type() == QEvent::Wheel) {
     TakeWheel(static_cast<QWheelEvent*>(event));
     return true;

@@ -13,7 +13,9 @@
 #include <QStatusBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <vector>
 
+#include "history/UndoHistory.h"
 #include "model/FormulaTree.h"
 #include "ui/EditorContext.h"
 #include "ui/FixedDialog.h"
@@ -83,7 +85,14 @@ class TEditForm : public TFixedDialog {
   void ScrollPalette(int pixels);
   void TakeWheel(QWheelEvent* event);
   bool MoveByKey(const QKeyEvent& key);
+  // Undo and redo of this list's own changes while it is open.
+  bool UndoByKey(QEvent* event);
+  void RememberLine();
+  void ForgetIfUnchanged();
+  void BringBack(std::vector<TDocumentState>& from, std::vector<TDocumentState>& to);
 
   TEditorContext context_;
+  std::vector<TDocumentState> undo_;
+  std::vector<TDocumentState> redo_;
   int wheelRemainder_ = 0;
 };

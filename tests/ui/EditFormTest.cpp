@@ -73,6 +73,7 @@ class EditFormTest : public QObject {
   void deletingAFunctionReleasesItsSubtree();
   void startUpEditorKeepsItsFieldAndPalette();
   void typingAfterAddingAFunctionGoesIntoTheTermField();
+  void undoAndRedoInsideTheList();
 };
 
 void EditFormTest::listShowsKindAndTexts_data() {
@@ -427,6 +428,47 @@ void EditFormTest::typingAfterAddingAFunctionGoesIntoTheTermField() {
   QCOMPARE(pressedAgain, 0);
   QCOMPARE(typed, QString(" 2 + 5 "));
   QCOMPARE(document.RootLine->Count(), 1u);
+}
+
+// Strg+Z takes back the list's last change, wherever the focus is in the
+// dialog (the text field too), and Strg+Y repeats it; the list follows.
+void EditFormTest::undoAndRedoInsideTheList() {
+  TRootEditor fixture({u"a", u"b", u"c"});
+  TTestDocument& document = fixture.Document;
+  TEditForm& editor = fixture.Editor;
+  editor.show();
+  QVERIFY(QTest::qWaitForWindowActive(&editor));
+  const auto press = [&](QWidget* where, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    where->setFocus();
+    QTest::keyClick(where, key, modifiers);
+  };
+  AddTerm(&editor, "d");                                   // a b c d
+  Select(editor.ListView1, {0, 2});
+  Click(editor.DelBtn);                                    // b d
+  const struct {
+    const char* what;
+    QWidget* where;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    QStringList left;
+  } rows[] = {
+      {"Strg+Z in the list brings the deleted back", editor.ListView1, Qt::Key_Z,
+       Qt::ControlModifier, {"a", "b", "c", "d"}},
+      {"Strg+Z in the text field takes the added term back", editor.Edit1, Qt::Key_Z,
+       Qt::ControlModifier, {"a", "b", "c"}},
+      {"nothing older: Strg+Z changes nothing", editor.ListView1, Qt::Key_Z, Qt::ControlModifier,
+       {"a", "b", "c"}},
+      {"Strg+Y repeats the adding", editor.ListView1, Qt::Key_Y, Qt::ControlModifier,
+       {"a", "b", "c", "d"}},
+      {"Strg+Umschalt+Z repeats the deleting", editor.Edit1, Qt::Key_Z,
+       Qt::ControlModifier | Qt::ShiftModifier, {"b", "d"}},
+  };
+  for (const auto& row : rows) {
+    press(row.where, row.key, row.modifiers);
+    QVERIFY2(TermTexts(document.RootLine) == row.left, row.what);
+    QVERIFY2(Column(editor.ListView1, 1) == row.left, row.what);
+  }
+  editor.hide();
 }
 
 QTEST_MAIN(EditFormTest)
