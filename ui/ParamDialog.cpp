@@ -2,8 +2,10 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "ui/EditFUnit.h"
@@ -112,7 +114,32 @@ void TParamDialog::BitBtnXP1Click() { EditSequence(SecondRef); }
 
 void TParamDialog::BitBtnXP2Click() {
   if (SecondRef == nullptr || *SecondRef == nullptr) return;
+  removedSecond_ = TakeSnapshot(*SecondRef, TFontDesc{}, 0, 0);
+  redoable_ = false;
   RemoveSecond(*SecondRef);
+  context_.NotifyChanged();
+}
+
+// A text field takes these keys for its own text first; they reach the
+// dialog from its buttons.
+void TParamDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Undo)) return BringBackSecond();
+  if (event->matches(QKeySequence::Redo) ||
+      (event->key() == Qt::Key_Y && event->modifiers() == Qt::ControlModifier)) {
+    if (redoable_) BitBtnXP2Click();
+    return;
+  }
+  TFixedDialog::keyPressEvent(event);
+}
+
+void TParamDialog::BringBackSecond() {
+  if (!removedSecond_ || SecondRef == nullptr || *SecondRef != nullptr) return;
+  TRestoredDocument restored;
+  std::string error;
+  if (!RestoreSnapshot(*removedSecond_, context_.CurrentEntry, restored, error)) return;
+  *SecondRef = restored.Root;
+  removedSecond_.reset();
+  redoable_ = true;
   context_.NotifyChanged();
 }
 

@@ -10,7 +10,9 @@
 #include <QPushButton>
 #include <QRect>
 #include <QSize>
+#include <optional>
 
+#include "history/UndoHistory.h"
 #include "model/FormulaTree.h"
 #include "ui/EditorContext.h"
 #include "ui/FixedDialog.h"
@@ -94,6 +96,7 @@ class TParamDialog : public TFixedDialog {
  protected:
   TParamDialog(const TEditorContext& context, const TParamLayout& layout);
   void EscapePressed() override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void BuildTextField(const TTextFieldLayout& layout, QLabel*& label, QLineEdit*& edit,
@@ -103,6 +106,11 @@ class TParamDialog : public TFixedDialog {
   // A new entry list editor on the sequence in `field`, created first when absent.
   void EditSequence(TFormulaLine** field);
   void EditInTermEditor(QLineEdit* field);
+  // Strg+Z brings a lower part removed here back, Strg+Y removes it again;
+  // in a text field the keys work on its text.
+  void BringBackSecond();
 
   TEditorContext context_;
+  std::optional<TDocumentState> removedSecond_;
+  bool redoable_ = false;  // the part brought back may be removed again by Strg+Y
 };

@@ -46,6 +46,7 @@ class ParamDialogTest : public QObject {
   void textsSurviveOpeningAndClosing();
   void sumIsBuiltThroughItsDialogs();
   void thePictureFollowsTheFieldsAsTyped();
+  void aRemovedLowerPartComesBackWithUndo();
 };
 
 void ParamDialogTest::addingAFunctionOpensItsDialog_data() {
@@ -153,7 +154,7 @@ void ParamDialogTest::sequenceButtonsEditTheirFields() {
     EditSequence(dialog->BitBtnXP1, [&](TEditForm* nested) { secondEdited = nested->LineRef; });
     emptySecondKept = *secondField != nullptr && (*secondField)->Count() == 0;
     EditSequence(dialog->BitBtnXP1, [&](TEditForm* nested) { AddTerm(nested, "lower"); });
-    QTest::keyClick(dialog, Qt::Key_Escape);
+    QTest::keyClick(dialog->BackBtn, Qt::Key_Escape);
     removed = *secondField == nullptr;
     openAfterEscape = dialog->isVisible();
     hasRemoveButton = dialog->BitBtnXP2 != nullptr;
@@ -339,6 +340,33 @@ void ParamDialogTest::thePictureFollowsTheFieldsAsTyped() {
     QVERIFY2(whileOpen == (row.secondField ? "ab|c" : "ab|"), row.what);
     QVERIFY2(changesWhileOpen >= (row.secondField ? 3 : 2), row.what);
   }
+}
+
+// Escape removes a root's lower part; Strg+Z in the dialog brings it back
+// whole, Strg+Y removes it again.
+void ParamDialogTest::aRemovedLowerPartComesBackWithUndo() {
+  TTestDocument document;
+  TFormulaEntry* entry = AppendFunctionEntry(document.RootLine, fkWurzel);
+  entry->Second = CreateLine(&document.CurrentEntry);
+  AppendTermEntry(entry->Second, u"lower");
+  QStringList seen;
+  OpenEntry<TParamDialog>(document, [&](TParamDialog* dialog) {
+    const auto state = [&] {
+      return *dialog->SecondRef == nullptr ? QString("none")
+                                           : ToQString(TextOf(EntryAt(**dialog->SecondRef, 0)->Text1));
+    };
+    dialog->BackBtn->setFocus();
+    QTest::keyClick(dialog->BackBtn, Qt::Key_Escape);
+    seen << state();
+    QTest::keyClick(dialog->BackBtn, Qt::Key_Z, Qt::ControlModifier);
+    seen << state();
+    QTest::keyClick(dialog->BackBtn, Qt::Key_Y, Qt::ControlModifier);
+    seen << state();
+    QTest::keyClick(dialog->BackBtn, Qt::Key_Z, Qt::ControlModifier);
+    seen << state();
+    Click(dialog->BackBtn);
+  });
+  QCOMPARE(seen, (QStringList{"none", "lower", "none", "lower"}));
 }
 
 QTEST_MAIN(ParamDialogTest)
