@@ -15,6 +15,7 @@
 #include "textio/LatexLexer.h"
 #include "textio/Symbols.h"
 #include "textio/TextError.h"
+#include "textio/TextReading.h"
 #include "textio/TextTree.h"
 
 namespace {
@@ -35,18 +36,6 @@ struct TContext {
   std::size_t OpenPos = 0;  // where the scope was opened
   TOperand Operand = TOperand::None;
   bool InIntegral = false;  // the operand ends before the integral's differential
-};
-
-// Counts the levels of the text's own nesting.
-class TNestingGuard {
- public:
-  explicit TNestingGuard(int& depth) : depth_(++depth) {}
-  ~TNestingGuard() { --depth_; }
-  TNestingGuard(const TNestingGuard&) = delete;
-  TNestingGuard& operator=(const TNestingGuard&) = delete;
-
- private:
-  int& depth_;
 };
 
 template <std::size_t N>
@@ -164,11 +153,6 @@ struct TFence {
   TRow Inside;
 };
 
-struct TFailure {
-  std::size_t Pos = 0;
-  std::string Message;
-};
-
 // What stands in brackets right after a sign or a name. The writer puts
 // every body in \left( \right): only plain brackets take a differential
 // after them into the integrand, so that a term after a written integral
@@ -186,10 +170,10 @@ class TLatexReader {
     TRow row;
     if (!ParseRow(row, {})) return false;
     seq = std::move(row).Finish();
-    return budget_.TakeSequence(seq.Entries.size()) || Fail(0, kFormulaTooLarge);
+    return tally_.TakeTop(seq) || Fail(0, kFormulaTooLarge);
   }
   // Set once Read has returned false.
-  const TFailure& Failure() const { return failure_; }
+  const TReadFailure& Failure() const { return failure_; }
 
  private:
   using THandler = bool (TLatexReader::*)(TRow&, TContext, const TToken&);
@@ -207,20 +191,13 @@ class TLatexReader {
   // The tree is counted while it is read, so that a text of many small
   // functions is refused before its record blocks are asked for.
   bool AddFunction(TRow& row, TTextNode node, std::size_t pos) {
-    if (node.Levels > kMaxFormulaTextLevels) return Fail(pos, kTextTooDeep);
-    if (!CountEntry()) return Fail(pos, kFormulaTooLarge);
-    const auto count = [](const std::unique_ptr<TTextSeq>& seq) {
-      return seq != nullptr ? seq->Entries.size() : 0;
-    };
-    if (!budget_.TakeSequence(count(node.First)) || !budget_.TakeSequence(count(node.Second))) {
-      return Fail(pos, kFormulaTooLarge);
-    }
+    if (const char* problem = tally_.TakeFunction(node)) return Fail(pos, problem);
     row.AddEntry(std::move(node));
     return true;
   }
 
   // A group is a term of its own, and an entry may stand between texts.
-  bool CountEntry() { return ++entries_ <= kMaxFormulaTextEntries; }
+  bool CountEntry() { return tally_.CountEntry(); }
 
   static bool ClosesScope(const TToken& token, TScope scope, const TRow& row) {
     switch (token.Kind) {
@@ -1107,9 +1084,8 @@ class TLatexReader {
 
   TLatexLexer lex_;
   int depth_ = 0;
-  TBlockBudget budget_;
-  TFailure failure_;
-  std::size_t entries_ = 0;
+  TTreeTally tally_;
+  TReadFailure failure_;
   std::size_t emptyGroupEnd_ = std::u16string_view::npos;  // just after the last "{}"
   std::u16string bareNames_;  // the text the last name without argument became
 };
@@ -1144,36 +1120,17 @@ std::pair<std::size_t, std::size_t> StripMathDelimiters(std::u16string_view text
 
 bool FormulaFromLatex(std::u16string_view text, TEntryCursor* cursor, TOwnedLine& out,
                       TTextError& error) {
-  out.reset();
-  if (Utf8Length(text) > kMaxFormulaTextBytes) {
-    error = TextErrorAt(text, 0, kTextTooLarge);
-    return false;
-  }
-  bool read = false;
   // Each level opens with a brace, a command, a bar or a bracket, and may
   // take the stack of several levels of the text's own nesting: a function
   // and its argument written without brackets, under sanitizers too.
   constexpr std::size_t kLevelsPerOpener = 4;
   const std::size_t openers = CountOf(text, std::u16string_view(u"{\\|(["));
-  const bool ran = RunOnDeepStack(openers * kLevelsPerOpener, [&] {
-    const auto [begin, end] = StripMathDelimiters(text);
-    TLatexReader reader(text, begin, end);
-    TTextSeq seq;
-    if (!reader.Read(seq)) {
-      error = TextErrorAt(text, reader.Failure().Pos, reader.Failure().Message);
-      return;
-    }
-    TBuiltLine built = BuildCountedLine(seq, cursor);
-    if (built.Problem != nullptr) {
-      error = TextErrorAt(text, 0, built.Problem);
-      return;
-    }
-    out = std::move(built.Line);
-    read = true;
-  });
-  if (!ran) {
-    out.reset();
-    error = TTextError{kTextNoMemory, 0, 1, 1};
-  }
-  return read && ran;
+  return ReadFormulaText(text, openers * kLevelsPerOpener, cursor, out, error,
+                         [text](TTextSeq& seq, TReadFailure& failure) {
+                           const auto [begin, end] = StripMathDelimiters(text);
+                           TLatexReader reader(text, begin, end);
+                           if (reader.Read(seq)) return true;
+                           failure = reader.Failure();
+                           return false;
+                         });
 }

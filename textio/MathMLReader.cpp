@@ -16,6 +16,7 @@
 #include "textio/FormulaText.h"
 #include "textio/Symbols.h"
 #include "textio/TextError.h"
+#include "textio/TextReading.h"
 #include "textio/TextTree.h"
 #include "textio/XmlReader.h"
 
@@ -396,19 +397,12 @@ class TMathMLConverter {
   // What the tree will hold is counted as it is read: a text of many small
   // functions is refused before its record blocks are asked for.
   TStep AddFunction(TRow& row, TTextNode node, std::uint32_t at) {
-    if (node.Levels > kMaxFormulaTextLevels) return Fail(at, kTextTooDeep);
-    const auto count = [](const std::unique_ptr<TTextSeq>& seq) {
-      return seq != nullptr ? seq->Entries.size() : 0;
-    };
-    if (!CountEntry() || !budget_.TakeSequence(count(node.First)) ||
-        !budget_.TakeSequence(count(node.Second))) {
-      return Fail(at, kFormulaTooLarge);
-    }
+    if (const char* problem = tally_.TakeFunction(node)) return Fail(at, problem);
     row.AddEntry(std::move(node));
     return {};
   }
 
-  bool CountEntry() { return ++entries_ <= kMaxFormulaTextEntries; }
+  bool CountEntry() { return tally_.CountEntry(); }
 
   // ---- Planning a row ---------------------------------------------------
 
@@ -1051,8 +1045,7 @@ class TMathMLConverter {
   const TMathDocument& document_;
   std::string_view xml_;
   int depth_ = 0;
-  std::size_t entries_ = 0;
-  TBlockBudget budget_;
+  TTreeTally tally_;
 };
 
 // The message for an XML reading that did not end well.

@@ -275,7 +275,7 @@ class TStarMathReader {
     TRow row;
     if (!ParseRow(row, TScope::Top, 0, false)) return false;
     seq = std::move(row).Finish();
-    return budget_.TakeSequence(seq.Entries.size()) || Fail(0, kFormulaTooLarge);
+    return tally_.TakeTop(seq) || Fail(0, kFormulaTooLarge);
   }
   const TReadFailure& Failure() const { return failure_; }
 
@@ -288,14 +288,7 @@ class TStarMathReader {
   }
 
   bool AddFunction(TRow& row, TTextNode node, std::size_t pos) {
-    if (node.Levels > kMaxFormulaTextLevels) return Fail(pos, kTextTooDeep);
-    if (++entries_ > kMaxFormulaTextEntries) return Fail(pos, kFormulaTooLarge);
-    const auto count = [](const std::unique_ptr<TTextSeq>& seq) {
-      return seq != nullptr ? seq->Entries.size() : 0;
-    };
-    if (!budget_.TakeSequence(count(node.First)) || !budget_.TakeSequence(count(node.Second))) {
-      return Fail(pos, kFormulaTooLarge);
-    }
+    if (const char* problem = tally_.TakeFunction(node)) return Fail(pos, problem);
     row.AddEntry(std::move(node));
     return true;
   }
@@ -435,7 +428,7 @@ class TStarMathReader {
       row.Splice(std::move(inside));
       return true;
     }
-    if (++entries_ > kMaxFormulaTextEntries) return Fail(open.Pos, kFormulaTooLarge);
+    if (!tally_.CountEntry()) return Fail(open.Pos, kFormulaTooLarge);
     row.AddGroup(std::move(inside));
     return true;
   }
@@ -814,9 +807,8 @@ class TStarMathReader {
 
   TStarMathLexer lex_;
   int depth_ = 0;
-  TBlockBudget budget_;
+  TTreeTally tally_;
   TReadFailure failure_;
-  std::size_t entries_ = 0;
   // What the blank rule needs of the token before the last one taken.
   struct TEdge {
     bool EndsWord = false;

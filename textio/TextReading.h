@@ -4,10 +4,13 @@
 // line within the record budget.
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "model/BlockBudget.h"
 #include "textio/DeepStack.h"
 #include "textio/FormulaText.h"
 #include "textio/TextError.h"
@@ -29,6 +32,33 @@ class TNestingGuard {
 struct TReadFailure {
   std::size_t Pos = 0;
   std::string Message;
+};
+
+// What the tree being read will hold, counted as it is read, so that a text
+// of many small functions is refused before its record blocks are asked for.
+class TTreeTally {
+ public:
+  // One entry more (a term between functions, a group): false past the cap.
+  bool CountEntry() { return ++entries_ <= kMaxFormulaTextEntries; }
+  // Counts a finished function with its sequences: the message that refuses
+  // it, or nullptr.
+  const char* TakeFunction(const TTextNode& node) {
+    if (node.Levels > kMaxFormulaTextLevels) return kTextTooDeep;
+    const auto count = [](const std::unique_ptr<TTextSeq>& seq) {
+      return seq != nullptr ? seq->Entries.size() : 0;
+    };
+    if (!CountEntry() || !budget_.TakeSequence(count(node.First)) ||
+        !budget_.TakeSequence(count(node.Second))) {
+      return kFormulaTooLarge;
+    }
+    return nullptr;
+  }
+  // The formula's own top sequence.
+  bool TakeTop(const TTextSeq& seq) { return budget_.TakeSequence(seq.Entries.size()); }
+
+ private:
+  std::size_t entries_ = 0;
+  TBlockBudget budget_;
 };
 
 // `read` fills the sequence or says why not; `levels` bounds the nesting
