@@ -220,7 +220,7 @@ class TLatexReader {
   bool FailUnclosed(TScope scope, std::size_t openPos) {
     switch (scope) {
       case TScope::Group:
-        return Fail(openPos, "Die Klammer „{“ wird nicht geschlossen.");
+        return Fail(openPos, kBraceNotClosed);
       case TScope::Optional:
         return Fail(openPos, "Die Klammer „[“ des Wurzelexponenten wird nicht geschlossen.");
       case TScope::Fence:
@@ -228,7 +228,7 @@ class TLatexReader {
       case TScope::Bar:
         return Fail(openPos, "Der Betragsstrich „|“ wird nicht geschlossen.");
       default:
-        return Fail(openPos, "Die Klammer „(“ wird nicht geschlossen.");
+        return Fail(openPos, kParenNotClosed);
     }
   }
 
@@ -992,7 +992,7 @@ class TLatexReader {
       if (c != u'{' && c != u'}') text += IsLatexBlank(c) ? u' ' : c == u'~' ? u'\u00A0' : c;
       ++pos;
     }
-    return Fail(openPos, "Die Klammer „{“ wird nicht geschlossen.");
+    return Fail(openPos, kBraceNotClosed);
   }
 
   bool AppendTextCommand(std::u16string& text, const TToken& command) {

@@ -99,10 +99,10 @@ enum TMark : std::uint8_t { kPrefix = 1, kPostfix = 2, kMovableLimits = 4, kOper
 struct TElement {
   TTag Tag = TTag::Other;
   std::uint8_t Marks = 0;
-  TRange Text;             // a token's text, trimmed; the name of an unknown element
-  std::uint32_t End = 0;   // index just past its last descendant
-  std::uint32_t Fence = 0; // <mfenced>: 1 + its index among the fences
-  std::uint32_t Byte = 0;  // where its start tag begins
+  TRange Text;              // a token's text, trimmed; the name of an unknown element
+  std::uint32_t End = 0;    // index just past its last descendant
+  std::uint32_t Fence = 0;  // <mfenced>: 1 + its index among the fences
+  std::uint32_t Byte = 0;   // where its start tag begins
 };
 
 // Every element in document order, and the texts they hold.
@@ -140,8 +140,7 @@ TRange Trimmed(std::u16string_view pool, TRange range) {
 // namespace and nesting beyond the limit. What annotations hold is skipped.
 class TDocumentBuilder : public TXmlHandler {
  public:
-  TDocumentBuilder(TMathDocument& document, std::size_t expectedElements)
-      : document_(document) {
+  TDocumentBuilder(TMathDocument& document, std::size_t expectedElements) : document_(document) {
     document_.Elements.reserve(expectedElements);
   }
 
@@ -155,8 +154,9 @@ class TDocumentBuilder : public TXmlHandler {
       return true;
     }
     if (!name.Namespace.empty() && name.Namespace != kMathMLNamespace) {
-      const std::string qualified =
-          name.Prefix.empty() ? std::string(name.Local) : std::string(name.Prefix) + ":" + std::string(name.Local);
+      const std::string qualified = name.Prefix.empty()
+                                        ? std::string(name.Local)
+                                        : std::string(name.Prefix) + ":" + std::string(name.Local);
       return Refuse("Das Element „" + qualified + "“ gehört nicht zu MathML.");
     }
     if (open_.size() >= static_cast<std::size_t>(kMaxTextNesting)) return Refuse(kTextTooDeep);
@@ -234,7 +234,8 @@ class TDocumentBuilder : public TXmlHandler {
     fence.Open = take("open", "(");
     fence.Close = take("close", ")");
     std::string separators(attributes.Value("separators").value_or(","));
-    std::erase_if(separators, [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; });
+    std::erase_if(separators,
+                  [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; });
     fence.Separators = Store(separators);
     document_.Fences.push_back(fence);
     return static_cast<std::uint32_t>(document_.Fences.size());
@@ -306,14 +307,14 @@ bool IsLetter(char16_t c) {
 // What an item of a row is to the operand rules.
 enum class TKind : std::uint8_t {
   Plain,
-  Open,        // (
-  Close,       // )
-  Bar,         // | ∣ ‖, alone or alone in a row
-  Name,        // a function's name: it takes an operand
-  Apply,       // U+2061
-  Spacing,     // ends a summand
-  EndsBig,     // relation sign, comma, semicolon: ends every operand
-  EndsFunction // + − ± ∓: ends a function's operand
+  Open,         // (
+  Close,        // )
+  Bar,          // | ∣ ‖, alone or alone in a row
+  Name,         // a function's name: it takes an operand
+  Apply,        // U+2061
+  Spacing,      // ends a summand
+  EndsBig,      // relation sign, comma, semicolon: ends every operand
+  EndsFunction  // + − ± ∓: ends a function's operand
 };
 
 constexpr std::uint32_t kNone = UINT32_MAX;
@@ -322,12 +323,12 @@ constexpr std::uint32_t kNone = UINT32_MAX;
 struct TSlot {
   std::uint32_t Element = 0;
   TKind Kind = TKind::Plain;
-  std::uint8_t Family = 0;         // bars
-  std::uint32_t Partner = kNone;   // the other bracket or bar of a pair
-  std::uint32_t SumEnd = 0;        // where a summand starting here ends
-  std::uint32_t IntegralEnd = 0;   // where an integrand starting here ends
-  std::uint32_t FunctionEnd = 0;   // where a function's operand starting here ends
-  std::uint32_t NextNonName = 0;   // the first item from here that is no name
+  std::uint8_t Family = 0;        // bars
+  std::uint32_t Partner = kNone;  // the other bracket or bar of a pair
+  std::uint32_t SumEnd = 0;       // where a summand starting here ends
+  std::uint32_t IntegralEnd = 0;  // where an integrand starting here ends
+  std::uint32_t FunctionEnd = 0;  // where a function's operand starting here ends
+  std::uint32_t NextNonName = 0;  // the first item from here that is no name
 };
 
 // A step of the conversion: nothing, or the reason the text is refused.
@@ -517,11 +518,11 @@ class TMathMLConverter {
       plan[k].Element = items[k];
       const bool applyFollows = k + 1 < plan.size() && plan[k + 1].Kind == TKind::Apply;
       // LibreOffice writes sin² as sin, ² and then U+2061: the ² belongs to the name.
-      const bool nameSuffix = applyFollows && IsToken(Tag(items[k])) &&
-                              IsScriptText(Text(items[k])) && k > 0;
+      const bool nameSuffix =
+          applyFollows && IsToken(Tag(items[k])) && IsScriptText(Text(items[k])) && k > 0;
       plan[k].Kind = nameSuffix ? TKind::Apply : KindOf(items[k], applyFollows);
-      if (plan[k].Kind == TKind::Bar) plan[k].Family = static_cast<std::uint8_t>(
-          BarFamily(Text(BarElement(items[k]))));
+      if (plan[k].Kind == TKind::Bar)
+        plan[k].Family = static_cast<std::uint8_t>(BarFamily(Text(BarElement(items[k]))));
     }
     PairBrackets(plan);
     FindOperandEnds(plan);
@@ -635,21 +636,9 @@ class TMathMLConverter {
 
   // Nesting of rows inside rows, through elements and through operands
   // written without brackets alike, is bounded.
-  class TDepth {
-   public:
-    explicit TDepth(int& depth) : depth_(++depth) {}
-    ~TDepth() { --depth_; }
-    TDepth(const TDepth&) = delete;
-    TDepth& operator=(const TDepth&) = delete;
-    bool TooDeep() const { return depth_ > kMaxTextNesting; }
-
-   private:
-    int& depth_;
-  };
-
   TStep Range(const TPlan& plan, std::size_t from, std::size_t to, TRow& row, bool textOnly) {
-    const TDepth depth(depth_);
-    if (depth.TooDeep()) {
+    const TNestingGuard level(depth_);
+    if (depth_ > kMaxTextNesting) {
       return Fail(plan.empty() ? 0 : plan[std::min(from, plan.size() - 1)].Element, kTextTooDeep);
     }
     for (std::size_t k = from; k < to; ++k) {
@@ -807,7 +796,8 @@ class TMathMLConverter {
     k = next;
     // LibreOffice wraps a bracketed argument in one more row.
     std::uint32_t inner = slot.Element;
-    while (OnlyChild(inner) != kNone && Tag(OnlyChild(inner)) == TTag::Mrow) inner = OnlyChild(inner);
+    while (OnlyChild(inner) != kNone && Tag(OnlyChild(inner)) == TTag::Mrow)
+      inner = OnlyChild(inner);
     step = Contents(inner, operand, false);
     operand.StripParentheses();
     return true;
@@ -834,8 +824,9 @@ class TMathMLConverter {
     if (!BracketedOperand(plan, k, to, body, step)) {
       const std::size_t start = k + 1;
       const std::size_t end =
-          start >= to ? to
-                      : std::min<std::size_t>(sum ? plan[start].SumEnd : plan[start].IntegralEnd, to);
+          start >= to
+              ? to
+              : std::min<std::size_t>(sum ? plan[start].SumEnd : plan[start].IntegralEnd, to);
       step = Range(plan, start, end, body, false);
       k = end - 1;
     }
@@ -1087,7 +1078,8 @@ std::optional<TTextError> ReadDocument(std::string_view xml, std::size_t element
   TDocumentBuilder builder(document, elements);
   const TXmlResult result = ReadXml(xml, builder);
   if (result.Status != TXmlStatus::Read) return XmlRefusal(result, builder, xml);
-  if (document.Elements.empty()) return TTextError{"Der Text enthält kein MathML-Element.", 0, 1, 1};
+  if (document.Elements.empty())
+    return TTextError{"Der Text enthält kein MathML-Element.", 0, 1, 1};
   return std::nullopt;
 }
 

@@ -319,11 +319,11 @@ class TStarMathReader {
   bool FailUnclosed(TScope scope, std::size_t openPos) {
     switch (scope) {
       case TScope::Group:
-        return Fail(openPos, "Die Klammer „{“ wird nicht geschlossen.");
+        return Fail(openPos, kBraceNotClosed);
       case TScope::Fence:
         return Fail(openPos, "„left“ ohne passendes „right“.");
       case TScope::Paren:
-        return Fail(openPos, "Die Klammer „(“ wird nicht geschlossen.");
+        return Fail(openPos, kParenNotClosed);
       case TScope::Top:
         break;
     }

@@ -14,3 +14,6 @@ std::size_t Utf8Length(std::u16string_view text);
 // Both readers refuse a fraction, root ... where only text may stand with
 // the same words; `construct` is already quoted.
 std::string OnlyTextMessage(const std::string& construct);
+// The brackets every text reader knows, left open at the end of the text.
+inline constexpr const char* kBraceNotClosed = "Die Klammer „{“ wird nicht geschlossen.";
+inline constexpr const char* kParenNotClosed = "Die Klammer „(“ wird nicht geschlossen.";

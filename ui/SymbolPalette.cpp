@@ -18,6 +18,13 @@ namespace {
 
 QString SymbolText(int cell) { return QString(QChar(kFirstSymbol + cell)); }
 
+}  // namespace
+
+int CentreX(int cell) { return (cell % kColumns) * kPitch + kPitch / 2; }
+int CentreY(int cell) { return (cell / kColumns) * kPitch + kPitch / 2; }
+
+namespace {
+
 void PaintCell(QPainter& painter, int cell, const QColor& textColor) {
   const int left = (cell % kColumns) * kPitch;
   const int top = (cell / kColumns) * kPitch;
@@ -110,10 +117,8 @@ void TPaletteBox::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space:
-      if (OnMouseDown) {
-        OnMouseDown(Qt::LeftButton, Qt::NoModifier, (marked_ % kColumns) * kPitch + kPitch / 2,
-                    (marked_ / kColumns) * kPitch + kPitch / 2);
-      }
+      if (OnMouseDown)
+        OnMouseDown(Qt::LeftButton, Qt::NoModifier, CentreX(marked_), CentreY(marked_));
       return;
     default:
       QWidget::keyPressEvent(event);
@@ -135,8 +140,7 @@ void TPaletteBox::Mark(int cell) {
   marked_ = cell;
   if (auto* scroll = qobject_cast<QScrollArea*>(
           parentWidget() != nullptr ? parentWidget()->parentWidget() : nullptr)) {
-    scroll->ensureVisible((cell % kColumns) * kPitch + kPitch / 2,
-                          (cell / kColumns) * kPitch + kPitch / 2, kPitch, kPitch);
+    scroll->ensureVisible(CentreX(cell), CentreY(cell), kPitch, kPitch);
   }
   update();
 }

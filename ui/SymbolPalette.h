@@ -31,6 +31,9 @@ TFontDesc PaletteFont(const TFontDesc& documentFont);
 // Draws every cell; the pixels between the cells are left alone. Without a
 // document font the default description stands in.
 void Paint(QPainter& painter, const TFontDesc* documentFont);
+// The middle of the cell's square, where a click on it lands.
+int CentreX(int cell);
+int CentreY(int cell);
 // The cell whose 24-pixel square holds (x, y), or -1 for none.
 int CellAt(int x, int y);
 // Puts the cell's character at the start of the field's selection, drops the
@@ -53,8 +56,6 @@ class TPaletteBox : public QWidget {
 
   std::function<void(QPainter&)> OnPaint;
   std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)> OnMouseDown;
-
-  int MarkedCell() const { return marked_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
