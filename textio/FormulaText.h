@@ -52,6 +52,15 @@ std::u16string MathMLFromFormula(const TFormulaLine* line);
 // LibreOffice Math's command language, as its formula editor shows it.
 std::u16string StarMathFromFormula(const TFormulaLine* line);
 
+// The formula in German words, as a teacher reads it aloud: every
+// construct named, with its start and end where nesting needs them, the
+// operators as the picture draws them ("mal", "minus", "ist gleich").
+// For screen readers and for the text alternative of exported pictures.
+std::u16string SpeechFromFormula(const TFormulaLine* line);
+// One entry alone, in the same words: the entry list's rows and the
+// picture's parts.
+std::u16string SpeechFromEntry(const TFormulaEntry& entry);
+
 // On success `out` is a new sequence bound to `cursor`. On failure `out` is
 // empty and `error` says what and where.
 bool FormulaFromLatex(std::u16string_view text, TEntryCursor* cursor, TOwnedLine& out,
