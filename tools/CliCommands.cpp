@@ -265,6 +265,8 @@ int RunMathML(const TInvocation& call) { return PrintFormula(call, MathMLFromFor
 
 int RunStarMath(const TInvocation& call) { return PrintFormula(call, StarMathFromFormula); }
 
+int RunSpeech(const TInvocation& call) { return PrintFormula(call, SpeechFromFormula); }
+
 int RunBuild(const TInvocation& call) {
   const std::string& jsonPath = call.Arguments[0];
   if (TextFormOfPath(jsonPath) != TTextForm::None) {

@@ -20,6 +20,7 @@ int RunDump(const TInvocation& call);
 int RunLatex(const TInvocation& call);
 int RunMathML(const TInvocation& call);
 int RunStarMath(const TInvocation& call);
+int RunSpeech(const TInvocation& call);
 int RunBuild(const TInvocation& call);
 int RunRender(const TInvocation& call);
 // The usage check of render, before anything is read: scale, extensions and

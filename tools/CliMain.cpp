@@ -66,6 +66,14 @@ constexpr std::array kCommands = {
              One,
              nullptr,
              RunStarMath},
+    TCommand{"speech",
+             "DOC",
+             "schreibt die Formel in deutschen Worten auf die Standardausgabe, so wie ein "
+             "Screenreader sie vorliest",
+             {},
+             One,
+             nullptr,
+             RunSpeech},
     TCommand{"build",
              "DOC.json|FORMEL.tex|FORMEL.mml|FORMEL.odf|- DOC.qmt",
              "schreibt das Dokument, das die JSON-Datei beschreibt, oder die Formel aus LaTeX, "

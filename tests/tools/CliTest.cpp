@@ -449,6 +449,13 @@ INSTANTIATE_TEST_SUITE_P(
                      "gefunden 7777",
                      "number.json",
                      [] { return R"({"Font": {"Size": )" + std::string(10'000'000, '7') + "}}"; }},
+        TFailureCase{"the formula in words, from LaTeX on standard input",
+                     {"speech", "-"},
+                     0,
+                     "Quadratwurzel aus a durch b plus 1\n",
+                     "",
+                     nullptr,
+                     "\\sqrt{\\frac{a}{b}}+1"},
         TFailureCase{"base64 wrapped at 76 columns",
                      {"dump", "@wrapped.svg"},
                      0,
@@ -478,7 +485,7 @@ TEST_F(CliTest, HelpGoesToStandardOutput) {
   const TRun run = Run({"--help"});
   EXPECT_EQ(run.status, 0);
   for (const char* command :
-       {"dump", "latex", "mathml", "starmath", "build", "render", "sample"}) {
+       {"dump", "latex", "mathml", "starmath", "speech", "build", "render", "sample"}) {
     EXPECT_NE(run.out.find(std::string("  ") + command + " "), std::string::npos) << command;
   }
 }
