@@ -14,7 +14,12 @@ bool AddPicture(QMimeData& data, const TPicture& picture, TPictureFormat format,
 
 std::unique_ptr<QMimeData> MakeClipboardData(const TPicture& picture, std::string& error) {
   auto data = std::make_unique<QMimeData>();
-  data->setImageData(picture.Bitmap);
+  // Qt encodes the image for programs that ask for a format of their
+  // choice; its PNG then describes itself as ours does.
+  QImage image = picture.Bitmap;
+  image.setText(kPictureDescriptionKey,
+                QString::fromStdU16String(PictureDescription(picture.Text)));
+  data->setImageData(image);
   if (!AddPicture(*data, picture, TPictureFormat::Png, error) ||
       !AddPicture(*data, picture, TPictureFormat::Svg, error)) {
     return nullptr;

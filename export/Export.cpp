@@ -1,5 +1,7 @@
 #include "export/Export.h"
 
+#include <zlib.h>
+
 #include <QBuffer>
 #include <QImageWriter>
 #include <QPageLayout>
@@ -12,9 +14,11 @@
 #include <iterator>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "docfile/DocFile.h"
 #include "export/EmbeddedDocument.h"
+#include "export/PdfTags.h"
 #include "export/PdfText.h"
 #include "export/PngWriter.h"
 #include "render/Palette.h"
@@ -22,12 +26,16 @@
 #include "render/QImageCanvas.h"
 #include "render/QtFont.h"
 #include "render/Replay.h"
+#include "textio/FormulaText.h"
+#include "textio/XmlEscape.h"
 
 namespace {
 
 constexpr const char* kCannotSave = "Das Bild konnte nicht gespeichert werden.";
 constexpr const char* kCreator = "Quillmora Editor";
-constexpr const char* kTitle = "Formel";
+constexpr char16_t kTitle[] = u"Formel";
+// The language tag of the PNG text that speaks the formula.
+constexpr const char* kSpokenLanguage = "de";
 constexpr double kMetresPerInch = 0.0254;
 // Thin strokes and small glyphs blur at the writer's default quality.
 constexpr int kJpegQuality = 95;
@@ -38,6 +46,35 @@ constexpr int kJpegQuality = 95;
 // ms (6.38 KB), 6 0.41 ms and 8 already 2.3 ms. Qt's writer (zlib) took
 // 0.37 to 0.40 ms for 7.67 KB at the setting used before.
 constexpr int kPngLevel = 2;
+
+// A text alternative longer than this helps no one listening (it takes
+// hours to hear) and only swells the file; it is cut after a word.
+constexpr std::size_t kMaxSpokenUnits = std::size_t{64} << 10;
+constexpr std::u16string_view kCut = u" \u2026";
+
+}  // namespace
+
+std::u16string PictureDescription(const TPictureText& text) {
+  std::u16string title;
+  std::u16string_view spoken = text.Spoken;
+  if (spoken.size() > kMaxSpokenUnits) {
+    std::size_t end = spoken.rfind(u' ', kMaxSpokenUnits - kCut.size());
+    if (end == std::u16string_view::npos || end == 0) {
+      end = kMaxSpokenUnits - kCut.size();
+      if (IsHighSurrogate(spoken[end - 1])) --end;
+    }
+    spoken = spoken.substr(0, end);
+  }
+  ForEachCodePoint(spoken, [&](char32_t c, bool lone) {
+    AppendUtf16(
+        c < 0x20 || (c >= 0x7F && c < 0xA0) || lone || c == 0xFFFE || c == 0xFFFF ? U'\uFFFD' : c,
+        title);
+  });
+  if (spoken.size() < text.Spoken.size()) title += kCut;
+  return title.empty() ? std::u16string(kTitle) : title;
+}
+
+namespace {
 
 QSize PictureSize(const TPicture& picture) {
   if (!picture.Bitmap.isNull()) return picture.Bitmap.size();
@@ -134,6 +171,8 @@ bool EncodePng(const TPicture& picture, const TExportOptions& options, QByteArra
     png.Texts.emplace_back(kEmbeddedDocumentKey,
                            QString::fromLatin1(EmbeddedDocumentText(picture.Document)));
   }
+  png.TaggedTexts.push_back({kPictureDescriptionKey, kSpokenLanguage,
+                             QString::fromStdU16String(PictureDescription(picture.Text))});
   const QImage palette = PaletteImage(image);
   if (WritePng(palette.isNull() ? image : palette, png, bytes)) return true;
   error = kCannotSave;
@@ -177,6 +216,54 @@ QByteArray WithPixelSize(QByteArray svg, QSize size) {
   return svg;
 }
 
+// Element `name` as the generator writes it among the first children of
+// the root, which begin after `from`: its place, with the line break after.
+std::pair<qsizetype, qsizetype> GeneratorElement(const QByteArray& svg, qsizetype from,
+                                                 QByteArrayView name) {
+  const QByteArray open = "<" + name.toByteArray() + ">";
+  const QByteArray close = "</" + name.toByteArray() + ">";
+  const qsizetype drawing = svg.indexOf("<g", from);
+  const qsizetype start = svg.indexOf(open, from);
+  const qsizetype end = start < 0 ? -1 : svg.indexOf(close, start);
+  if (end < 0 || (drawing >= 0 && start > drawing)) return {-1, 0};
+  qsizetype length = end + close.size() - start;
+  if (start + length < svg.size() && svg[start + length] == '\n') ++length;
+  return {start, length};
+}
+
+QByteArray XmlBytes(std::u16string_view text) {
+  return QString::fromStdU16String(XmlEscaped(text, TXmlPlace::Content)).toUtf8();
+}
+
+// The title names the picture for screen readers (the root's
+// aria-labelledby points at it), the description gives the LaTeX. Both
+// stand first in the root, where readers look; the generator's own go. The
+// title's id is made of its text, so that pictures put into one web page
+// side by side keep their titles apart.
+QByteArray WithDescription(QByteArray svg, const TPictureText& text) {
+  const qsizetype root = svg.indexOf("<svg");
+  qsizetype tagEnd = root < 0 ? -1 : svg.indexOf('>', root);
+  if (tagEnd < 0) return svg;
+  for (const char* name : {"title", "desc"}) {
+    const auto [start, length] = GeneratorElement(svg, tagEnd, name);
+    if (start >= 0) svg.remove(start, length);
+  }
+  const std::u16string spoken = PictureDescription(text);
+  const QByteArray title = XmlBytes(spoken);
+  const QByteArray latex = XmlBytes(text.Latex);
+  const QByteArray both = title + '\n' + latex;
+  const uLong hash = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(both.constData()),
+                           static_cast<uInt>(both.size()));
+  const QByteArray id = "formel-" + QByteArray::number(quint32(hash), 16).rightJustified(8, '0');
+  const QByteArray attributes = " role=\"img\" aria-labelledby=\"" + id + "\"";
+  svg.insert(tagEnd, attributes);
+  tagEnd += attributes.size();
+  QByteArray elements = "\n<title id=\"" + id + "\">" + title + "</title>";
+  if (!latex.isEmpty()) elements += "\n<desc>" + latex + "</desc>";
+  svg.insert(tagEnd + 1, elements);
+  return svg;
+}
+
 bool EncodeSvg(const TPicture& picture, const TExportOptions& options, QByteArray& bytes,
                std::string& error) {
   const QSize size = PictureSize(picture) * options.Scale;
@@ -187,12 +274,13 @@ bool EncodeSvg(const TPicture& picture, const TExportOptions& options, QByteArra
   generator.setSize(size);
   generator.setViewBox(QRect(QPoint(0, 0), size));
   generator.setResolution(kScreenPixelsPerInch * options.Scale);
-  generator.setTitle(kTitle);
+  generator.setTitle(QString::fromUtf16(kTitle));
   generator.setDescription(kCreator);
   if (!ReplayOnto(generator, picture, options, false, error)) return false;
   buffer.close();
   bytes = WithPixelSize(bytes, PictureSize(picture));
   if (!picture.Document.empty()) bytes = EmbedInSvg(bytes, picture.Document);
+  bytes = WithDescription(bytes, picture.Text);
   return true;
 }
 
@@ -235,7 +323,7 @@ bool EncodePdf(const TPicture& picture, const TExportOptions& options, QByteArra
   QPdfWriter writer(&buffer);
   writer.setResolution(kScreenPixelsPerInch * options.Scale);
   writer.setCreator(kCreator);
-  writer.setTitle(kTitle);
+  writer.setTitle(QString::fromUtf16(kTitle));
   const QPageSize page(QSize(points(size.width()), points(size.height())), QString(),
                        QPageSize::ExactMatch);
   if (!writer.setPageLayout(QPageLayout(page, QPageLayout::Portrait, QMarginsF()))) {
@@ -246,11 +334,15 @@ bool EncodePdf(const TPicture& picture, const TExportOptions& options, QByteArra
   if (!ReplayOnto(writer, picture, options, true, error, &drawn)) return false;
   buffer.close();
   NarrowMediaBox(bytes, QSizeF(size) * 72.0 / kScreenPixelsPerInch);
-  bytes = WithTextLayer(bytes, drawn);
+  bytes = WithStructure(WithTextLayer(bytes, drawn), PictureDescription(picture.Text));
   return true;
 }
 
 }  // namespace
+
+TPictureText PictureTextOf(const TFormulaLine* line) {
+  return {SpeechFromFormula(line), LatexFromFormula(line)};
+}
 
 TPicture PaintPicture(const TPaintInput& input) {
   TQImageCanvas canvas;

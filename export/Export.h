@@ -1,6 +1,7 @@
 // Saving the formula picture: PNG, JPEG and BMP as the screen shows it or at
 // two to four times its resolution, SVG with text kept as text, PDF on a
-// page of the picture's size. PNG and SVG carry the document with them.
+// page of the picture's size. PNG and SVG carry the document with them;
+// PNG, SVG and PDF describe the formula in words (TPictureText).
 //
 // The editor keeps, beside its bitmap, the recording of its last complete
 // paint (PaintFormulaRecorded) and builds a TPicture from both when the user
@@ -13,12 +14,32 @@
 #include <string>
 #include <vector>
 
-#include "render/Paint.h"
 #include "export/PictureFormat.h"
+#include "render/Paint.h"
 #include "render/RecordingCanvas.h"
 
 inline constexpr int kMinExportScale = 1;
 inline constexpr int kMaxExportScale = 4;
+
+// What the picture says to those who cannot see it: the SVG's title and
+// description, the PNG's Description, the PDF's structure element. Empty
+// texts are written as the title "Formel".
+struct TPictureText {
+  std::u16string Spoken;  // SpeechFromFormula
+  std::u16string Latex;   // LatexFromFormula
+};
+
+// The PNG text chunk (iTXt, German) that holds the spoken formula.
+inline constexpr const char* kPictureDescriptionKey = "Description";
+
+// Both texts of a formula, for whoever builds a TPicture from a tree.
+TPictureText PictureTextOf(const TFormulaLine* line);
+// The spoken formula as every picture carries it: "Formel" when there is
+// none, without the characters that XML, PNG texts and PDF strings cannot
+// hold (control characters and lone surrogates become U+FFFD), and cut
+// after a word (with " …") where it would take hours to hear.
+std::u16string PictureDescription(const TPictureText& text);
+
 struct TPicture {
   QImage Bitmap;                       // the screen picture, pixel for pixel
   TRecording Recording;                // the paint that drew Bitmap, for other scales and vectors
@@ -26,6 +47,7 @@ struct TPicture {
   // The size the layout asked for, where it is beyond the picture limit
   // (PictureLimit.h) and Bitmap therefore null; otherwise 0 × 0.
   TSize TooLarge;
+  TPictureText Text{};  // none for a picture only shown
 };
 
 // The complete picture on a fresh bitmap, as the editor's second paint

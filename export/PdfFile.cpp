@@ -81,29 +81,66 @@ QByteArray PdfObjectDictionary(const QByteArray& pdf, const TPdfObjectSpan& obje
 
 // The objects with some replaced, at their new offsets, and a new table.
 QByteArray RebuiltPdf(const QByteArray& pdf, const TPdfFile& file,
-                      const std::map<int, QByteArray>& replaced) {
+                      const std::map<int, QByteArray>& replaced,
+                      const std::vector<QByteArray>& added) {
   QByteArray out = pdf.left(file.Objects.front().Begin);
-  std::vector<qsizetype> offsets(file.Size, -1);
+  const int size = file.Size + static_cast<int>(added.size());
+  std::vector<qsizetype> offsets(size, -1);
   for (const TPdfObjectSpan& object : file.Objects) {
     offsets[object.Number] = out.size();
     const auto found = replaced.find(object.Number);
     out +=
         found != replaced.end() ? found->second : pdf.mid(object.Begin, object.End - object.Begin);
   }
+  for (std::size_t i = 0; i < added.size(); ++i) {
+    offsets[file.Size + static_cast<int>(i)] = out.size();
+    out += added[i];
+  }
   const qsizetype xref = out.size();
-  out += "xref\n0 " + QByteArray::number(file.Size) + "\n0000000000 65535 f \n";
-  for (int number = 1; number < file.Size; ++number) {
+  out += "xref\n0 " + QByteArray::number(size) + "\n0000000000 65535 f \n";
+  for (int number = 1; number < size; ++number) {
     out += offsets[number] < 0
                ? QByteArray("0000000000 65535 f \n")
                : QByteArray::number(offsets[number]).rightJustified(10, '0') + " 00000 n \n";
   }
-  out += pdf.mid(file.Trailer, file.StartXref - file.Trailer);
+  QByteArray trailer = pdf.mid(file.Trailer, file.StartXref - file.Trailer);
+  if (!added.empty()) {
+    static const QRegularExpression sizeEntry(R"(/Size\s+\d+)");
+    trailer = QString::fromLatin1(trailer)
+                  .replace(sizeEntry, "/Size " + QString::number(size))
+                  .toLatin1();
+  }
+  out += trailer;
   out += "startxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
   return out;
 }
 
-// ---------------------------------------------------------------------------
-// Streams: the writer deflates the page and writes the glyph maps plain.
+std::optional<TPdfPage> OnlyPdfPage(const QByteArray& pdf, const TPdfFile& file) {
+  static const QRegularExpression page(R"(/Type\s*/Page\b)");
+  static const QRegularExpression contents(R"(/Contents\s+(\d+)\s+0\s+R)");
+  std::optional<TPdfPage> found;
+  for (const TPdfObjectSpan& object : file.Objects) {
+    const QString text = QString::fromLatin1(PdfObjectDictionary(pdf, object));
+    if (!page.match(text).hasMatch()) continue;
+    const QRegularExpressionMatch match = contents.match(text);
+    if (found || !match.hasMatch()) return std::nullopt;
+    found = TPdfPage{object.Number, match.captured(1).toInt()};
+  }
+  return found;
+}
+
+std::optional<int> PdfCatalog(const QByteArray& pdf, const TPdfFile& file) {
+  static const QRegularExpression root(R"(/Root\s+(\d+)\s+0\s+R)");
+  const QRegularExpressionMatch match =
+      root.match(QString::fromLatin1(pdf.mid(file.Trailer, file.StartXref - file.Trailer)));
+  if (!match.hasMatch()) return std::nullopt;
+  static const QRegularExpression catalog(R"(/Type\s*/Catalog\b)");
+  const int number = match.captured(1).toInt();
+  if (!catalog.match(QString::fromLatin1(PdfObjectText(pdf, file, number))).hasMatch()) {
+    return std::nullopt;
+  }
+  return number;
+}
 
 // ---------------------------------------------------------------------------
 // Streams: the writer deflates the page and writes the glyph maps plain.

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <map>
+#include <optional>
 #include <vector>
 
 // Objects stand from their offset to the next one's, so that stream data is
@@ -31,9 +32,22 @@ QByteArray PdfObjectText(const QByteArray& pdf, const TPdfFile& file, int number
 // a stream object, the whole object otherwise.
 QByteArray PdfObjectDictionary(const QByteArray& pdf, const TPdfObjectSpan& object);
 // The objects with some replaced by whole new ones, at their new offsets,
-// under a new table; the trailer stays.
+// and `added` after them as objects Size, Size + 1 and on (each written as
+// "N 0 obj" ... "endobj" by the caller), under a new table; the trailer
+// stays but for its /Size.
 QByteArray RebuiltPdf(const QByteArray& pdf, const TPdfFile& file,
-                      const std::map<int, QByteArray>& replaced);
+                      const std::map<int, QByteArray>& replaced,
+                      const std::vector<QByteArray>& added = {});
+
+struct TPdfPage {
+  int Number = 0;
+  int Contents = 0;  // its content stream
+};
+
+// The file's only page, with one content stream; none when there are more.
+std::optional<TPdfPage> OnlyPdfPage(const QByteArray& pdf, const TPdfFile& file);
+// The object the trailer names as the document's catalog.
+std::optional<int> PdfCatalog(const QByteArray& pdf, const TPdfFile& file);
 
 struct TPdfStream {
   QByteArray Dictionary;

@@ -447,32 +447,12 @@ std::map<int, QByteArray> CompletedGlyphMaps(const QByteArray& pdf, const TPdfFi
   return replaced;
 }
 
-struct TPage {
-  int Number = 0;
-  int Contents = 0;  // its content stream
-};
-
-// The file's only page.
-std::optional<TPage> OnlyPage(const QByteArray& pdf, const TPdfFile& file) {
-  static const QRegularExpression page(R"(/Type\s*/Page\b)");
-  static const QRegularExpression contents(R"(/Contents\s+(\d+)\s+0\s+R)");
-  std::optional<TPage> found;
-  for (const TPdfObjectSpan& object : file.Objects) {
-    const QString text = QString::fromLatin1(PdfObjectDictionary(pdf, object));
-    if (!page.match(text).hasMatch()) continue;
-    const QRegularExpressionMatch match = contents.match(text);
-    if (found || !match.hasMatch()) return std::nullopt;
-    found = TPage{object.Number, match.captured(1).toInt()};
-  }
-  return found;
-}
-
 }  // namespace
 
 QByteArray WithTextLayer(const QByteArray& pdf, const std::vector<TDrawnText>& texts) {
   TPdfFile file;
   if (texts.empty() || !ReadPdfFile(pdf, file)) return pdf;
-  const std::optional<TPage> page = OnlyPage(pdf, file);
+  const std::optional<TPdfPage> page = OnlyPdfPage(pdf, file);
   TPdfStream stream;
   std::vector<TPdfOperation> operations;
   if (!page || !ReadPdfStream(pdf, file, page->Contents, stream) ||

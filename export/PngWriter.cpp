@@ -78,15 +78,21 @@ std::span<const std::uint8_t> BytesOf(const QByteArray& text) {
           static_cast<std::size_t>(text.size())};
 }
 
+void WriteTaggedText(QByteArray& out, const TPngTaggedText& text) {
+  WriteChunk(out, "iTXt", [&] {
+    out += text.Keyword;
+    out.append("\0\0\0", 3);  // end of keyword, not compressed, method
+    out += text.Language;
+    out.append("\0\0", 2);  // end of the language tag, no translated keyword
+    out += text.Text.toUtf8();
+  });
+}
+
 void WriteText(QByteArray& out, const QByteArray& keyword, const QString& text, int level) {
   const bool latin1 =
       std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 256; });
   if (!latin1) {
-    WriteChunk(out, "iTXt", [&] {
-      out += keyword;
-      out.append("\0\0\0\0\0", 5);  // end of keyword, not compressed, method, no language tags
-      out += text.toUtf8();
-    });
+    WriteTaggedText(out, {keyword, {}, text});
   } else if (text.size() > kLongestPlainText) {
     WriteChunk(out, "zTXt", [&] {
       out += keyword;
@@ -255,6 +261,7 @@ void WriteImage(const QImage& image, const TPngOptions& options, QByteArray& out
   if (colourType == kPalette) WritePalette(out, image.colorTable());
   if (options.DotsPerMetre > 0) WriteResolution(out, options.DotsPerMetre);
   for (const auto& [keyword, text] : options.Texts) WriteText(out, keyword, text, options.Level);
+  for (const TPngTaggedText& text : options.TaggedTexts) WriteTaggedText(out, text);
   if (dataBytes <= kWholeBufferBytes) {
     WriteWholeImageData(out, image, colourType, rowBytes, options.Level);
   } else {

@@ -17,6 +17,14 @@
 inline constexpr int kMinPngLevel = 1;
 inline constexpr int kMaxPngLevel = 12;
 
+// A text in UTF-8 with the language it is written in: an uncompressed iTXt
+// chunk, whatever characters it holds.
+struct TPngTaggedText {
+  QByteArray Keyword;   // Latin-1, 1 to 79 bytes
+  QByteArray Language;  // a language tag such as "de"
+  QString Text;
+};
+
 struct TPngOptions {
   int Level = 4;
   int DotsPerMetre = 0;  // a pHYs chunk when positive
@@ -24,6 +32,7 @@ struct TPngOptions {
   // image data: tEXt, or zTXt beyond 40 bytes, for Latin-1 texts; iTXt
   // (UTF-8) for others.
   std::vector<std::pair<QByteArray, QString>> Texts;
+  std::vector<TPngTaggedText> TaggedTexts;  // after Texts
 };
 
 // False only when memory runs out or the image is null.

@@ -47,7 +47,8 @@ using TOwnedLine = std::unique_ptr<TFormulaLine, TLineReleaser>;
 // The parentheses go where the picture draws them; an entry that is neither
 // term nor function is left out, an unknown kind is written as a fraction.
 std::u16string LatexFromFormula(const TFormulaLine* line);
-// One <math> element with the LaTeX as its annotation.
+// One <math> element with the LaTeX as its annotation and the spoken formula
+// (SpeechFromFormula) as its alttext.
 std::u16string MathMLFromFormula(const TFormulaLine* line);
 // LibreOffice Math's command language, as its formula editor shows it.
 std::u16string StarMathFromFormula(const TFormulaLine* line);

@@ -3,9 +3,10 @@
 // operators) go into <mtext>, so that the same tree comes back.
 #include <string>
 
+#include "model/Utf.h"
 #include "textio/FormulaText.h"
 #include "textio/Symbols.h"
-#include "model/Utf.h"
+#include "textio/XmlEscape.h"
 
 namespace {
 
@@ -43,8 +44,11 @@ class TMathMLWriter {
   std::u16string Take() { return std::move(out_); }
 
   void WriteDocument(const TFormulaLine* line) {
-    out_ += u"<math xmlns=\"http://www.w3.org/1998/Math/MathML\" display=\"block\">";
-    out_ += u"<semantics><mrow>";
+    // The spoken formula is the text alternative of the whole element, for
+    // readers that do not speak MathML and for documents that need one.
+    out_ += u"<math xmlns=\"http://www.w3.org/1998/Math/MathML\" display=\"block\" alttext=\"";
+    AppendXmlEscaped(SpeechFromFormula(line), TXmlPlace::Attribute, out_);
+    out_ += u"\"><semantics><mrow>";
     WriteEntries(line);
     out_ += u"</mrow><annotation encoding=\"application/x-tex\">";
     PutEscaped(LatexFromFormula(line));
@@ -225,23 +229,7 @@ class TMathMLWriter {
     out_ += u'>';
   }
 
-  // XML cannot hold control characters or lone surrogates.
-  void PutEscaped(std::u16string_view text) {
-    ForEachCodePoint(text, [this](char32_t c, bool lone) {
-      if (c == u'<') {
-        out_ += u"&lt;";
-      } else if (c == u'>') {
-        out_ += u"&gt;";
-      } else if (c == u'&') {
-        out_ += u"&amp;";
-      } else if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || lone || c == 0xFFFE ||
-                 c == 0xFFFF) {
-        out_ += u'\uFFFD';
-      } else {
-        AppendUtf16(c, out_);
-      }
-    });
-  }
+  void PutEscaped(std::u16string_view text) { AppendXmlEscaped(text, TXmlPlace::Content, out_); }
 
   std::u16string out_;
 };

@@ -40,5 +40,7 @@ TPicture PaintAsEditor(TDocument& document, TEntryCursor* cursor) {
   input.Font = FontFromStored(document.Font);
   input.Margin = MarginFromStored(document.Margin);
   input.Background = document.Background;
-  return PaintPicture(input);
+  TPicture picture = PaintPicture(input);
+  picture.Text = PictureTextOf(input.Root);
+  return picture;
 }

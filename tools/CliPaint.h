@@ -22,5 +22,5 @@ class TGuiSession {
 // Paints with the font and margin as the editor takes them over from the
 // file, leaving the layout fields of the tree as that paint left them. A
 // document without formula paints as the empty one the editor makes of it.
-// The picture's Document stays empty.
+// The picture's Document stays empty; its Text speaks the formula.
 TPicture PaintAsEditor(TDocument& document, TEntryCursor* cursor);

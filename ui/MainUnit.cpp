@@ -623,7 +623,8 @@ std::vector<std::uint8_t> TMainForm::DocumentBytes() const {
 }
 
 TPicture TMainForm::CurrentPicture() const {
-  return TPicture{FormulaBitmap.Image(), LastRecording, DocumentBytes(), PictureTooLarge};
+  return TPicture{FormulaBitmap.Image(), LastRecording, DocumentBytes(), PictureTooLarge,
+                  PictureTextOf(RootLine)};
 }
 
 // A document the reader would refuse is refused before the file is touched.

@@ -84,15 +84,18 @@ TEST(LatexWriteTest, KeepsNeighbouringTermsApartAndLeavesDamagedEntriesOut) {
   EXPECT_EQ(Latex(tree.Root()), "a{c}");
 }
 
+// The spoken words are the speech writer's; here only where they stand.
 TEST(MathMLWriteTest, OneMathElementCarryingTheLatexAndLibreOfficesNotation) {
   TFormulaTree tree;
   AddStacked(tree.Root(), fkBruch, u"1", u"x*2");
   EXPECT_EQ(MathML(tree.Root()),
-            "<math xmlns=\"http://www.w3.org/1998/Math/MathML\" display=\"block\"><semantics>"
-            "<mrow><mfrac><mrow><mn>1</mn></mrow><mrow><mi>x</mi><mo>×</mo>"
-            "<mn>2</mn></mrow></mfrac></mrow><annotation encoding=\"application/x-tex\">"
-            "\\frac{1}{x\\times2}</annotation><annotation encoding=\"StarMath 5.0\">"
-            "{{1} over {x times 2}}</annotation></semantics></math>");
+            "<math xmlns=\"http://www.w3.org/1998/Math/MathML\" display=\"block\" alttext=\"" +
+                Utf8FromUtf16(SpeechFromFormula(tree.Root())) +
+                "\"><semantics>"
+                "<mrow><mfrac><mrow><mn>1</mn></mrow><mrow><mi>x</mi><mo>×</mo>"
+                "<mn>2</mn></mrow></mfrac></mrow><annotation encoding=\"application/x-tex\">"
+                "\\frac{1}{x\\times2}</annotation><annotation encoding=\"StarMath 5.0\">"
+                "{{1} over {x times 2}}</annotation></semantics></math>");
 }
 
 TEST(MathMLWriteTest, EscapesMarkupAndReplacesWhatXmlCannotHold) {
