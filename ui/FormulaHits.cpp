@@ -50,13 +50,19 @@ QString OwnDrawing(const TFormulaEntry& entry, const TKindWords& words) {
   }
 }
 
-QString Body(const TFormulaEntry& entry, const TKindWords& words, TSequencePart part) {
-  QString body = QString::fromUtf8(part == TSequencePart::First ? words.First : words.Second);
+}  // namespace
+
+QString SequenceWords(std::uint32_t kind, TSequencePart part) {
+  if (kind >= kFunctionKindCount) return QString();
+  const TKindWords& words = kWords[kind];
+  return QString::fromUtf8(part == TSequencePart::First ? words.First : words.Second);
+}
+
+QString DescribeSequence(const TFormulaEntry& entry, TSequencePart part) {
+  QString body = SequenceWords(entry.Kind, part);
   if (entry.Kind == fkUser) body += " " + Quoted(entry.Text1);
   return body;
 }
-
-}  // namespace
 
 TFormulaEntry* HitEntry(TFormulaLine** root, const THit& hit) {
   if (hit.Kind == THitKind::Background) return nullptr;
@@ -73,6 +79,6 @@ QString DescribeHit(TFormulaLine** root, const THit& hit) {
   const TFormulaEntry* entry = HitEntry(root, hit);
   if (entry == nullptr) return "Ganze Formel";
   if (hit.Kind == THitKind::Term) return "Term " + Quoted(entry->Text1);
-  const TKindWords& words = kWords[entry->Kind];
-  return hit.Kind == THitKind::Body ? Body(*entry, words, hit.Part) : OwnDrawing(*entry, words);
+  if (hit.Kind == THitKind::Body) return DescribeSequence(*entry, hit.Part);
+  return OwnDrawing(*entry, kWords[entry->Kind]);
 }

@@ -13,3 +13,10 @@ TFormulaEntry* HitEntry(TFormulaLine** root, const THit& hit);
 
 // "Term „+ 3 * “", "Nenner des Bruchs", "Integral von 1 bis 10"...
 QString DescribeHit(TFormulaLine** root, const THit& hit);
+
+// The words for the First or Second sequence of a function of `kind`, as the
+// picture's hints name it ("Zähler des Bruchs"); empty for an unknown kind.
+QString SequenceWords(std::uint32_t kind, TSequencePart part);
+// The same for one entry: a named function adds its name
+// ("Argument der Funktion „sin“").
+QString DescribeSequence(const TFormulaEntry& entry, TSequencePart part);
