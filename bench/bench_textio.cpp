@@ -1,7 +1,8 @@
 // Formulas as text against one paint of the same formula: writing and
-// reading LaTeX and MathML for the start-up formula, for a formula of 10,000
-// entries and for one row of 50,000 terms (a line that long must not be
-// copied over and over while it is read). Text must cost well under a paint.
+// reading LaTeX and MathML, and writing the German words, for the start-up
+// formula, for a formula of 10,000 entries and for one row of 50,000 terms (a
+// line that long must not be copied over and over while it is read). Text
+// must cost well under a paint.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -176,6 +177,10 @@ BENCHMARK(BM_Write<MathMLFromFormula>)
     ->Name("BM_WriteMathML")
     ->Arg(0)
     ->Arg(1)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Write<SpeechFromFormula>)
+    ->Name("BM_WriteSpeech")
+    ->DenseRange(0, 2)
     ->Unit(benchmark::kMicrosecond);
 // A text that can nest deeply is read on a thread of its own: wall time,
 // and the CPU time of the whole process, which counts that thread too.

@@ -46,8 +46,11 @@ bool IsGreekLetter(char16_t c) {
 
 bool IsScript(char16_t c, bool superscript) { return Unscripted(c, superscript) != 0; }
 
+// A lone surrogate says nothing either; a pair does.
 bool SaysNothing(std::u16string_view text) {
-  for (char16_t c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) return false;
     if (!IsBlank(c) && !IsSilent(c) && !IsSurrogate(c)) return false;
   }
   return true;
@@ -69,6 +72,20 @@ std::size_t NumberRun(std::u16string_view text) {
   return run;
 }
 
+// The mathematical letters of U+1D400 to U+1D6A3 (𝑥, 𝐀), as a pair.
+constexpr char32_t kFirstMathLetter = 0x1D400;
+constexpr char32_t kLastMathLetter = 0x1D6A3;
+
+char32_t CodeOfPair(char16_t high, char16_t low) {
+  return 0x10000 + ((char32_t{high} - 0xD800) << 10) + (char32_t{low} - 0xDC00);
+}
+
+bool IsMathLetter(std::u16string_view pair) {
+  if (pair.size() != 2 || !IsHighSurrogate(pair[0]) || !IsLowSurrogate(pair[1])) return false;
+  const char32_t code = CodeOfPair(pair[0], pair[1]);
+  return code >= kFirstMathLetter && code <= kLastMathLetter;
+}
+
 // A single number or letter, perhaps negative: what can stand in a short
 // form ("a durch b", "x hoch n") without hiding where it ends.
 bool IsAtomText(std::u16string_view text) {
@@ -76,6 +93,7 @@ bool IsAtomText(std::u16string_view text) {
   if (!text.empty() && (text.front() == u'-' || text.front() == u'\u2212')) text.remove_prefix(1);
   if (text.empty()) return false;
   if (IsDigit(text.front())) return NumberRun(text) == text.size();
+  if (text.size() == 2) return IsMathLetter(text);
   return text.size() == 1 &&
          (IsWordLetter(text[0]) || IsGreekLetter(text[0]) || text[0] == u'\u221E');
 }
@@ -88,14 +106,21 @@ bool IsDifferential(std::u16string_view word) {
          kVowels.find(word[1]) == std::u16string_view::npos;
 }
 
-// The words of a text, one after another with single blanks.
+// No one listens to more: a screen reader takes hours for a million
+// characters. A sign's name can be fifty times the sign, so without a limit a
+// long text would grow to gigabytes.
+constexpr std::size_t kMaxSpeechUnits = std::size_t{1} << 20;
+
+// The words of a text, one after another with single blanks, up to the limit.
 class TSpeech {
  public:
   void Say(std::u16string_view words) {
-    if (words.empty()) return;
+    if (words.empty() || Full()) return;
     if (!out_.empty()) out_ += u' ';
     out_ += words;
+    if (out_.size() > kMaxSpeechUnits) out_ += u" … gekürzt";
   }
+  bool Full() const { return out_.size() > kMaxSpeechUnits; }
   std::u16string Take() { return std::move(out_); }
 
   void SayText(std::u16string_view text, TSignPlace place);
@@ -111,7 +136,7 @@ class TSpeech {
 
 void TSpeech::SayText(std::u16string_view text, TSignPlace place) {
   bool afterLog = false;  // "log₂" is "Logarithmus zur Basis 2"
-  for (std::size_t i = 0; i < text.size();) {
+  for (std::size_t i = 0; i < text.size() && !Full();) {
     const char16_t c = text[i];
     const bool superscript = IsScript(c, true);
     if (IsBlank(c) || IsSilent(c)) {
@@ -131,8 +156,7 @@ void TSpeech::SayText(std::u16string_view text, TSignPlace place) {
       i += SayWord(text.substr(i), afterLog);
       continue;
     } else if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-      SaySupplementary(0x10000 + ((char32_t{c} - 0xD800) << 10) + (text[i + 1] - 0xDC00),
-                       text.substr(i, 2));
+      SaySupplementary(CodeOfPair(c, text[i + 1]), text.substr(i, 2));
       i += 2;
     } else {
       if (!IsSurrogate(c)) SaySign(text, i, place);
@@ -174,8 +198,8 @@ void TSpeech::SayScripts(std::u16string_view scripts, bool superscript, bool aft
 
 // Mathematical letters and digits (𝑥, 𝐀, 𝟙) are said as the plain ones.
 void TSpeech::SaySupplementary(char32_t code, std::u16string_view pair) {
-  if (code >= 0x1D400 && code <= 0x1D6A3) {
-    const char32_t letter = (code - 0x1D400) % 52;
+  if (code >= kFirstMathLetter && code <= kLastMathLetter) {
+    const char32_t letter = (code - kFirstMathLetter) % 52;
     const char16_t plain = letter < 26 ? u'A' + letter : u'a' + (letter - 26);
     return Say({&plain, 1});
   }
@@ -244,7 +268,7 @@ class TSpeechWriter {
  public:
   std::u16string Speak(TTask first) {
     stack_.push_back(first);
-    while (!stack_.empty()) {
+    while (!stack_.empty() && !speech_.Full()) {
       const TTask task = stack_.back();
       stack_.pop_back();
       Do(task);

@@ -97,6 +97,11 @@ const TSpeechCase kCases[] = {
        AppendTermEntry(line, u"b")->IsFunction = 2;
        AppendTermEntry(line, u"c");
      }},
+    {"mathematical letters and digits as the plain ones", nullptr, "x durch 2 A plus 1", nullptr,
+     [](TFormulaLine* line) {
+       AddStacked(line, fkBruch, u"\U0001D465", u"2");
+       AppendTermEntry(line, u"\U0001D400+\U0001D7CF");
+     }},
     {"a term alone; blanks and control characters say nothing", nullptr, "x minus 1", "leer",
      [](TFormulaLine* line) {
        AppendTermEntry(line, u" \u00A0\u0007 ");
@@ -136,6 +141,17 @@ TEST(SpeechTest, SaysNestingOf1000LevelsWithEveryEnd) {
   expected += "Ende Wurzel";
   for (int level = 1; level < 1000; ++level) expected += " Ende Wurzel";
   EXPECT_EQ(Utf8FromUtf16(SpeechFromFormula(tree.Root())), expected);
+}
+
+// A sign's name is many times the sign: a long text is cut, not grown to
+// gigabytes.
+TEST(SpeechTest, CutsWhatNoOneCouldListenTo) {
+  TFormulaTree tree;
+  AppendTermEntry(tree.Root(), std::u16string(100000, u'\u22FC'));
+  AppendTermEntry(tree.Root(), u"x");
+  const std::u16string speech = SpeechFromFormula(tree.Root());
+  EXPECT_LT(speech.size(), std::size_t{1} << 21);
+  EXPECT_TRUE(speech.ends_with(u" … gekürzt")) << Utf8FromUtf16(speech.substr(speech.size() - 80));
 }
 
 }  // namespace
