@@ -20,13 +20,13 @@
 namespace {
 
 bool IsBlank(char16_t c) {
-  return c == u' ' || c == u'\t' || c == 0xA0 || (c >= 0x2000 && c <= 0x200B) || c == 0x202F ||
-         c == 0x205F || c == 0x3000;
+  return c == u' ' || c == u'\t' || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200B) ||
+         c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
 // Control characters, invisible operators and joiners: nothing to say.
 bool IsSilent(char16_t c) {
-  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x200C && c <= 0x200F) ||
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xAD || (c >= 0x200C && c <= 0x200F) ||
          (c >= 0x2060 && c <= 0x2064) || c == 0xFEFF || c == 0xFFFD;
 }
 

@@ -143,6 +143,20 @@ TEST(SpeechTest, SaysNestingOf1000LevelsWithEveryEnd) {
   EXPECT_EQ(Utf8FromUtf16(SpeechFromFormula(tree.Root())), expected);
 }
 
+// Whatever the tree holds (unknown kinds, absent and empty parts, damaged
+// entries, every character), the words stand apart by single blanks.
+TEST(SpeechTest, RandomTreesGiveWordsWithSingleBlanks) {
+  for (std::uint32_t seed = 1; seed <= 40; ++seed) {
+    TFormulaTree tree;
+    BuildRandomTree(tree.Root(), seed);
+    const std::string speech = Utf8FromUtf16(SpeechFromFormula(tree.Root()));
+    ASSERT_FALSE(speech.empty()) << seed;
+    EXPECT_EQ(speech.find("  "), std::string::npos) << seed << ": " << speech;
+    EXPECT_NE(speech.front(), ' ') << seed;
+    EXPECT_NE(speech.back(), ' ') << seed;
+  }
+}
+
 // A sign's name is many times the sign: a long text is cut, not grown to
 // gigabytes.
 TEST(SpeechTest, CutsWhatNoOneCouldListenTo) {
