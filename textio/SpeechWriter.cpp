@@ -262,6 +262,7 @@ struct TTask {
   std::u16string_view Words;  // Words, Term, Bound
   const TFormulaLine* Line = nullptr;
   const TFormulaEntry* Entry = nullptr;
+  std::uint32_t Next = 0;  // Line: the entry to say next
 };
 
 class TSpeechWriter {
@@ -287,9 +288,9 @@ class TSpeechWriter {
         return speech_.SayText(task.Words, TSignPlace::Bound);
       case TSay::Part:
         if (ShapeOf(task.Line).Shape == TShape::Empty) return speech_.Say(u"leer");
-        [[fallthrough]];
+        return SayFrom(task.Line, 0);
       case TSay::Line:
-        return PushEntries(task.Line);
+        return SayFrom(task.Line, task.Next);
       case TSay::Entry:
         plan_.clear();
         PlanEntry(*task.Entry);
@@ -298,14 +299,15 @@ class TSpeechWriter {
     }
   }
 
-  // An entry that is neither term nor function is left out.
-  void PushEntries(const TFormulaLine* line) {
-    if (line == nullptr) return;
-    for (std::uint32_t i = line->Count(); i-- > 0;) {
-      const TFormulaEntry& entry = *EntryAt(*line, i);
-      if (entry.IsFunction == 0) stack_.push_back({TSay::Term, TextOf(entry.Text1)});
-      if (entry.IsFunction == 1) stack_.push_back({TSay::Entry, {}, nullptr, &entry});
-    }
+  // One entry at a time, with the rest of its line below it on the stack, so
+  // the stack grows with the depth, not with the length of a line. An entry
+  // that is neither term nor function is left out.
+  void SayFrom(const TFormulaLine* line, std::uint32_t index) {
+    if (line == nullptr || index >= line->Count()) return;
+    stack_.push_back({TSay::Line, {}, line, nullptr, index + 1});
+    const TFormulaEntry& entry = *EntryAt(*line, index);
+    if (entry.IsFunction == 0) speech_.SayText(TextOf(entry.Text1), TSignPlace::Term);
+    if (entry.IsFunction == 1) stack_.push_back({TSay::Entry, {}, nullptr, &entry});
   }
 
   void Words(std::u16string_view words) { plan_.push_back({TSay::Words, words}); }
