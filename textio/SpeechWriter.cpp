@@ -44,7 +44,9 @@ bool IsGreekLetter(char16_t c) {
          c == 0x3D6 || c == 0x3F0 || c == 0x3F1 || c == 0x3F5;
 }
 
-bool IsScript(char16_t c, bool superscript) { return Unscripted(c, superscript) != 0; }
+// Every sub- and superscript character lies above ASCII (² is the first):
+// most characters of a term need no search of the tables.
+bool IsScript(char16_t c, bool superscript) { return c >= 0xB2 && Unscripted(c, superscript) != 0; }
 
 // A lone surrogate says nothing either; a pair does.
 bool SaysNothing(std::u16string_view text) {
