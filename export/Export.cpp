@@ -231,6 +231,19 @@ std::pair<qsizetype, qsizetype> GeneratorElement(const QByteArray& svg, qsizetyp
   return {start, length};
 }
 
+// XML 1.0 cannot hold control characters other than tab and line breaks,
+// and the generator writes a term's as they are. In UTF-8 their bytes
+// stand only for themselves.
+QByteArray WithoutControlCharacters(QByteArray svg) {
+  for (qsizetype at = 0; at < svg.size(); ++at) {
+    const auto c = static_cast<unsigned char>(svg[at]);
+    if (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') continue;
+    svg.replace(at, 1, "\xEF\xBF\xBD");  // U+FFFD
+    at += 2;
+  }
+  return svg;
+}
+
 QByteArray XmlBytes(std::u16string_view text) {
   return QString::fromStdU16String(XmlEscaped(text, TXmlPlace::Content)).toUtf8();
 }
@@ -278,7 +291,7 @@ bool EncodeSvg(const TPicture& picture, const TExportOptions& options, QByteArra
   generator.setDescription(kCreator);
   if (!ReplayOnto(generator, picture, options, false, error)) return false;
   buffer.close();
-  bytes = WithPixelSize(bytes, PictureSize(picture));
+  bytes = WithPixelSize(WithoutControlCharacters(bytes), PictureSize(picture));
   if (!picture.Document.empty()) bytes = EmbedInSvg(bytes, picture.Document);
   bytes = WithDescription(bytes, picture.Text);
   return true;

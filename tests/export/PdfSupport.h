@@ -126,3 +126,21 @@ inline std::map<QString, QString> GlyphMap(const QByteArray& pdf) {
   }
   return texts;
 }
+
+// Object `number` as the table finds it: its dictionary (or value) up to
+// "endobj", or to "stream" for a stream. Empty when the table has no such
+// object.
+inline QByteArray PdfObjectAt(const QByteArray& pdf, int number) {
+  static const QRegularExpression tail(R"(startxref\s+(\d+)\s+%%EOF\s*$)");
+  const auto end = tail.match(QString::fromLatin1(pdf.right(40)));
+  if (!end.hasMatch()) return {};
+  const qsizetype table = end.captured(1).toLongLong();
+  const qsizetype entries = pdf.indexOf('\n', pdf.indexOf('\n', table) + 1) + 1;
+  const QByteArray entry = pdf.mid(entries + number * 20, 20);
+  if (entry.size() != 20 || entry[17] != 'n') return {};
+  const qsizetype begin = entry.left(10).toLongLong();
+  qsizetype stop = pdf.indexOf("endobj", begin);
+  const qsizetype stream = pdf.indexOf("stream", begin);
+  if (stream >= 0 && stream < stop) stop = stream;
+  return stop < 0 ? QByteArray() : pdf.mid(begin, stop - begin);
+}
