@@ -57,8 +57,8 @@ BENCHMARK_CAPTURE(BM_ExportSample, Svg, TExportOptions{TPictureFormat::Svg, 1, f
 BENCHMARK_CAPTURE(BM_ExportSample, Pdf, TExportOptions{TPictureFormat::Pdf, 1, false})
     ->Unit(benchmark::kMillisecond);
 
-// The PNG writer's compression level (libdeflate's 1 to 12) on the
-// start-up formula's palette picture, with the bytes it gives: the
+// The PNG writer's compression level (0 for runs only, libdeflate's 1 to
+// 12) on the start-up formula's palette picture, with the bytes it gives: the
 // measurement behind the level the export uses. BM_PngCompressionQt is
 // Qt's own writer (zlib) at its settings 0 to 100, for comparison.
 void BM_PngCompression(benchmark::State& state) {

@@ -39,13 +39,13 @@ constexpr const char* kSpokenLanguage = "de";
 constexpr double kMetresPerInch = 0.0254;
 // Thin strokes and small glyphs blur at the writer's default quality.
 constexpr int kJpegQuality = 95;
-// libdeflate's level for PNG data (1 to 12). Measured on the start-up
-// formula's palette picture (bench_export, BM_PngCompression, CPU time,
-// medians of three runs): level 2 took 0.26 to 0.29 ms for 6.70 KB, level 3
-// 0.28 to 0.29 ms for 6.69 KB, level 1 0.34 to 0.38 ms (6.75 KB), 5 0.32
-// ms (6.38 KB), 6 0.41 ms and 8 already 2.3 ms. Qt's writer (zlib) took
-// 0.37 to 0.40 ms for 7.67 KB at the setting used before.
-constexpr int kPngLevel = 2;
+// The PNG writer's level for PNG data. On the start-up formula's palette
+// picture (bench_export, BM_PngCompression, CPU time, medians of five runs
+// side by side at a load of 6): the runs of level 0 took 0.08 ms for 7.02
+// KB; libdeflate's level 3 0.30 ms (6.69 KB), 2 0.33 ms (6.70 KB), 1 0.37
+// ms (6.75 KB); in earlier runs 5 0.32 ms (6.38 KB), 6 0.41 ms, 8 2.3 ms,
+// and Qt's writer (zlib) 0.37 to 0.40 ms for 7.67 KB.
+constexpr int kPngLevel = kRunsPngLevel;
 
 // A text alternative longer than this helps no one listening (it takes
 // hours to hear) and only swells the file; it is cut after a word.

@@ -12,15 +12,19 @@
 #include <span>
 
 #include "export/PngText.h"
+#include "export/RunDeflate.h"
 
 namespace {
 
-// Up to this much filtered image data is compressed in one piece by
-// libdeflate; a larger picture (a big formula at 4x) goes through zlib in
-// strips, so that memory stays near the picture's own size.
+// Up to this much filtered image data is compressed in one piece; a larger
+// picture (a big formula at 4x) goes through zlib in strips (at its level 1
+// for the level of runs), so that memory stays near the picture's own size.
 constexpr std::size_t kWholeBufferBytes = std::size_t{32} << 20;
 constexpr std::size_t kStripBytes = std::size_t{1} << 20;
 constexpr std::size_t kStreamOutBytes = std::size_t{256} << 10;
+// Texts have no rows to repeat: at the level of runs they go through
+// libdeflate at this level.
+constexpr int kTextLevelBesideRuns = 2;
 // Qt's writer compresses texts of more than 40 characters.
 constexpr qsizetype kLongestPlainText = 40;
 
@@ -97,7 +101,8 @@ void WriteText(QByteArray& out, const QByteArray& keyword, const QString& text, 
     WriteChunk(out, "zTXt", [&] {
       out += keyword;
       out.append("\0\0", 2);  // end of keyword, method 0 (zlib)
-      AppendCompressed(out, BytesOf(text.toLatin1()), level);
+      AppendCompressed(out, BytesOf(text.toLatin1()),
+                       level == kRunsPngLevel ? kTextLevelBesideRuns : level);
     });
   } else {
     WriteChunk(out, "tEXt", [&] {
@@ -185,14 +190,22 @@ void WriteWholeImageData(QByteArray& out, const QImage& image, std::uint8_t colo
   for (int y = 0; y < image.height(); ++y) {
     FilteredRow(image, colourType, y, rows.get() + rowBytes * static_cast<std::size_t>(y));
   }
-  WriteChunk(out, "IDAT", [&] { AppendCompressed(out, {rows.get(), total}, level); });
+  WriteChunk(out, "IDAT", [&] {
+    if (level == kRunsPngLevel) {
+      AppendRunDeflate(out, {rows.get(), total}, rowBytes);
+    } else {
+      AppendCompressed(out, {rows.get(), total}, level);
+    }
+  });
 }
 
 // zlib's stream, strip by strip, each full output buffer an IDAT chunk.
 class TStreamedImageData {
  public:
   explicit TStreamedImageData(int level) : buffer_(kStreamOutBytes) {
-    if (deflateInit(&stream_, std::min(level, Z_BEST_COMPRESSION)) != Z_OK) throw std::bad_alloc();
+    if (deflateInit(&stream_, std::clamp(level, Z_BEST_SPEED, Z_BEST_COMPRESSION)) != Z_OK) {
+      throw std::bad_alloc();
+    }
   }
   ~TStreamedImageData() { deflateEnd(&stream_); }
   TStreamedImageData(const TStreamedImageData&) = delete;

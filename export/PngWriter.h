@@ -1,5 +1,5 @@
-// Writing PNG files ourselves: the chunks around one zlib stream made by
-// libdeflate, which compresses a formula picture faster and smaller than
+// Writing PNG files ourselves: the chunks around one zlib stream, made by
+// our compressor of runs (RunDeflate.h) or by libdeflate, both faster than
 // the zlib inside Qt's writer (BM_PngCompression). The files decode to exactly
 // the pixels Qt's writer gave: a palette image as palette (its alpha in
 // tRNS), an opaque image as 24-bit RGB, any other as 32-bit RGBA of plain
@@ -12,9 +12,11 @@
 #include <utility>
 #include <vector>
 
-// libdeflate's levels run from 1 to 12; see BM_PngCompression for the
-// level the export uses.
-inline constexpr int kMinPngLevel = 1;
+// Level 0 compresses with runs and repeats of the row above only
+// (RunDeflate.h); 1 to 12 are libdeflate's levels. See BM_PngCompression
+// for the level the export uses.
+inline constexpr int kRunsPngLevel = 0;
+inline constexpr int kMinPngLevel = kRunsPngLevel;
 inline constexpr int kMaxPngLevel = 12;
 
 // A text in UTF-8 with the language it is written in: an uncompressed iTXt

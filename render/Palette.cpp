@@ -39,55 +39,113 @@ class TColourIndex {
   QList<QRgb> table_;
 };
 
-constexpr int kGroup = 8;
+// Sixteen pixels are looked at together: four vectors of four, which the
+// compiler keeps in vector registers.
+constexpr int kGroup = 16;
+using TFourPixels = QRgb __attribute__((vector_size(16)));
 
-// Whether the eight pixels from `pixels` on are all `colour`.
-bool GroupIs(const QRgb* pixels, QRgb colour) {
-  std::uint32_t differ = 0;
-  for (int i = 0; i < kGroup; ++i) differ |= pixels[i] ^ colour;
-  return differ == 0;
+TFourPixels LoadFour(const QRgb* pixels) {
+  TFourPixels four;
+  std::memcpy(&four, pixels, sizeof four);
+  return four;
 }
 
-// Pixels in runs of one colour (the background, the strokes) go eight at a
-// time with one comparison of them all and one store of their indices;
-// other pixels look up their colour only where it changes.
-bool MapRow(const QRgb* in, uchar* out, int width, TColourIndex& index) {
-  QRgb colour = in[0];
-  int colourIndex = index.IndexOf(colour);
-  if (colourIndex < 0) return false;
-  std::uint64_t group = 0x0101010101010101u * static_cast<std::uint8_t>(colourIndex);
-  int x = 0;
-  while (x < width) {
-    if (x + kGroup <= width && GroupIs(in + x, colour)) {
-      std::memcpy(out + x, &group, kGroup);
-      x += kGroup;
-      continue;
-    }
-    for (const int end = std::min(x + kGroup, width); x < end; ++x) {
-      if (in[x] != colour) {
-        colour = in[x];
-        colourIndex = index.IndexOf(colour);
-        if (colourIndex < 0) return false;
+bool NoneSet(TFourPixels bits) {
+  std::uint64_t halves[2];
+  std::memcpy(halves, &bits, sizeof halves);
+  return (halves[0] | halves[1]) == 0;
+}
+
+// Whether all pixels of the group are `colour` (four copies).
+bool GroupIs(const QRgb* pixels, TFourPixels colour) {
+  TFourPixels differ{};
+  for (int i = 0; i < kGroup; i += 4) differ |= LoadFour(pixels + i) ^ colour;
+  return NoneSet(differ);
+}
+
+bool GroupIsLike(const QRgb* pixels, const QRgb* other) {
+  TFourPixels differ{};
+  for (int i = 0; i < kGroup; i += 4) differ |= LoadFour(pixels + i) ^ LoadFour(other + i);
+  return NoneSet(differ);
+}
+
+// The row so far: the last colour, its index, and both as copies for
+// whole groups.
+struct TRun {
+  QRgb Colour;
+  int Index;
+  TFourPixels Colours;
+  std::array<uchar, kGroup> Indices;
+
+  void Set(QRgb colour, int index) {
+    Colour = colour;
+    Index = index;
+    Colours = TFourPixels{colour, colour, colour, colour};
+    Indices.fill(static_cast<uchar>(index));
+  }
+};
+
+// Pixels from `x` to `end`: four at a time where all four have the last
+// colour or those above them; else one by one, each taking the index of the
+// pixel before or above it when it has its colour, and looking its colour
+// up only when neither has it.
+bool MapPixelsBetween(const QRgb* in, const QRgb* above, uchar* out, const uchar* outAbove, int x,
+                      int end, TRun& run, TColourIndex& index) {
+  while (x < end) {
+    if (x + 4 <= end) {
+      const TFourPixels four = LoadFour(in + x);
+      if (NoneSet(four ^ run.Colours)) {
+        std::memcpy(out + x, run.Indices.data(), 4);
+        x += 4;
+        continue;
       }
+      if (above != nullptr && NoneSet(four ^ LoadFour(above + x))) {
+        std::memcpy(out + x, outAbove + x, 4);
+        x += 4;
+        continue;
+      }
+    }
+    int colourIndex = 0;
+    for (const int stop = std::min(x + 4, end); x < stop; ++x) {
+      colourIndex = index.IndexOf(in[x]);
+      if (colourIndex < 0) return false;
       out[x] = static_cast<uchar>(colourIndex);
     }
-    group = 0x0101010101010101u * static_cast<std::uint8_t>(colourIndex);
+    if (in[x - 1] != run.Colour) run.Set(in[x - 1], colourIndex);
   }
   return true;
 }
 
-// A row like the one above it (above and below the formula) is copied whole.
+// One row, sixteen pixels at a time where all have the last colour or are
+// like those above them. `above` and `outAbove` are null on the first row.
+bool MapRow(const QRgb* in, const QRgb* above, uchar* out, const uchar* outAbove, int width,
+            TColourIndex& index) {
+  const int first = index.IndexOf(in[0]);
+  if (first < 0) return false;
+  TRun run{};
+  run.Set(in[0], first);
+  for (int x = 0; x < width; x += kGroup) {
+    if (x + kGroup > width) return MapPixelsBetween(in, above, out, outAbove, x, width, run, index);
+    if (GroupIs(in + x, run.Colours)) {
+      std::memcpy(out + x, run.Indices.data(), kGroup);
+    } else if (above != nullptr && GroupIsLike(in + x, above + x)) {
+      std::memcpy(out + x, outAbove + x, kGroup);
+    } else if (!MapPixelsBetween(in, above, out, outAbove, x, x + kGroup, run, index)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool MapPixels(const QImage& source, QImage& indexed, TColourIndex& index) {
-  const int width = source.width();
-  const auto rowBytes = static_cast<std::size_t>(width) * sizeof(QRgb);
+  const QRgb* above = nullptr;
+  const uchar* outAbove = nullptr;
   for (int y = 0; y < source.height(); ++y) {
     const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
     uchar* out = indexed.scanLine(y);
-    if (y > 0 && std::memcmp(in, source.constScanLine(y - 1), rowBytes) == 0) {
-      std::memcpy(out, indexed.constScanLine(y - 1), static_cast<std::size_t>(width));
-    } else if (!MapRow(in, out, width, index)) {
-      return false;
-    }
+    if (!MapRow(in, above, out, outAbove, source.width(), index)) return false;
+    above = in;
+    outAbove = out;
   }
   return true;
 }

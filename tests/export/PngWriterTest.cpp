@@ -2,8 +2,10 @@
 // exactly the pixels painted, palette or not, opaque or transparent, and
 // carries its formula and resolution where readers look for them.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <QPainter>
+#include <random>
 #include <span>
 #include <string>
 
@@ -11,6 +13,7 @@
 #include "export/EmbeddedDocument.h"
 #include "export/PngText.h"
 #include "export/PngWriter.h"
+#include "export/RunDeflate.h"
 #include "render/QtFont.h"
 #include "render/Replay.h"
 #include "tests/export/ExportSupport.h"
@@ -101,25 +104,83 @@ TEST(PngWriterTest, TrueColourTextsAndLargePicturesAreWrittenExactly) {
   options.Texts = {{"Kurz", "nur Latin-1: äöü"},
                    {"Lang", QString(200, QChar(u'x')) + "ß"},
                    {"Unicode", QString::fromUtf8("∑ √ 𝔸")}};
-  for (const auto& [what, image, inPieces] : images) {
-    QByteArray png;
-    ASSERT_TRUE(WritePng(image, options, png)) << what;
-    EXPECT_EQ(png.count("IDAT") > 1, inPieces) << what;
-    const QImage decoded = Decoded(png);
-    const QImage expected = image.convertToFormat(QImage::Format_ARGB32);
-    EXPECT_TRUE(decoded == expected) << what;
-    EXPECT_EQ(decoded.dotsPerMeterY(), 7559) << what;
-    QImage withTexts;
-    ASSERT_TRUE(withTexts.loadFromData(png, "PNG")) << what;
-    for (const auto& [keyword, text] : options.Texts) {
-      EXPECT_EQ(withTexts.text(QString::fromLatin1(keyword)), text)
-          << what << ", " << keyword.data();
+  for (const int level : {kRunsPngLevel, 4}) {
+    options.Level = level;
+    for (const auto& [what, image, inPieces] : images) {
+      const std::string at = std::string(what) + " at level " + std::to_string(level);
+      QByteArray png;
+      ASSERT_TRUE(WritePng(image, options, png)) << at;
+      EXPECT_EQ(png.count("IDAT") > 1, inPieces) << at;
+      const QImage decoded = Decoded(png);
+      const QImage expected = image.convertToFormat(QImage::Format_ARGB32);
+      EXPECT_TRUE(decoded == expected) << at;
+      EXPECT_EQ(decoded.dotsPerMeterY(), 7559) << at;
+      QImage withTexts;
+      ASSERT_TRUE(withTexts.loadFromData(png, "PNG")) << at;
+      for (const auto& [keyword, text] : options.Texts) {
+        EXPECT_EQ(withTexts.text(QString::fromLatin1(keyword)), text)
+            << at << ", " << keyword.data();
+      }
     }
   }
   QByteArray png;
+  options.Level = kMinPngLevel - 1;
+  EXPECT_FALSE(WritePng(gradient, options, png)) << "a level below the runs";
   options.Level = kMaxPngLevel + 1;
   EXPECT_FALSE(WritePng(gradient, options, png)) << "a level libdeflate does not have";
   EXPECT_FALSE(WritePng(QImage(), {}, png)) << "no image";
+}
+
+// The compressor of runs and repeated rows gives streams that zlib inflates
+// to the very bytes, whatever their shape.
+TEST(PngWriterTest, RunStreamsInflateToTheirBytes) {
+  std::mt19937 random(7);
+  const auto bytes = [&](std::size_t size, auto&& byteAt) {
+    std::vector<std::uint8_t> data(size);
+    for (std::size_t i = 0; i < size; ++i) data[i] = byteAt(i, data);
+    return data;
+  };
+  const auto noise = [&](std::size_t, auto&) { return static_cast<std::uint8_t>(random()); };
+  // Symbol i a little more than twice as often as symbol i + 1: Huffman's
+  // code for 40 symbols would need far more than deflate's 15 bits.
+  std::vector<std::uint8_t> skewed;
+  for (std::uint8_t symbol = 0; symbol < 40; ++symbol) {
+    skewed.insert(skewed.end(), std::size_t{1} << (std::max(0, 17 - symbol)) | 1, symbol);
+  }
+  std::shuffle(skewed.begin(), skewed.end(), random);
+  const struct {
+    const char* what;
+    std::vector<std::uint8_t> data;
+    std::size_t period;
+  } cases[] = {
+      {"nothing", {}, 1},
+      {"one byte", {42}, 1},
+      {"a run far longer than a match", std::vector<std::uint8_t>(100000, 9), 1},
+      {"noise: literals only, in many blocks", bytes(200000, noise), 801},
+      {"rows of noise with ink repeating the row above",
+       bytes(300000,
+             [&](std::size_t i, auto& data) {
+               return i >= 801 && random() % 8 != 0 ? data[i - 801]
+                                                    : static_cast<std::uint8_t>(random() % 5);
+             }),
+       801},
+      {"a period beyond the window: runs only",
+       bytes(200000, [&](std::size_t i, auto&) { return static_cast<std::uint8_t>(i / 7 % 3); }),
+       40000},
+      {"codes that need their lengths limited", skewed, 1000},
+  };
+  for (const auto& [what, data, period] : cases) {
+    QByteArray stream;
+    AppendRunDeflate(stream, data, period);
+    std::vector<std::uint8_t> inflated(data.size() + 1);
+    uLongf size = inflated.size();
+    ASSERT_EQ(uncompress(inflated.data(), &size, reinterpret_cast<const Bytef*>(stream.constData()),
+                         static_cast<uLong>(stream.size())),
+              Z_OK)
+        << what;
+    inflated.resize(size);
+    EXPECT_EQ(inflated, data) << what;
+  }
 }
 
 }  // namespace
