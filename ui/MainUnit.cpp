@@ -420,7 +420,9 @@ void TMainForm::AddPictureOptions() {
   rowLayout->addStretch();
   if (auto* grid = qobject_cast<QGridLayout*>(PictureDialog->layout())) {
     const int at = grid->rowCount();
-    grid->addWidget(new QLabel("Auflösung:", PictureDialog), at, 0);
+    auto* scaleLabel = new QLabel("Auflösung:", PictureDialog);
+    scaleLabel->setBuddy(ScaleBox);
+    grid->addWidget(scaleLabel, at, 0);
     grid->addWidget(row, at, 1, 1, grid->columnCount() - 1);
   }
 }
