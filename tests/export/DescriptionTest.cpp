@@ -240,6 +240,39 @@ TEST(DescriptionTest, EveryPictureFormSpeaksTheFormulaAndKeepsItsDocument) {
   }
 }
 
+// A text alternative that would take hours to hear is cut after a word;
+// one without a space within the limit is cut between characters.
+TEST(DescriptionTest, OverlongSpokenFormulasAreCutAfterAWord) {
+  const std::u16string words = [] {
+    std::u16string text;
+    while (text.size() < 70000) text += u"Bruch mit Z\u00E4hler a und Nenner b Ende Bruch plus ";
+    return text;
+  }();
+  const std::u16string letters = std::u16string(70000, u'x') + u" y";
+  std::u16string pairs = u"a";  // so that the limit falls inside a pair
+  while (pairs.size() < 70000) pairs += u"\U0001D465";
+  struct TCutCase {
+    const char* description;
+    const std::u16string* spoken;
+    bool afterAWord;
+  };
+  const TCutCase cases[] = {
+      {"words", &words, true},
+      {"one long word", &letters, false},
+      {"characters of two units each", &pairs, false},
+  };
+  for (const TCutCase& c : cases) {
+    const std::u16string cut = PictureDescription({*c.spoken, u""});
+    ASSERT_TRUE(cut.ends_with(u" \u2026")) << c.description;
+    const std::u16string kept = cut.substr(0, cut.size() - 2);
+    EXPECT_LE(cut.size(), std::size_t{65536}) << c.description;
+    EXPECT_GT(kept.size(), std::size_t{65000}) << c.description;
+    EXPECT_TRUE(c.spoken->starts_with(kept)) << c.description;
+    EXPECT_EQ((*c.spoken)[kept.size()] == u' ', c.afterAWord) << c.description;
+    EXPECT_FALSE(IsHighSurrogate(kept.back())) << c.description << ": no half character";
+  }
+}
+
 TEST(DescriptionTest, PdfTextStringsAreLiteralForAsciiAndUtf16Otherwise) {
   const std::pair<std::u16string_view, QByteArray> cases[] = {
       {u"a mal b", "(a mal b)"},
