@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "export/PdfGlyphMap.h"
+#include "export/PdfTags.h"
 #include "export/PdfText.h"
 #include "tests/export/PdfSupport.h"
 
@@ -136,8 +137,10 @@ TEST(PdfTextTest, FilesNotUnderstoodStayAsTheyAre) {
       {"a content that is no content", OnePagePdf(kPage + "q BT (unclosed Tj ET Q Q\n")},
       {"a page without content", QByteArray(good).replace("/Type /Pages", "/Type /Page ")},
   };
+  ASSERT_NE(WithStructure(good, u"a"), good);
   for (const TDamagedCase& c : cases) {
     EXPECT_EQ(WithTextLayer(c.pdf, {a}), c.pdf) << c.description;
+    EXPECT_EQ(WithStructure(c.pdf, u"a"), c.pdf) << c.description << ": not tagged";
   }
 }
 
