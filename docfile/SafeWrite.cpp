@@ -111,6 +111,17 @@ bool CopyWhole(int from, int to, std::string& error) {
   return true;
 }
 
+// A descriptor that only keeps the file from going away; -1 where the system
+// has none such.
+int HoldOpen(const std::string& path) {
+#ifdef O_PATH
+  return ::open(path.c_str(), O_PATH | O_CLOEXEC);
+#else
+  (void)path;
+  return -1;
+#endif
+}
+
 void SyncDirectory(const std::string& path) {
   const TFileDescriptor fd(::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.Valid()) ::fsync(fd.Get());  // best effort: the rename has happened either way
@@ -202,6 +213,13 @@ bool TSafeWrite::Commit(std::string& error, bool inBatch) {
   return inPlace_ ? CommitInPlace(error) : CommitRename(error, inBatch);
 }
 
+void TSafeWrite::StartWriteback() {
+#ifdef __linux__
+  // Best effort: the sync that follows reports any failure.
+  if (temp_.Valid()) (void)::sync_file_range(temp_.Get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 bool TSafeWrite::CloseStaged(std::string& error) {
   if (!temp_.Valid() || temp_.Close()) return true;
   return Fail(error, IoErrorText(errno));
@@ -211,6 +229,11 @@ bool TSafeWrite::CommitRename(std::string& error, bool inBatch) {
   if (tempPath_.empty() || (!inBatch && !temp_.Valid())) return Fail(error, kCannotCreate);
   if (!inBatch && ::fsync(temp_.Get()) != 0) return Fail(error, IoErrorText(errno));
   if (!CloseStaged(error)) return false;
+  // The replaced file stays open across the rename, so that its blocks are
+  // released when this closes it, not inside the rename, which holds the
+  // folder: on a disk told of every freed block that release waits for the
+  // device, and a batch's renames in one folder would wait in turn.
+  const TFileDescriptor replaced(exists_ ? HoldOpen(target_) : -1);
   if (::rename(tempPath_.c_str(), target_.c_str()) != 0) return Fail(error, kCannotCreate);
   tempPath_.clear();
   renamed_ = true;
@@ -336,7 +359,9 @@ void TWriteBatch::Stage(std::size_t slot, const std::string& path,
   TSlot& into = slots_.at(slot);
   auto write = std::make_unique<TSafeWrite>(path);
   std::string error;
-  const bool staged = write->Stage(bytes, error) && write->CloseStaged(error);
+  bool staged = write->Stage(bytes, error);
+  if (staged) write->StartWriteback();
+  staged = staged && write->CloseStaged(error);
   into.Path = path;
   into.Error = std::move(error);
   if (staged) into.Write = std::move(write);

@@ -44,6 +44,9 @@ class TSafeWrite {
   // folder of each renamed file itself, once per folder
   // (WriteFilesTogether).
   bool Commit(std::string& error, bool inBatch = false);
+  // A batch starts writing each staged file to the disk at once, without
+  // waiting, so that its one sync finds little left to write.
+  void StartWriteback();
   // A batch closes each temporary file once staged, so that a batch of any
   // size keeps no more files open than one.
   bool CloseStaged(std::string& error);

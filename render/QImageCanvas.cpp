@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <mutex>
+#include <utility>
 
 #include "render/PictureLimit.h"
 #include "render/QtFont.h"
@@ -32,6 +34,54 @@ typename TMap::mapped_type& Cached(TMap& map, TKey&& key, TMake make) {
 QString ToQString(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+using TFontKey = std::tuple<std::string, std::uint8_t, std::uint8_t, std::int32_t>;
+
+// What fonts measure, shared by every canvas of the process: a batch paints
+// its pictures with the same few fonts on several threads, and every
+// question to Qt's fonts takes the font database's one lock, so that the
+// threads mostly waited for each other. Values are copied out, and Qt is
+// asked outside the store's own lock; a full map starts afresh.
+class TSharedMeasures {
+ public:
+  static TSharedMeasures& Instance() {
+    static TSharedMeasures measures;
+    return measures;
+  }
+
+  template <typename TMake>
+  int PixelSize(const TFontKey& key, TMake make) {
+    return Shared(pixelSizes_, key, make);
+  }
+  template <typename TMake>
+  std::pair<int, int> HeightAndAscent(const TFontKey& key, TMake make) {
+    return Shared(cells_, key, make);
+  }
+  template <typename TMake>
+  int Advance(const TFontKey& key, std::u16string_view text, TMake make) {
+    return Shared(advances_, std::pair(key, std::u16string(text)), make);
+  }
+
+ private:
+  template <typename TMap, typename TMake>
+  typename TMap::mapped_type Shared(TMap& map, const typename TMap::key_type& key, TMake make) {
+    {
+      const std::lock_guard lock(mutex_);
+      const auto found = map.find(key);
+      if (found != map.end()) return found->second;
+    }
+    const typename TMap::mapped_type value = make();
+    const std::lock_guard lock(mutex_);
+    if (map.size() >= kMaxCachedFonts * kMaxCachedTexts / 64) map.clear();
+    map.emplace(key, value);
+    return value;
+  }
+
+  std::mutex mutex_;
+  std::map<TFontKey, int> pixelSizes_;
+  std::map<TFontKey, std::pair<int, int>> cells_;
+  std::map<std::pair<TFontKey, std::u16string>, int> advances_;
+};
 
 // The pixel size that the platform's default font has on a 96 dpi bitmap.
 int DefaultPixelSize() {
@@ -119,13 +169,8 @@ int TQImageCanvas::PixelSizeFor(const TFontDesc& font) {
   if (font.Height == 0) return DefaultPixelSize();
   if (font.Height < 0)
     return static_cast<int>(std::min<std::int64_t>(-std::int64_t{font.Height}, kMaxPixelSize));
-  const TFontKey key{font.Name, font.Style, font.Pitch, font.Height};
-  auto found = pixelSizes_.find(key);
-  if (found != pixelSizes_.end()) return found->second;
-  if (pixelSizes_.size() >= kMaxCachedFonts) pixelSizes_.clear();
-  const int size = SearchCellHeight(font, font.Height);
-  pixelSizes_.emplace(key, size);
-  return size;
+  return TSharedMeasures::Instance().PixelSize({font.Name, font.Style, font.Pitch, font.Height},
+                                               [&] { return SearchCellHeight(font, font.Height); });
 }
 
 void TQImageCanvas::Realise() {
@@ -137,9 +182,12 @@ void TQImageCanvas::Realise() {
       realised_ = nullptr;  // a new font may come to lie where the old one did
     }
     const QFont qfont = QFontFromDesc(font_, PixelSizeFor(font_));
-    found =
-        fonts_.emplace(key, TRealisedFont{qfont, QFontMetrics(qfont), DrawnAsImage(qfont), {}, {}})
-            .first;
+    const auto [height, ascent] = TSharedMeasures::Instance().HeightAndAscent(key, [&] {
+      const QFontMetrics metrics(qfont);
+      return std::pair(metrics.height(), metrics.ascent());
+    });
+    found = fonts_.emplace(key, TRealisedFont{qfont, height, ascent, DrawnAsImage(qfont), {}, {}})
+                .first;
   }
   if (realised_ != &found->second) painterFontStale_ = true;
   realised_ = &found->second;
@@ -158,10 +206,12 @@ void TQImageCanvas::SetFontHeight(std::int32_t height) {
 // --- text ------------------------------------------------------------------
 
 TSize TQImageCanvas::TextExtent(std::u16string_view text) {
-  const QFontMetrics& metrics = realised_->Metrics;
-  const int advance = Cached(realised_->Advances, std::u16string(text),
-                             [&] { return metrics.horizontalAdvance(ToQString(text)); });
-  return {advance, metrics.height()};
+  const int advance = Cached(realised_->Advances, std::u16string(text), [&] {
+    return TSharedMeasures::Instance().Advance(
+        {font_.Name, font_.Style, font_.Pitch, font_.Height}, text,
+        [&] { return QFontMetrics(realised_->Font).horizontalAdvance(ToQString(text)); });
+  });
+  return {advance, realised_->Height};
 }
 
 void TQImageCanvas::TextOut(std::int32_t x, std::int32_t y, std::u16string_view text) {
@@ -196,7 +246,7 @@ void TQImageCanvas::DrawLargeText(QPainter& painter, std::int32_t x, std::int32_
   const TTextImage image =
       LargeTextImage(realised_->Font, ColorFromValue(font_.Color).rgb(), ToQString(text));
   if (image.Image.isNull()) return;
-  const QPoint origin(x, y + realised_->Metrics.ascent());
+  const QPoint origin(x, y + realised_->Ascent);
   painter.drawImage(origin + image.Offset, image.Image);
 }
 

@@ -68,7 +68,8 @@ class TQImageCanvas : public TCanvas {
  private:
   struct TRealisedFont {
     QFont Font;
-    QFontMetrics Metrics;
+    int Height = 0;  // of its cell: ascent and descent
+    int Ascent = 0;
     // Above kLargestCachedGlyph pixels text is drawn from images, which
     // TextImages.h keeps for the process.
     bool Large = false;
@@ -97,7 +98,6 @@ class TQImageCanvas : public TCanvas {
   TFontDesc font_;
   TRealisedFont* realised_ = nullptr;
   std::map<TFontKey, TRealisedFont> fonts_;
-  std::map<TFontKey, int> pixelSizes_;
   std::uint32_t penColor_ = 0;
   std::int32_t penWidth_ = 1;
   std::uint32_t brushColor_ = kWhite;
