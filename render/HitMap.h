@@ -71,7 +71,6 @@ class THitMap {
   THit HitAt(std::int32_t x, std::int32_t y) const;
   std::size_t Size() const { return placed_.size(); }
 
- private:
   struct TPlaced {
     std::int32_t Parent = -1;  // the function whose sequence holds it; -1: the root line
     TSequencePart Part = TSequencePart::First;      // which sequence of the parent
@@ -82,13 +81,17 @@ class THitMap {
     TBox Box;
     TBox Areas[2];
   };
-
-  TSequencePath PathTo(std::int32_t parent, TSequencePart part) const;
-
   struct TOwnDrawing {
-    std::int32_t Function = 0;
+    std::int32_t Function = 0;  // the place in Placed() of the function that drew it
     TBox Box;
   };
+  // What was recorded, in the order the entries were placed: a function
+  // before the entries of its sequences, a sequence in its own order.
+  const std::vector<TPlaced>& Placed() const { return placed_; }
+  const std::vector<TOwnDrawing>& OwnDrawings() const { return ownDrawings_; }
+
+ private:
+  TSequencePath PathTo(std::int32_t parent, TSequencePart part) const;
 
   std::int32_t DeepestAt(std::int32_t x, std::int32_t y, bool& ownDrawing) const;
 

@@ -9,13 +9,16 @@ namespace {
 
 const char* const kAnnouncerName = "qm_announcer";
 
-// A window's messenger: a label without size that a screen reader meets
-// as a notification. Showing it is what the reader speaks; it is hidden
-// again at once so that the next message shows it anew.
+// A window's messenger: a label without size that assistive technology
+// meets as a notification. Orca 43 speaks a notification when it is shown
+// (its role, then its name), whatever has the focus; a changed name
+// or description it ignores, because Qt 6.4 sends the object with the
+// event instead of the new text. So each message shows the label anew.
 class TAnnouncer : public QLabel {
  public:
   explicit TAnnouncer(QWidget* window) : QLabel(window) {
     setObjectName(kAnnouncerName);
+    setTextFormat(Qt::PlainText);
     setGeometry(0, 0, 0, 0);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     hide();
@@ -53,12 +56,11 @@ TAnnouncer* AnnouncerOf(QWidget* window) {
 
 void Announce(QWidget* source, const QString& text) noexcept {
   try {
-    if (source == nullptr || text.isEmpty() || !QAccessible::isActive()) return;
+    if (source == nullptr || text.isEmpty()) return;
+    // Without a listener Qt drops the events; the label costs next to nothing.
     TAnnouncer* announcer = AnnouncerOf(source->window());
     announcer->hide();
     announcer->setText(text);
-    QAccessibleEvent renamed(announcer, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&renamed);
     announcer->show();
   } catch (...) {
     // A message that cannot be spoken is still shown where it stands.

@@ -7,7 +7,8 @@
 
 class QWidget;
 
-// Has `text` spoken once, politely (after what is being spoken now), as
-// coming from `source`. Does nothing while no assistive technology listens.
-// Never throws.
+// Has `text` spoken once, as coming from `source`'s window: it appears there
+// as a notification that assistive technology speaks when it is shown (the
+// screen reader decides whether it waits for what it is saying). Costs next
+// to nothing while no assistive technology listens. Never throws.
 void Announce(QWidget* source, const QString& text) noexcept;

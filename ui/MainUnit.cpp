@@ -1,6 +1,7 @@
 #include "ui/MainUnit.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -42,10 +43,12 @@
 #include "render/QtFont.h"
 #include "textio/FormulaText.h"
 #include "ui/AboutBoxUnit.h"
+#include "ui/Announce.h"
 #include "ui/EditFUnit.h"
 #include "ui/EventBoundary.h"
 #include "ui/FixedDialog.h"
 #include "ui/FormelTextUnit.h"
+#include "ui/FormulaAccess.h"
 #include "ui/FormulaClipboard.h"
 #include "ui/FormulaHits.h"
 
@@ -67,8 +70,130 @@ std::string ToLocalPath(const QString& path) { return QFile::encodeName(path).to
 
 // ---- TPaintBox --------------------------------------------------------------
 
+namespace {
+
+// Two colours, black outside and white inside, each 2 pixels wide: on any
+// background one of them stands out at far more than 3:1.
+void DrawTwoColourFrame(QPainter& painter, const QRect& outer) {
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+  painter.drawRect(QRectF(outer).adjusted(1, 1, -1, -1));
+  painter.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+  painter.drawRect(QRectF(outer).adjusted(3, 3, -3, -3));
+}
+
+// The highlighted part: a tint of the highlight colour over it, framed 2
+// pixels outside its box in dark blue (7.6:1 on white) with a white edge
+// outside that for dark backgrounds. An empty part still shows as a bar.
+void DrawPartHighlight(QPainter& painter, const TBox& box, const QColor& tint) {
+  QRect place(box.Left, box.Top, std::max(box.Width, 4), std::max(box.Height, 4));
+  if (box.Width < 4) place.moveLeft(box.Left - (4 - box.Width) / 2);
+  QColor fill = tint;
+  fill.setAlpha(60);
+  painter.fillRect(place, fill);
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(Qt::white, 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+  painter.drawRect(QRectF(place).adjusted(-4.5, -4.5, 4.5, 4.5));
+  painter.setPen(QPen(QColor(0x00, 0x47, 0xAB), 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+  painter.drawRect(QRectF(place).adjusted(-3, -3, 3, 3));
+}
+
+}  // namespace
+
 TPaintBox::TPaintBox(const TQImageCanvas& bitmap, std::function<void()> draw, QWidget* parent)
-    : QWidget(parent), bitmap_(bitmap), draw_(std::move(draw)) {}
+    : QWidget(parent), bitmap_(bitmap), draw_(std::move(draw)) {
+  InstallFormulaAccess();
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+int TPaintBox::CurrentPart() const {
+  return parts_ != nullptr ? parts_->PartOf(current_) : TPictureParts::kWhole;
+}
+
+void TPaintBox::ChoosePart(int part) {
+  if (parts_ == nullptr || !parts_->Exists(part)) return;
+  current_ = parts_->Hit(part);
+  update();
+  const TBox box = parts_->Box(part);
+  emit PartChosen(current_, QRect(box.Left, box.Top, box.Width, box.Height));
+  if (hasFocus()) TellFocusedPart();
+}
+
+void TPaintBox::OpenCurrentPart() {
+  emit PartOpened(parts_ != nullptr ? parts_->Hit(CurrentPart()) : THit{});
+}
+
+// The whole formula is the picture itself, which has the focus already.
+void TPaintBox::TellFocusedPart() {
+  if (QAccessibleInterface* part = PictureChildInterface(this, CurrentPart())) {
+    QAccessibleEvent focused(part, QAccessible::Focus);
+    QAccessible::updateAccessibility(&focused);
+  }
+}
+
+// The keys, the focus and the mouse end here when memory runs out on the
+// way: the user is told, the picture stays as it is.
+template <class Work>
+void TPaintBox::Guarded(Work&& work) noexcept {
+  try {
+    work();
+  } catch (...) {
+    TellOfFailure(std::current_exception());
+  }
+}
+
+void TPaintBox::keyPressEvent(QKeyEvent* event) {
+  Guarded([&] { KeyPress(event); });
+}
+
+void TPaintBox::KeyPress(QKeyEvent* event) {
+  static const std::pair<int, TPartStep> kSteps[] = {
+      {Qt::Key_Left, TPartStep::Previous}, {Qt::Key_Right, TPartStep::Next},
+      {Qt::Key_Home, TPartStep::First},    {Qt::Key_End, TPartStep::Last},
+      {Qt::Key_Down, TPartStep::Into},     {Qt::Key_Up, TPartStep::Out},
+  };
+  const int key = event->key();
+  if (parts_ != nullptr && event->modifiers() == Qt::NoModifier) {
+    for (const auto& [stepKey, step] : kSteps) {
+      if (key == stepKey) return ChoosePart(parts_->Step(CurrentPart(), step));
+    }
+  }
+  if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+      (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+    return OpenCurrentPart();
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void TPaintBox::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  update();
+  if (parts_ != nullptr) Guarded([this] { ChoosePart(CurrentPart()); });
+}
+
+void TPaintBox::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  update();
+}
+
+// A click chooses the part under the mouse, as the arrow keys would.
+void TPaintBox::mousePressEvent(QMouseEvent* event) {
+  if (parts_ != nullptr) {
+    const QPoint at = event->position().toPoint();
+    Guarded([&] { ChoosePart(parts_->PartAt(at.x(), at.y())); });
+  }
+  QWidget::mousePressEvent(event);
+}
+
+// Only while the box has the focus: elsewhere the picture is only a picture.
+void TPaintBox::DrawFocus(QPainter& painter) {
+  if (!hasFocus()) return;
+  DrawTwoColourFrame(painter, rect());
+  const int part = CurrentPart();
+  if (part != TPictureParts::kWhole) {
+    DrawPartHighlight(painter, parts_->Box(part), palette().color(QPalette::Highlight));
+  }
+}
 
 // Kept until the next picture; shown by the repaint that follows.
 void TPaintBox::SetDeviceImage(QImage image) { deviceImage_ = std::move(image); }
@@ -104,13 +229,17 @@ void TPaintBox::paintEvent(QPaintEvent*) {
   } else {
     painter.drawImage(0, 0, bitmap);
   }
+  if (parts_ != nullptr) DrawFocus(painter);
 }
 
 // ---- TColorSwatch -----------------------------------------------------------
 
-TColorSwatch::TColorSwatch(QWidget* parent) : QFrame(parent) {
+// A press from assistive technology clicks the button; the mouse and the
+// keys open the colour choice at once, on the press.
+TColorSwatch::TColorSwatch(QWidget* parent) : QAbstractButton(parent) {
   setFocusPolicy(Qt::StrongFocus);
   setAccessibleName("Hintergrundfarbe");
+  connect(this, &QAbstractButton::clicked, this, &TColorSwatch::MouseDown);
   SetColor(color_);
 }
 
@@ -126,15 +255,9 @@ void TColorSwatch::paintEvent(QPaintEvent*) {
   painter.setPen(Qt::black);
   painter.setBrush(ColorFromValue(color_));
   painter.drawRect(rect().adjusted(0, 0, -1, -1));
-  if (hasFocus()) {
-    // The focus shows as a dotted frame inside the outline, in both colours
-    // so that it stays visible on any background.
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(Qt::white, 1));
-    painter.drawRect(rect().adjusted(3, 3, -4, -4));
-    painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
-    painter.drawRect(rect().adjusted(3, 3, -4, -4));
-  }
+  // The focus shows inside the outline, in two colours so that it stays
+  // visible on any background.
+  if (hasFocus()) DrawTwoColourFrame(painter, rect().adjusted(2, 2, -2, -2));
 }
 
 void TColorSwatch::mousePressEvent(QMouseEvent*) { emit MouseDown(); }
@@ -146,7 +269,7 @@ void TColorSwatch::keyPressEvent(QKeyEvent* event) {
     emit MouseDown();
     return;
   }
-  QFrame::keyPressEvent(event);
+  QAbstractButton::keyPressEvent(event);
 }
 
 // ---- TSpinEdit --------------------------------------------------------------
@@ -204,6 +327,9 @@ bool TSpinEdit::event(QEvent* event) {
 }
 
 int TSpinEdit::Value() const { return valueFromText(lineEdit()->text()); }
+
+int TSpinEdit::ReportedMinimum() const { return kMarginMin; }
+int TSpinEdit::ReportedMaximum() const { return kMarginMax; }
 
 QValidator::State TSpinEdit::validate(QString&, int&) const { return QValidator::Acceptable; }
 
@@ -357,10 +483,15 @@ void TMainForm::BuildPictureArea() {
   ScrollBox1 = new QScrollArea(centralWidget());
   ScrollBox1->setBackgroundRole(QPalette::Dark);  // the application-workspace colour
   ScrollBox1->setAccessibleName("Formelbild");
+  // The picture inside takes the focus, not the area around it.
+  ScrollBox1->setFocusPolicy(Qt::NoFocus);
   PaintBox1 = new TPaintBox(
       FormulaBitmap, [this] { Painting([this] { DrawPicture(); }); }, nullptr);
   PaintBox1->resize(760, 480);
   PaintBox1->setAccessibleName("Formel");
+  PaintBox1->setAccessibleDescription(
+      "Pfeiltasten wählen einen Teil der Formel, die Eingabetaste öffnet ihn.");
+  PaintBox1->SetParts(&PictureParts);
   ScrollBox1->setWidget(PaintBox1);
   PaintBox1->setMouseTracking(true);
   connect(PaintBox1, &TPaintBox::DblClick, this,
@@ -370,6 +501,11 @@ void TMainForm::BuildPictureArea() {
   connect(PaintBox1, &TPaintBox::MouseLeave, this, [this] {
     if (PictureTooLarge.cx == 0) statusBar()->clearMessage();
   });
+  connect(PaintBox1, &TPaintBox::PartChosen, this, [this](const THit& hit, const QRect& place) {
+    RunCommand([&] { PaintBox1PartChosen(hit, place); });
+  });
+  connect(PaintBox1, &TPaintBox::PartOpened, this,
+          [this](const THit& hit) { RunCommand([&] { PaintBox1PartOpened(hit); }); });
   ScrollBox1->setWidgetResizable(false);
   ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
@@ -538,19 +674,18 @@ void TMainForm::DrawPicture() {
   TRecording previous =
       std::exchange(LastRecording, fits ? std::move(paint.Recording) : TRecording{});
   PlacedEntries = fits ? std::move(placed) : THitMap{};
+  PictureParts.Renew(FormulaBitmap.Width(), FormulaBitmap.Height());
   ShowPictureLimit(paint.Size);
   ShowDevicePicture(previous);
   const QSize size(FormulaBitmap.Width(), FormulaBitmap.Height());
   if (PaintBox1->size() != size) PaintBox1->resize(size);
 }
 
+// Setting a new name tells assistive technology that it changed.
 void TMainForm::DescribePicture() {
-  const std::u16string latex = LatexFromFormula(RootLine);
-  const QString text = latex.empty() ? QString("leer") : ToQString(latex);
-  // The scroll box is what the Tab key reaches; the picture inside says the same.
-  for (QWidget* shown : {static_cast<QWidget*>(ScrollBox1), static_cast<QWidget*>(PaintBox1)}) {
-    if (shown->accessibleDescription() != text) shown->setAccessibleDescription(text);
-  }
+  const std::u16string speech = SpeechFromFormula(RootLine);
+  const QString name = "Formel: " + (speech.empty() ? QString("leer") : ToQString(speech));
+  if (PaintBox1->accessibleName() != name) PaintBox1->setAccessibleName(name);
 }
 
 // Layout and sizes stay in logical pixels, so the document and the 1x
@@ -581,8 +716,21 @@ void TMainForm::ShowPictureLimit(TSize size) {
     PictureTooLarge = {};
     return;
   }
+  // Every repaint comes here: the reason is spoken once, and again only
+  // when the size it names changes.
+  const bool news = PictureTooLarge.cx != size.cx || PictureTooLarge.cy != size.cy;
   PictureTooLarge = size;
-  statusBar()->showMessage(QString::fromStdString(PictureTooLargeText(size)));
+  const QString reason = QString::fromStdString(PictureTooLargeText(size));
+  if (news) {
+    ShowStatus(reason);
+  } else {
+    statusBar()->showMessage(reason);
+  }
+}
+
+void TMainForm::ShowStatus(const QString& text, int millis) {
+  statusBar()->showMessage(text, millis);
+  Announce(this, text);
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -781,11 +929,24 @@ void TMainForm::bkcolorMouseDown() {
 
 void TMainForm::EditBtnClick() { EditFormulaAt(THit{}); }
 
-void TMainForm::PaintBox1DblClick(int x, int y) {
+void TMainForm::PaintBox1DblClick(int x, int y) { OpenPictureHit(PlacedEntries.HitAt(x, y)); }
+
+void TMainForm::PaintBox1PartOpened(const THit& hit) { OpenPictureHit(hit); }
+
+void TMainForm::OpenPictureHit(const THit& hit) {
   // Undo replaces the tree, and so may a dialog's own undo; no second edit
   // starts while one is open.
   if (QApplication::activeModalWidget() != nullptr) return;
-  EditFormulaAt(PlacedEntries.HitAt(x, y));
+  EditFormulaAt(hit);
+}
+
+// The whole formula needs no scrolling: the highlight is on none of its parts.
+void TMainForm::PaintBox1PartChosen(const THit& hit, const QRect& place) {
+  if (hit.Kind != THitKind::Background) {
+    ScrollBox1->ensureVisible(place.center().x(), place.center().y(), place.width() / 2 + 8,
+                              place.height() / 2 + 8);
+  }
+  if (PictureTooLarge.cx == 0) statusBar()->showMessage(DescribeHit(&RootLine, hit));
 }
 
 // Over a picture beyond the limit there is nothing to describe, and the
@@ -867,12 +1028,12 @@ void TMainForm::CopyBtnClick() {
 
 void TMainForm::AlsLaTeXkopieren1Click() {
   QGuiApplication::clipboard()->setText(ToQString(LatexFromFormula(RootLine)));
-  statusBar()->showMessage("Die Formel steht als LaTeX in der Zwischenablage.", kStatusMillis);
+  ShowStatus("Die Formel steht als LaTeX in der Zwischenablage.", kStatusMillis);
 }
 
 void TMainForm::AlsMathMLkopieren1Click() {
   QGuiApplication::clipboard()->setMimeData(MakeMathMLData(RootLine).release());
-  statusBar()->showMessage("Die Formel steht als MathML in der Zwischenablage.", kStatusMillis);
+  ShowStatus("Die Formel steht als MathML in der Zwischenablage.", kStatusMillis);
 }
 
 // The pasted entries go to the end of the formula, as one step.
@@ -882,12 +1043,12 @@ void TMainForm::Einfuegen1Click() {
   QString problem;
   if (!FormulaFromClipboard(QGuiApplication::clipboard()->mimeData(), &CurrentEntry, pasted,
                             problem)) {
-    statusBar()->showMessage(problem);
+    ShowStatus(problem);
     return;
   }
   const std::uint32_t count = pasted->Count();
   if (count == 0) {
-    statusBar()->showMessage("Die Formel in der Zwischenablage ist leer.", kStatusMillis);
+    ShowStatus("Die Formel in der Zwischenablage ist leer.", kStatusMillis);
     return;
   }
   AppendFormula(pasted.get(), "Einfügen");
@@ -897,8 +1058,8 @@ void TMainForm::Einfuegen1Click() {
 // What a command did, and at once why no picture shows when it grew beyond
 // the limit: that reason stays until the picture fits again.
 void TMainForm::ShowOutcome(const QString& done) {
-  if (PictureTooLarge.cx == 0) return statusBar()->showMessage(done, kStatusMillis);
-  statusBar()->showMessage(done + " " + QString::fromStdString(PictureTooLargeText(PictureTooLarge)));
+  if (PictureTooLarge.cx == 0) return ShowStatus(done, kStatusMillis);
+  ShowStatus(done + " " + QString::fromStdString(PictureTooLargeText(PictureTooLarge)));
 }
 
 void TMainForm::FormelalsText1Click() {
@@ -936,29 +1097,36 @@ void TMainForm::RecordStep(const QString& name, bool merge) {
   if (history_.Record(name.toStdString(), CurrentState(), merge)) ShowHistoryState();
 }
 
-void TMainForm::Rueckgaengig1Click() { MoveInHistory(&TUndoHistory::Undo, &TUndoHistory::Redo); }
-
-void TMainForm::Wiederherstellen1Click() {
-  MoveInHistory(&TUndoHistory::Redo, &TUndoHistory::Undo);
+// What was taken back or repeated is said, as the menu entry named it.
+void TMainForm::Rueckgaengig1Click() {
+  const QString told = "Rückgängig: " + QString::fromStdString(history_.UndoName());
+  MoveInHistory(&TUndoHistory::Undo, &TUndoHistory::Redo, told);
 }
 
-void TMainForm::MoveInHistory(THistoryMove move, THistoryMove back) {
+void TMainForm::Wiederherstellen1Click() {
+  const QString told = "Wiederherstellen: " + QString::fromStdString(history_.RedoName());
+  MoveInHistory(&TUndoHistory::Redo, &TUndoHistory::Undo, told);
+}
+
+bool TMainForm::MoveInHistory(THistoryMove move, THistoryMove back, const QString& told) {
   // A dialog may hold references into the tree that the step would replace.
-  if (QApplication::activeModalWidget() != nullptr) return;
+  if (QApplication::activeModalWidget() != nullptr) return false;
   const TDocumentState* state = (history_.*move)();
-  if (state == nullptr) return;
+  if (state == nullptr) return false;
   TRestoredDocument restored;
   std::string error;
   if (!RestoreSnapshot(*state, &CurrentEntry, restored, error)) {
     (history_.*back)();
     ShowError(QString::fromStdString(error));
-    return;
+    return false;
   }
   TakeOverDocument(restored.Root, restored.Font, restored.Background, restored.Margin);
   // Back at the state last saved or opened, the document counts as unchanged.
   Changed = !history_.AtSaved();
   ComposeCaption();
   ShowHistoryState();
+  Announce(this, told);
+  return true;
 }
 
 void TMainForm::StartHistory(TDocumentState state) {
@@ -1095,5 +1263,6 @@ void TMainForm::BackToRecordedState(TCommandStart start) {
 void TMainForm::EndFailedPaint(const std::exception_ptr& failure) noexcept {
   LastRecording = TRecording{};
   PlacedEntries = THitMap{};
+  PictureParts.Renew(FormulaBitmap.Width(), FormulaBitmap.Height());
   if (!std::exchange(paintFailed_, true)) TellOfFailure(failure);
 }

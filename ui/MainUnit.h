@@ -3,6 +3,7 @@
 // document commands.
 #pragma once
 
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QFrame>
 #include <QLabel>
@@ -17,14 +18,15 @@
 #include <functional>
 
 #include "docfile/DocFile.h"
+#include "export/Export.h"
 #include "history/UndoHistory.h"
 #include "model/FormulaTree.h"
-#include "export/Export.h"
 #include "render/Paint.h"
 #include "render/QImageCanvas.h"
 #include "render/RecordingCanvas.h"
 #include "ui/EditorContext.h"
 #include "ui/FontDialog.h"
+#include "ui/PictureParts.h"
 
 class QAction;
 class QCheckBox;
@@ -37,6 +39,11 @@ class TAboutBox;
 // screen the same picture drawn at the screen's pixels. `draw` paints the
 // whole formula into the bitmap and sizes this box to it; every repaint of
 // the windowing layer runs it before the picture is copied.
+//
+// With the focus, the arrow keys move a highlight from part to part of the
+// formula (TPictureParts), and Enter or Space open the part as a
+// double-click on it does. The focus frame and the highlight are drawn over
+// what is shown, never into the bitmap.
 class TPaintBox : public QWidget {
   Q_OBJECT
  public:
@@ -50,28 +57,56 @@ class TPaintBox : public QWidget {
   void SetDeviceImage(QImage image);
   const QImage& DeviceImage() const { return deviceImage_; }
 
+  // The parts the keyboard steps through; the window's, set once.
+  void SetParts(TPictureParts* parts) { parts_ = parts; }
+  TPictureParts* Parts() const { return parts_; }
+  // The highlighted part; the whole formula while none is. After the
+  // formula changed, the same place or the innermost part around it.
+  int CurrentPart() const;
+  // Moves the highlight there and tells of it: PartChosen, and the focus
+  // of assistive technology while the box has the focus.
+  void ChoosePart(int part);
+  void OpenCurrentPart();
+
  signals:
   // Positions in the picture's pixels.
   void MouseMove(int x, int y);
   void DblClick(int x, int y);
   void MouseLeave();
+  // What the highlight is on now, and where in the picture's pixels.
+  void PartChosen(const THit& hit, const QRect& place);
+  // Enter on the highlighted part: what a double-click there would hit.
+  void PartOpened(const THit& hit);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
+  void TellFocusedPart();
+  void DrawFocus(QPainter& painter);
+  void KeyPress(QKeyEvent* event);
+  template <class Work>
+  void Guarded(Work&& work) noexcept;
+
   const TQImageCanvas& bitmap_;
   QImage deviceImage_;
   std::function<void()> draw_;
   bool drawn_ = false;
+  TPictureParts* parts_ = nullptr;
+  // Where the highlight is, as a place in the tree: it outlives the parts.
+  THit current_;
 };
 
-// A rectangle in the background colour with a black outline; any mouse
-// button, or Space and Enter while it has the focus.
-class TColorSwatch : public QFrame {
+// A rectangle in the background colour with a black outline, pressed as a
+// button: any mouse button, or Space and Enter while it has the focus.
+class TColorSwatch : public QAbstractButton {
   Q_OBJECT
  public:
   explicit TColorSwatch(QWidget* parent);
@@ -94,11 +129,19 @@ class TColorSwatch : public QFrame {
 // typed and are brought into range when the field loses the focus.
 class TSpinEdit : public QSpinBox {
   Q_OBJECT
+  // Assistive technology reads the range from these properties. They stand
+  // for the range the field keeps to, while the box itself takes any whole
+  // number typed, so that it takes effect as typed.
+  Q_PROPERTY(int minimum READ ReportedMinimum)
+  Q_PROPERTY(int maximum READ ReportedMaximum)
+
  public:
   explicit TSpinEdit(QWidget* parent);
   // The value the text stands for; text that is no number counts as 0.
   int Value() const;
   QLineEdit* Field() const { return lineEdit(); }
+  int ReportedMinimum() const;
+  int ReportedMaximum() const;
 
  signals:
   // The text differs from what it was before: typed, stepped or set.
@@ -140,6 +183,8 @@ class TMainForm : public QMainWindow {
   TRecording LastRecording;
   // Where the last complete paint placed each entry: what a double-click opens.
   THitMap PlacedEntries;
+  // The same as parts to step through, renewed with every paint.
+  TPictureParts PictureParts{&RootLine, PlacedEntries};
   // The size the last paint asked for when it is beyond the picture limit.
   TSize PictureTooLarge;
   bool Changed = false;
@@ -234,6 +279,10 @@ class TMainForm : public QMainWindow {
   // dialog, or the whole formula; moving the mouse names it in the status bar.
   void PaintBox1DblClick(int x, int y);
   void PaintBox1MouseMove(int x, int y);
+  // The keyboard's highlight names its part in the status bar, as the mouse
+  // does, and Enter on it opens what a double-click there opens.
+  void PaintBox1PartChosen(const THit& hit, const QRect& place);
+  void PaintBox1PartOpened(const THit& hit);
   void AlsLaTeXkopieren1Click();
   void AlsMathMLkopieren1Click();
   void Einfuegen1Click();
@@ -280,6 +329,9 @@ class TMainForm : public QMainWindow {
   void DrawPicture();
   void ShowPictureLimit(TSize size);
   void ShowOutcome(const QString& done);
+  // A message in the status bar (for `millis`, 0: until the next) that a
+  // screen reader speaks as it appears.
+  void ShowStatus(const QString& text, int millis = 0);
   bool WriteDocumentTo(const QString& path);
   void ShowError(const QString& text);
   QString ChooseFile(QFileDialog* dialog);
@@ -287,13 +339,17 @@ class TMainForm : public QMainWindow {
   void TakeOverDocument(TFormulaLine* root, const TFontDesc& font, std::uint32_t background,
                         std::int32_t margin);
   using THistoryMove = const TDocumentState* (TUndoHistory::*)();
-  void MoveInHistory(THistoryMove move, THistoryMove back);
+  // True when the document took the step; `told` ("Rückgängig: Rand") is
+  // then spoken.
+  bool MoveInHistory(THistoryMove move, THistoryMove back, const QString& told);
   // The open document becomes the only state of a new history, as saved.
   void StartHistory(TDocumentState state);
   // The caption's "*" and the two menu entries after the history moved.
   void ShowHistoryState();
   // Opens the dialog for what `hit` lies on and records the edit as one step.
   void EditFormulaAt(const THit& hit);
+  // The double-click's and Enter's way in: not while a dialog is open.
+  void OpenPictureHit(const THit& hit);
   void OpenDialogFor(const THit& hit);
   void OpenEditorOn(TFormulaLine** line, int selectedRow);
 

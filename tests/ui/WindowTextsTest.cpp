@@ -236,6 +236,10 @@ QString Reads(QWidget* widget) {
     return items.join('|');
   }
   if (widget->isWindow()) return widget->windowTitle();
+  // The swatch is a button that shows its colour, not a text.
+  if (auto* swatch = qobject_cast<TColorSwatch*>(widget)) {
+    return ColorFromValue(swatch->Color()).name();
+  }
   if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
     // A button with only a picture says what it does in its hint.
     return button->text().isEmpty() ? button->toolTip() : button->text();
@@ -243,9 +247,6 @@ QString Reads(QWidget* widget) {
   if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
   if (auto* spin = qobject_cast<QAbstractSpinBox*>(widget)) return spin->text();
   if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
-  if (auto* swatch = qobject_cast<TColorSwatch*>(widget)) {
-    return ColorFromValue(swatch->Color()).name();
-  }
   if (auto* combo = qobject_cast<QComboBox*>(widget)) {
     QStringList items;
     for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
@@ -414,28 +415,28 @@ class WindowTextsTest : public QObject {
     SaveArtefact(form.grab().toImage(), "main-window-smallest");
   }
 
-  // A screen reader reads the picture's name and the formula as LaTeX.
+  // A screen reader reads the picture's name: the formula in words.
   void pictureTellsItsFormula() {
     TMainForm form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTest::qWait(50);
-    const QString latex = ToQString(LatexFromFormula(form.RootLine));
-    QVERIFY(latex.contains("\\int"));
-    for (QWidget* picture :
-         {static_cast<QWidget*>(form.ScrollBox1), static_cast<QWidget*>(form.PaintBox1)}) {
-      QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(picture);
-      QVERIFY(accessible->text(QAccessible::Name).startsWith("Formel"));
-      QCOMPARE(accessible->text(QAccessible::Description), latex);
-    }
+    const QString speech = ToQString(SpeechFromFormula(form.RootLine));
+    QVERIFY(speech.contains("Integral"));
+    QVERIFY(!speech.contains("\\"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(form.ScrollBox1)->text(QAccessible::Name),
+             QString("Formelbild"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(form.PaintBox1)->text(QAccessible::Name),
+             "Formel: " + speech);
     // Told once the picture is complete, after the second paint of a new size.
     form.NewItNow();
-    QTRY_COMPARE(
-        QAccessible::queryAccessibleInterface(form.PaintBox1)->text(QAccessible::Description),
-        QString("leer"));
+    const QString empty = ToQString(SpeechFromFormula(form.RootLine));
+    QVERIFY(!empty.isEmpty());
+    QTRY_COMPARE(QAccessible::queryAccessibleInterface(form.PaintBox1)->text(QAccessible::Name),
+                 "Formel: " + empty);
     AppendTermEntry(form.RootLine, u"a + b");
     form.PaintBox1Paint();
-    QTRY_COMPARE(form.PaintBox1->accessibleDescription(), QString("a + b"));
+    QTRY_COMPARE(form.PaintBox1->accessibleName(), QString("Formel: a plus b"));
     form.Changed = false;
   }
 
