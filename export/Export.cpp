@@ -359,6 +359,10 @@ TPictureText PictureTextOf(const TFormulaLine* line) {
 
 TPicture PaintPicture(const TPaintInput& input) {
   TQImageCanvas canvas;
+  return PaintPicture(canvas, input);
+}
+
+TPicture PaintPicture(TQImageCanvas& canvas, const TPaintInput& input) {
   TRecordedPaint paint = PaintCompleteRecorded(canvas, input);
   TPicture picture;
   if (!PictureFits(paint.Size)) picture.TooLarge = paint.Size;

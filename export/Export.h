@@ -18,6 +18,8 @@
 #include "render/Paint.h"
 #include "render/RecordingCanvas.h"
 
+class TQImageCanvas;
+
 inline constexpr int kMinExportScale = 1;
 inline constexpr int kMaxExportScale = 4;
 
@@ -54,6 +56,11 @@ struct TPicture {
 // shows it, with the recording of that paint. Document stays empty. A
 // picture beyond the limit is laid out once and gets no bitmap (TooLarge).
 TPicture PaintPicture(const TPaintInput& input);
+// The same picture, pixel for pixel, on `canvas`, which a caller making many
+// pictures keeps, as the editor keeps its own: a picture of the size the
+// canvas has is painted once instead of twice, and the canvas's fonts and
+// shaped texts serve every picture. One canvas for one thread.
+TPicture PaintPicture(TQImageCanvas& canvas, const TPaintInput& input);
 
 struct TExportOptions {
   TPictureFormat Format = TPictureFormat::Png;

@@ -22,9 +22,6 @@ namespace {
 constexpr std::size_t kWholeBufferBytes = std::size_t{32} << 20;
 constexpr std::size_t kStripBytes = std::size_t{1} << 20;
 constexpr std::size_t kStreamOutBytes = std::size_t{256} << 10;
-// Texts have no rows to repeat: at the level of runs they go through
-// libdeflate at this level.
-constexpr int kTextLevelBesideRuns = 2;
 // Qt's writer compresses texts of more than 40 characters.
 constexpr qsizetype kLongestPlainText = 40;
 
@@ -66,8 +63,14 @@ void WriteChunk(QByteArray& out, const char* type, TFill&& fill) {
   Append32(out, libdeflate_crc32(0, out.constData() + start + 4, length + 4));
 }
 
-// `data` as one zlib stream, appended to `out`.
-void AppendCompressed(QByteArray& out, std::span<const std::uint8_t> data, int level) {
+// `data` as one zlib stream, appended to `out`; `period` is the length of
+// its rows for the level of runs (0: no rows).
+void AppendCompressed(QByteArray& out, std::span<const std::uint8_t> data, int level,
+                      std::size_t period) {
+  if (level == kRunsPngLevel) {
+    AppendRunDeflate(out, data, period);
+    return;
+  }
   libdeflate_compressor* compressor = CompressorFor(level);
   const qsizetype start = out.size();
   const std::size_t bound = libdeflate_zlib_compress_bound(compressor, data.size());
@@ -101,8 +104,7 @@ void WriteText(QByteArray& out, const QByteArray& keyword, const QString& text, 
     WriteChunk(out, "zTXt", [&] {
       out += keyword;
       out.append("\0\0", 2);  // end of keyword, method 0 (zlib)
-      AppendCompressed(out, BytesOf(text.toLatin1()),
-                       level == kRunsPngLevel ? kTextLevelBesideRuns : level);
+      AppendCompressed(out, BytesOf(text.toLatin1()), level, 0);
     });
   } else {
     WriteChunk(out, "tEXt", [&] {
@@ -190,13 +192,7 @@ void WriteWholeImageData(QByteArray& out, const QImage& image, std::uint8_t colo
   for (int y = 0; y < image.height(); ++y) {
     FilteredRow(image, colourType, y, rows.get() + rowBytes * static_cast<std::size_t>(y));
   }
-  WriteChunk(out, "IDAT", [&] {
-    if (level == kRunsPngLevel) {
-      AppendRunDeflate(out, {rows.get(), total}, rowBytes);
-    } else {
-      AppendCompressed(out, {rows.get(), total}, level);
-    }
-  });
+  WriteChunk(out, "IDAT", [&] { AppendCompressed(out, {rows.get(), total}, level, rowBytes); });
 }
 
 // zlib's stream, strip by strip, each full output buffer an IDAT chunk.

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "render/Paint.h"
+#include "render/QImageCanvas.h"
 
 struct TGuiSession::TImpl {
   int argc = 1;
@@ -32,6 +33,11 @@ TGuiSession::TGuiSession() {
 TGuiSession::~TGuiSession() { delete impl_; }
 
 TPicture PaintAsEditor(TDocument& document, TEntryCursor* cursor) {
+  TQImageCanvas canvas;
+  return PaintAsEditor(canvas, document, cursor);
+}
+
+TPicture PaintAsEditor(TQImageCanvas& canvas, TDocument& document, TEntryCursor* cursor) {
   std::unique_ptr<TFormulaLine, void (*)(TFormulaLine*)> emptyLine(nullptr, freetheline);
   if (document.Root == nullptr) emptyLine.reset(CreateLine(cursor));
   if (document.Root == nullptr && emptyLine == nullptr) throw std::bad_alloc();
@@ -40,7 +46,7 @@ TPicture PaintAsEditor(TDocument& document, TEntryCursor* cursor) {
   input.Font = FontFromStored(document.Font);
   input.Margin = MarginFromStored(document.Margin);
   input.Background = document.Background;
-  TPicture picture = PaintPicture(input);
+  TPicture picture = PaintPicture(canvas, input);
   picture.Text = PictureTextOf(input.Root);
   return picture;
 }

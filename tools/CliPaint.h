@@ -4,6 +4,7 @@
 
 #include "docfile/DocFile.h"
 #include "export/Export.h"
+#include "render/QImageCanvas.h"
 
 // A QGuiApplication on the offscreen platform for as long as it lives:
 // painting needs fonts, but no display.
@@ -24,3 +25,5 @@ class TGuiSession {
 // document without formula paints as the empty one the editor makes of it.
 // The picture's Document stays empty; its Text speaks the formula.
 TPicture PaintAsEditor(TDocument& document, TEntryCursor* cursor);
+// The same on `canvas`, kept by a thread that paints many pictures.
+TPicture PaintAsEditor(TQImageCanvas& canvas, TDocument& document, TEntryCursor* cursor);

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <new>
 #include <span>
 #include <thread>
@@ -30,15 +31,18 @@ struct TRenderResult {
   std::exception_ptr Failure;
 };
 
-// Paints and encodes the picture and stages its file, so that the kernel's
-// work of writing it overlaps the painting of others. The picture carries
-// the document as it was read, before the paint filled in its layout
-// fields. No exception may leave a worker thread: any failure is carried
-// back with the result.
-void RenderOne(const TRenderJob& job, std::size_t slot, TRenderResult& result, TWriteBatch& batch) {
+// Paints on the thread's canvas and encodes the picture and stages its
+// file, so that the kernel's work of writing it overlaps the painting of
+// others. The picture carries the document as it was read, before the
+// paint filled in its layout fields. No exception may leave a worker
+// thread: any failure is carried back with the result, and the canvas it
+// may have left half-painted is replaced.
+void RenderOne(const TRenderJob& job, std::size_t slot, TRenderResult& result, TWriteBatch& batch,
+               std::unique_ptr<TQImageCanvas>& canvas) {
   try {
     std::vector<std::uint8_t> document = EncodeDocument(*job.Document);
-    TPicture picture = PaintAsEditor(*job.Document, job.Cursor);
+    if (canvas == nullptr) canvas = std::make_unique<TQImageCanvas>();
+    TPicture picture = PaintAsEditor(*canvas, *job.Document, job.Cursor);
     picture.Document = std::move(document);
     if (!EncodePicture(picture, job.Options, result.Bytes, result.Error)) {
       result.Bytes.clear();
@@ -49,6 +53,7 @@ void RenderOne(const TRenderJob& job, std::size_t slot, TRenderResult& result, T
                  static_cast<std::size_t>(result.Bytes.size())});
   } catch (...) {
     result = {QByteArray(), std::string(), std::current_exception()};
+    canvas.reset();
   }
 }
 
@@ -77,7 +82,8 @@ void StartWorkers(std::vector<std::thread>& workers, std::size_t wanted,
 }
 
 // Every job on every core; the results in the order of the jobs. Pictures
-// are independent: each has its own tree, canvas and fonts.
+// are independent: each has its own tree; each thread paints them on a
+// canvas of its own, as the editor paints on one.
 std::vector<TRenderResult> RenderPictures(const std::vector<TRenderJob>& jobs, TWriteBatch& batch) {
   // Made once here, before the threads read them: the application's font
   // and palette (the system colours a document may name).
@@ -88,8 +94,9 @@ std::vector<TRenderResult> RenderPictures(const std::vector<TRenderJob>& jobs, T
   if (jobs.empty()) return results;
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
+    std::unique_ptr<TQImageCanvas> canvas;
     for (std::size_t i = next++; i < jobs.size(); i = next++)
-      RenderOne(jobs[i], i, results[i], batch);
+      RenderOne(jobs[i], i, results[i], batch, canvas);
   };
   const std::size_t threads =
       std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), jobs.size());

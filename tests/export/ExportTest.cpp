@@ -20,9 +20,9 @@
 #include "render/Palette.h"
 #include "render/QImageCanvas.h"
 #include "render/Replay.h"
-#include "tests/render/Artefacts.h"
 #include "tests/export/ExportSupport.h"
 #include "tests/export/PdfSupport.h"
+#include "tests/render/Artefacts.h"
 
 namespace {
 
@@ -424,6 +424,28 @@ TEST_F(ExportTest, PicturesThatCannotBeWrittenAreRefusedWithAMessage) {
   EXPECT_TRUE(EncodePicture(stale, {}, bytes, error)) << "scale 1 needs only the bitmap";
   tooMuchFormula.Document.clear();
   EXPECT_TRUE(EncodePicture(tooMuchFormula, {TPictureFormat::Pdf, 1, false}, bytes, error));
+}
+
+// A batch paints picture after picture on one canvas per thread: each
+// picture has the pixels and recording a fresh canvas gives it, whether the
+// canvas has its size already (one paint) or another (two).
+TEST(PaintPictureTest, AKeptCanvasGivesEachPictureAsAFreshOne) {
+  TQImageCanvas canvas;
+  for (const std::uint32_t seed : {1u, 2u, 2u, 3u, 1u, 4u}) {
+    const auto paint = [&](TQImageCanvas* on) {
+      TFormulaTree tree;  // one each: a paint leaves its layout in the tree
+      BuildRandomTree(tree.Root(), seed, {4, 20});
+      TPaintInput input;
+      input.Root = tree.Root();
+      input.Background = seed % 2 == 0 ? kWhite : 0x00336699u;
+      return on != nullptr ? PaintPicture(*on, input) : PaintPicture(input);
+    };
+    const TPicture fresh = paint(nullptr);
+    const TPicture kept = paint(&canvas);
+    ASSERT_FALSE(fresh.Bitmap.isNull()) << "seed " << seed;
+    EXPECT_TRUE(kept.Bitmap == fresh.Bitmap) << "seed " << seed;
+    EXPECT_TRUE(kept.Recording == fresh.Recording) << "seed " << seed;
+  }
 }
 
 TEST_F(ExportTest, ExportWritesTheFileOrSaysWhyNot) {
