@@ -293,8 +293,9 @@ bool CheckRender(const TInvocation& call, std::string& error) {
 }
 
 // Every pair is tried, so one bad document does not cost the pictures of the
-// others. The documents are read first, in order (standard input once); the
-// pictures are then painted on every core and written together.
+// others. The documents are read in order (standard input once), and each
+// picture is painted on the other cores while the next documents are read;
+// the pictures are then written together.
 int RunRender(const TInvocation& call) {
   std::vector<TExportOptions> pictures;
   std::string error;
@@ -302,7 +303,7 @@ int RunRender(const TInvocation& call) {
   TGuiSession gui;
   int status = kExitOk;
   std::vector<std::unique_ptr<TOpenDocument>> documents;
-  std::vector<TRenderJob> jobs;
+  TRenderBatch batch(pictures.size(), Report);
   for (std::size_t i = 0; i + 1 < call.Arguments.size(); i += 2) {
     auto open = std::make_unique<TOpenDocument>();
     if (!Open(call.Arguments[i], *open)) {
@@ -319,10 +320,11 @@ int RunRender(const TInvocation& call) {
       status = Report(call.Arguments[i + 1], kFormulaTooLargeForPicture);
       continue;
     }
-    jobs.push_back({&open->Document, &open->Cursor, call.Arguments[i + 1], pictures[i / 2]});
     documents.push_back(std::move(open));
+    batch.Add({&documents.back()->Document, &documents.back()->Cursor, call.Arguments[i + 1],
+               pictures[i / 2]});
   }
-  if (!RenderAndWritePictures(jobs, Report)) status = kExitFailed;
+  if (!batch.Finish()) status = kExitFailed;
   return status;
 }
 

@@ -5,12 +5,14 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <algorithm>
-#include <atomic>
+#include <condition_variable>
 #include <exception>
-#include <functional>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <span>
+#include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -71,56 +73,99 @@ std::string FailureText(const std::exception_ptr& failure) {
   }
 }
 
-// As many workers as can be started, up to `wanted`; the caller's thread
-// works too, so none at all still makes every picture.
-void StartWorkers(std::vector<std::thread>& workers, std::size_t wanted,
-                  const std::function<void()>& work) {
-  try {
-    while (workers.size() < wanted) workers.emplace_back(work);
-  } catch (const std::exception&) {  // NOLINT(bugprone-empty-catch): fewer workers will do
-  }
-}
+}  // namespace
 
-// Every job on every core; the results in the order of the jobs. Pictures
-// are independent: each has its own tree; each thread paints them on a
-// canvas of its own, as the editor paints on one.
-std::vector<TRenderResult> RenderPictures(const std::vector<TRenderJob>& jobs, TWriteBatch& batch) {
+struct TRenderBatch::TWork {
+  explicit TWork(std::size_t capacity) : Jobs(capacity), Results(capacity), Writes(capacity) {}
+
+  std::vector<TRenderJob> Jobs;  // the first Added of them
+  std::vector<TRenderResult> Results;
+  TWriteBatch Writes;
+  std::mutex Mutex;
+  std::condition_variable Waiting;
+  std::size_t Added = 0;  // under Mutex, as are the two below
+  std::size_t Next = 0;
+  bool Closed = false;
+
+  // Takes jobs as they come until the batch is closed and none is left.
+  void Work() noexcept {
+    std::unique_ptr<TQImageCanvas> canvas;
+    for (;;) {
+      std::size_t job = 0;
+      try {
+        std::unique_lock lock(Mutex);
+        Waiting.wait(lock, [this] { return Next < Added || Closed; });
+        if (Next == Added) return;
+        job = Next++;
+      } catch (const std::system_error&) {  // a lock that fails: the calling thread does the rest
+        return;
+      }
+      RenderOne(Jobs[job], job, Results[job], Writes, canvas);
+    }
+  }
+};
+
+TRenderBatch::TRenderBatch(std::size_t capacity, TWriteReport report)
+    : work_(std::make_unique<TWork>(capacity)), report_(std::move(report)) {
   // Made once here, before the threads read them: the application's font
   // and palette (the system colours a document may name).
   (void)QGuiApplication::font();
   (void)QGuiApplication::palette();
-  std::vector<TRenderResult> results(jobs.size());
-  // No jobs, no workers (one less than none would be all there can be).
-  if (jobs.empty()) return results;
-  std::atomic<std::size_t> next{0};
-  const auto work = [&] {
-    std::unique_ptr<TQImageCanvas> canvas;
-    for (std::size_t i = next++; i < jobs.size(); i = next++)
-      RenderOne(jobs[i], i, results[i], batch, canvas);
-  };
-  const std::size_t threads =
-      std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), jobs.size());
-  std::vector<std::thread> workers;
-  workers.reserve(threads);
-  StartWorkers(workers, threads - 1, work);
-  work();
-  for (std::thread& worker : workers) worker.join();
-  for (TRenderResult& result : results) {
-    if (result.Failure) result.Error = FailureText(std::exchange(result.Failure, nullptr));
-  }
-  return results;
 }
 
-}  // namespace
+// Left without Finish (an exception while adding): the jobs not yet taken
+// are dropped, the workers end their current one.
+TRenderBatch::~TRenderBatch() {
+  {
+    const std::lock_guard lock(work_->Mutex);
+    work_->Closed = true;
+    work_->Next = work_->Added;
+  }
+  work_->Waiting.notify_all();
+  for (std::thread& worker : workers_) worker.join();
+}
 
-bool RenderAndWritePictures(const std::vector<TRenderJob>& jobs, const TWriteReport& report) {
-  TWriteBatch batch(jobs.size());
-  const std::vector<TRenderResult> results = RenderPictures(jobs, batch);
+// Workers start with the first job: a call whose documents all fail starts
+// none. As many as can be started, up to one less than the cores (the
+// calling thread works too once it has added every job).
+void TRenderBatch::Add(TRenderJob job) {
+  {
+    const std::lock_guard lock(work_->Mutex);
+    if (work_->Added == work_->Jobs.size()) throw std::length_error("render batch full");
+    work_->Jobs[work_->Added] = std::move(job);
+    ++work_->Added;
+  }
+  work_->Waiting.notify_one();
+  if (workersStarted_) return;
+  workersStarted_ = true;
+  const std::size_t threads =
+      std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), work_->Jobs.size());
+  try {
+    while (workers_.size() + 1 < threads) workers_.emplace_back([this] { work_->Work(); });
+  } catch (const std::exception&) {  // NOLINT(bugprone-empty-catch): fewer workers will do
+  }
+}
+
+void TRenderBatch::Close() {
+  {
+    const std::lock_guard lock(work_->Mutex);
+    work_->Closed = true;
+  }
+  work_->Waiting.notify_all();
+  work_->Work();
+  for (std::thread& worker : workers_) worker.join();
+  workers_.clear();
+}
+
+bool TRenderBatch::Finish() {
+  Close();
   bool all = true;
-  for (std::size_t i = 0; i < jobs.size(); ++i) {
-    if (results[i].Error.empty()) continue;
-    report(jobs[i].PicturePath, results[i].Error);
+  for (std::size_t i = 0; i < work_->Added; ++i) {
+    TRenderResult& result = work_->Results[i];
+    if (result.Failure) result.Error = FailureText(std::exchange(result.Failure, nullptr));
+    if (result.Error.empty()) continue;
+    report_(work_->Jobs[i].PicturePath, result.Error);
     all = false;
   }
-  return batch.Finish(report) && all;
+  return work_->Writes.Finish(report_) && all;
 }

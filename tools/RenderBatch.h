@@ -2,7 +2,9 @@
 // Painting needs a QGuiApplication (TGuiSession) for the whole batch.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "docfile/DocFile.h"
@@ -17,10 +19,34 @@ struct TRenderJob {
   TExportOptions Options;
 };
 
-// Paints and encodes every job on every core, each picture's file staged
-// as soon as it is made, then writes them all so that a crash at any moment
-// leaves every target with its old content or its complete new one, at the
-// cost of one sync for the whole batch instead of one per picture. `report`
-// gets the path and message of each picture not made, then of each not
-// written, each in the order of the jobs; false when there is one.
-bool RenderAndWritePictures(const std::vector<TRenderJob>& jobs, const TWriteReport& report);
+// The pictures of one render call. Each job is painted and encoded as soon
+// as it is added, on every core, while the caller still reads the documents
+// of the next; each picture's file is staged as soon as it is made. Finish
+// then writes them all so that a crash at any moment leaves every target
+// with its old content or its complete new one, at the cost of one sync for
+// the whole batch instead of one per picture.
+class TRenderBatch {
+ public:
+  // At most `capacity` jobs are added; `report` gets the path and message of
+  // each picture not made, then of each not written, each in the order of
+  // the jobs.
+  TRenderBatch(std::size_t capacity, TWriteReport report);
+  ~TRenderBatch();
+  TRenderBatch(const TRenderBatch&) = delete;
+  TRenderBatch& operator=(const TRenderBatch&) = delete;
+
+  // The job's document must stay as it is until Finish.
+  void Add(TRenderJob job);
+  // Waits for every picture (the calling thread paints too), writes them
+  // and reports; false when one was not made or not written.
+  bool Finish();
+
+ private:
+  struct TWork;
+  void Close();
+
+  std::unique_ptr<TWork> work_;
+  TWriteReport report_;
+  std::vector<std::thread> workers_;
+  bool workersStarted_ = false;
+};
