@@ -5,6 +5,7 @@ namespace {
 const TParamLayout kLayout{
     // The caption is the one this dialog has always had.
     .Caption = "Bretragsfunktion bearbeiten",
+    .Kind = fkBetrag,
     .Client = {335, 105},
     .Field1 = {},
     .Field2 = {},

@@ -4,6 +4,7 @@ namespace {
 
 const TParamLayout kLayout{
     .Caption = "Bruch bearbeiten",
+    .Kind = fkBruch,
     .Client = {335, 105},
     .Field1 = {},
     .Field2 = {},

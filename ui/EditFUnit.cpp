@@ -1,6 +1,9 @@
 #include "ui/EditFUnit.h"
 
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -13,8 +16,11 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QWheelEvent>
+#include <algorithm>
 #include <memory>
 
+#include "textio/FormulaText.h"
+#include "ui/Announce.h"
 #include "ui/BetragEFUnit.h"
 #include "ui/BruchEFUnit.h"
 #include "ui/EditTermFUnit.h"
@@ -64,7 +70,35 @@ QString TypeCaption(const TFormulaEntry& entry) {
 constexpr int kWheelNotch = 120;
 constexpr int kPixelsPerNotch = 10;
 
+const char* const kColumns[] = {"Typ", "Term", "Parameter"};
+
+// A whole formula in words is no help in one row: a long one is cut at a
+// word, and the picture's parts tell the rest.
+constexpr qsizetype kMaxSpokenRow = 240;
+
+// A screen reader reads a row cell by cell and leaves the column headers
+// out, so each cell says its header; the type cell of a function says what
+// the function holds, which no column shows.
+void NameCells(QTreeWidgetItem& row, const TFormulaEntry& entry) {
+  for (int column = 0; column < static_cast<int>(std::size(kColumns)); ++column) {
+    const QString text = column == 0 ? SpokenEntry(entry) : row.text(column);
+    row.setData(column, Qt::AccessibleTextRole,
+                text.isEmpty() ? QString() : QString::fromUtf8(kColumns[column]) + ": " + text);
+  }
+}
+
+QString Spoken(const TFormulaEntry& entry) {
+  const QString words = ToQString(SpeechFromEntry(entry));
+  return words.isEmpty() ? QString("leer") : words;
+}
+
 }  // namespace
+
+QString SpokenEntry(const TFormulaEntry& entry) {
+  const QString type = TypeCaption(entry);
+  if (entry.IsFunction != 1 || type.isEmpty()) return type;
+  return type + ", " + Shortened(Spoken(entry), kMaxSpokenRow);
+}
 
 TEditForm::TEditForm(const TEditorContext& context)
     : TFixedDialog("Formel editieren", QSize(685, 447)), context_(context) {
@@ -106,6 +140,14 @@ void TEditForm::BuildPanel() {
   Label2->setBuddy(ComboBox1);
   for (const TKindInfo& kind : kKinds) ComboBox1->addItem(QString::fromUtf8(kind.SelectorItem));
   ComboBox1->setCurrentIndex(-1);
+  // Qt gives a screen reader the chosen kind only as the box's name, which
+  // the reader replaces by the label, and its change as a change of that
+  // name, which the reader leaves unspoken. The description is read with
+  // the box; a choice made with the arrow keys is announced.
+  connect(ComboBox1, &QComboBox::currentTextChanged, this, [this](const QString& kind) {
+    ComboBox1->setAccessibleDescription(kind);
+    if (ComboBox1->hasFocus() && !ComboBox1->view()->isVisible()) Announce(ComboBox1, kind);
+  });
   AddFunc =
       MakeButton(Panel1, "Funktion hinzufügen....", ButtonAt(272, 128), TButtonPicture::CheckMark);
   DelBtn = MakeButton(Panel1, "Eintrag löschen....", ButtonAt(8, 168), TButtonPicture::Cross);
@@ -130,7 +172,7 @@ void TEditForm::BuildList() {
   ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
   ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
   ListView1->setAllColumnsShowFocus(true);
-  ListView1->setHeaderLabels({"Typ", "Term", "Parameter"});
+  ListView1->setHeaderLabels({kColumns[0], kColumns[1], kColumns[2]});
   ListView1->setColumnWidth(0, 200);
   ListView1->setColumnWidth(1, 250);
   ListView1->setColumnWidth(2, 200);
@@ -155,8 +197,11 @@ void TEditForm::BuildList() {
   connect(DownBtn, &QToolButton::clicked, this, &TEditForm::DownBtnClick);
 }
 
-void TEditForm::OpenOn(TFormulaLine** line, int selectedRow) {
+void TEditForm::OpenOn(TFormulaLine** line, int selectedRow, const QStringList& place) {
   LineRef = line;
+  NamePlace(place);
+  // Rows selected in an earlier showing mean nothing now.
+  ListView1->clear();
   Filllist();
   if (selectedRow >= 0) SelectOnlyRow(selectedRow);
   ComboBox1->setCurrentIndex(0);
@@ -165,56 +210,137 @@ void TEditForm::OpenOn(TFormulaLine** line, int selectedRow) {
 
 TFormulaLine* TEditForm::Line() const { return LineRef != nullptr ? *LineRef : nullptr; }
 
+// The window title stays the same at every depth; the name a screen reader
+// reads says which part this list is.
+void TEditForm::NamePlace(const QStringList& place) {
+  place_ = place;
+  if (place.isEmpty()) {
+    setAccessibleName(QString());
+    setAccessibleDescription(QString());
+    return;
+  }
+  setAccessibleName(windowTitle() + ": " + place.last());
+  QStringList outer = place.mid(0, place.size() - 1);
+  std::reverse(outer.begin(), outer.end());
+  setAccessibleDescription(outer.isEmpty() ? QString() : "Innerhalb: " + outer.join(", "));
+}
+
+// The rows are made anew from the sequence; the selection stays on the same
+// rows, so that the keyboard user is still where the command was given.
 void TEditForm::Filllist() {
+  const QList<int> selected = SelectedRows();
+  QTreeWidgetItem* currentItem = ListView1->currentItem();
+  const int current = currentItem != nullptr ? ListView1->indexOfTopLevelItem(currentItem) : -1;
   ListView1->setUpdatesEnabled(false);
   ListView1->clear();
   if (const TFormulaLine* line = Line(); line != nullptr) {
     for (std::uint32_t i = 0; i < line->Count(); ++i) {
       const TFormulaEntry& entry = *EntryAt(*line, i);
-      new QTreeWidgetItem(ListView1, {TypeCaption(entry), ToQString(TextOf(entry.Text1)),
-                                      ToQString(TextOf(entry.Text2))});
+      auto* row = new QTreeWidgetItem(
+          ListView1,
+          {TypeCaption(entry), ToQString(TextOf(entry.Text1)), ToQString(TextOf(entry.Text2))});
+      NameCells(*row, entry);
     }
   }
+  KeepSelection(selected, current);
   ListView1->setUpdatesEnabled(true);
 }
 
-int TEditForm::TopSelectedRow() const {
-  for (int row = 0; row < ListView1->topLevelItemCount(); ++row) {
-    if (ListView1->topLevelItem(row)->isSelected()) return row;
+void TEditForm::KeepSelection(const QList<int>& selected, int current) {
+  const int count = ListView1->topLevelItemCount();
+  if (count == 0) return;
+  QItemSelectionModel* model = ListView1->selectionModel();
+  if (current >= 0) {
+    model->setCurrentIndex(ListView1->model()->index(std::min(current, count - 1), 0),
+                           QItemSelectionModel::NoUpdate);
   }
-  return -1;
+  bool kept = false;
+  for (int row : selected) {
+    if (row >= count) continue;
+    ListView1->topLevelItem(row)->setSelected(true);
+    kept = true;
+  }
+  if (!selected.isEmpty() && !kept) ListView1->topLevelItem(count - 1)->setSelected(true);
 }
 
-void TEditForm::SelectOnlyRow(int row) {
-  if (QTreeWidgetItem* item = ListView1->topLevelItem(row); item != nullptr) {
-    ListView1->setCurrentItem(item);
+QList<int> TEditForm::SelectedRows() const {
+  QList<int> rows;
+  for (int row = 0; row < ListView1->topLevelItemCount(); ++row) {
+    if (ListView1->topLevelItem(row)->isSelected()) rows << row;
   }
+  return rows;
+}
+
+int TEditForm::TopSelectedRow() const {
+  const QList<int> rows = SelectedRows();
+  return rows.isEmpty() ? -1 : rows.first();
+}
+
+void TEditForm::SelectOnKeyboardFocus(const QFocusEvent& event) {
+  if (event.reason() == Qt::MouseFocusReason || ListView1->topLevelItemCount() == 0) return;
+  if (ListView1->selectedItems().isEmpty()) {
+    QTreeWidgetItem* current = ListView1->currentItem();
+    SelectOnlyRow(current != nullptr ? ListView1->indexOfTopLevelItem(current) : 0);
+  }
+  // Qt tells a screen reader of the current row only when it changes; the
+  // list has just taken the focus with its own handler still to come.
+  QMetaObject::invokeMethod(this, &TEditForm::TellCurrentRow, Qt::QueuedConnection);
+}
+
+void TEditForm::TellCurrentRow() {
+  QTreeWidgetItem* current = ListView1->currentItem();
+  QAccessibleInterface* list = QAccessible::queryAccessibleInterface(ListView1);
+  if (!QAccessible::isActive() || !ListView1->hasFocus() || current == nullptr || list == nullptr ||
+      list->tableInterface() == nullptr) {
+    return;
+  }
+  QAccessibleInterface* cell =
+      list->tableInterface()->cellAt(ListView1->indexOfTopLevelItem(current), 0);
+  if (cell == nullptr) return;
+  QAccessibleEvent focus(ListView1, QAccessible::Focus);
+  focus.setChild(list->indexOfChild(cell));
+  QAccessible::updateAccessibility(&focus);
+}
+
+// Whatever modifier keys are held: Strg+Pfeil moves a row and must not add
+// the moved row to the selection.
+void TEditForm::SelectOnlyRow(int row) {
+  if (row < 0 || row >= ListView1->topLevelItemCount()) return;
+  ListView1->selectionModel()->setCurrentIndex(
+      ListView1->model()->index(row, 0),
+      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void TEditForm::AddTermClick() {
   TFormulaLine* line = Line();
   if (line == nullptr) return;
-  RememberLine();
-  AppendTermEntry(line, ToU16(Edit1->text()));
+  RememberLine("Term hinzugefügt");
+  const TFormulaEntry* entry = AppendTermEntry(line, ToU16(Edit1->text()));
   context_.NotifyChanged();
   Edit1->clear();
   Filllist();
+  // The row is added out of sight of the field: the result is spoken.
+  if (entry != nullptr) Announce(this, "Term hinzugefügt: " + Spoken(*entry));
 }
 
 void TEditForm::AddFuncClick() {
   TFormulaLine* line = Line();
   const int kind = ComboBox1->currentIndex();
   if (line == nullptr || kind < 0) return;
-  RememberLine();
+  RememberLine("Funktion hinzugefügt");
   const bool added = AppendFunctionEntry(line, static_cast<std::uint32_t>(kind)) != nullptr;
   Filllist();
   if (!added) return;
   context_.NotifyChanged();
-  SelectOnlyRow(static_cast<int>(line->Count()) - 1);
+  const int row = static_cast<int>(line->Count()) - 1;
+  SelectOnlyRow(row);
   EditBtnClick();
   // The next term is typed at once: left on the button, the focus would let
   // each blank typed press it again.
   Edit1->setFocus();
+  if (static_cast<std::uint32_t>(row) < Line()->Count()) {
+    Announce(this, "Hinzugefügt: " + SpokenEntry(*EntryAt(*Line(), row)));
+  }
 }
 
 void TEditForm::EditBtnClick() {
@@ -223,12 +349,12 @@ void TEditForm::EditBtnClick() {
   if (line == nullptr || row < 0 || static_cast<std::uint32_t>(row) >= line->Count()) return;
   // Held by address: the dialogs opened below move the shared cursor, but
   // nothing can change this sequence while they are open.
-  RememberLine();
+  RememberLine("Eintrag bearbeitet");
   TFormulaEntry& entry = *AsEntry(line->Select(row));
   if (entry.IsFunction == 0) {
     EditTerm(entry);
   } else {
-    EditFunctionEntry(context_, entry);
+    EditFunctionEntry(context_, entry, place_);
   }
   ForgetIfUnchanged();
   context_.NotifyChanged();
@@ -244,34 +370,48 @@ void TEditForm::EditTerm(TFormulaEntry& entry) {
   SetText(entry.Text1, ToU16(editor.Edit1->text()));
 }
 
-void EditFunctionEntry(const TEditorContext& context, TFormulaEntry& entry) {
+void EditFunctionEntry(const TEditorContext& context, TFormulaEntry& entry,
+                       const QStringList& within) {
   const TKindInfo* kind = KindOf(entry);
   if (kind == nullptr) return;
   const std::unique_ptr<TParamDialog> dialog = kind->Dialog(context);
   dialog->FirstRef = &entry.First;
   dialog->SecondRef = &entry.Second;
+  dialog->SetPlace(&entry, within);
   dialog->LoadTexts(entry);
   dialog->FollowTexts(&entry);
   dialog->exec();
   dialog->StoreTexts(entry);
 }
 
+// Escape deletes too, so what went is always spoken. The row that took the
+// place of the first one deleted is selected then, as the next to work on.
 void TEditForm::DelBtnClick() {
   TFormulaLine* line = Line();
-  if (line != nullptr) {
-    RememberLine();
-    // Bottom up, so that the rows still to come keep their indices.
-    for (int row = ListView1->topLevelItemCount() - 1; row >= 0; --row) {
-      if (ListView1->topLevelItem(row)->isSelected()) DeleteEntry(line, row);
-    }
-    ForgetIfUnchanged();
-    context_.NotifyChanged();
+  const QList<int> selected = SelectedRows();
+  if (line == nullptr || selected.isEmpty()) {
+    Filllist();
+    return Announce(this, "Kein Eintrag ausgewählt, nichts gelöscht.");
   }
+  const bool one = selected.size() == 1;
+  const QString step =
+      one ? QString("Eintrag gelöscht") : QString("%1 Einträge gelöscht").arg(selected.size());
+  const QString spoken = one && static_cast<std::uint32_t>(selected.first()) < line->Count()
+                             ? "Gelöscht: " + SpokenEntry(*EntryAt(*line, selected.first()))
+                             : step + ".";
+  RememberLine(step);
+  // Bottom up, so that the rows still to come keep their indices.
+  for (auto row = selected.crbegin(); row != selected.crend(); ++row) DeleteEntry(line, *row);
+  ForgetIfUnchanged();
+  context_.NotifyChanged();
+  ListView1->clear();
   Filllist();
+  SelectOnlyRow(std::min(selected.first(), ListView1->topLevelItemCount() - 1));
+  Announce(this, spoken);
 }
 
 void TEditForm::MoveEntry(int from, int to) {
-  RememberLine();
+  RememberLine("Eintrag verschoben");
   Line()->Swap(from, to);
   context_.NotifyChanged();
   Filllist();
@@ -325,30 +465,40 @@ bool TEditForm::MoveByKey(const QKeyEvent& key) {
 
 // The list as it was before a change of its own, for Strg+Z while the list
 // is open; the main window's history still takes the whole session as one step.
-void TEditForm::RememberLine() {
-  undo_.push_back(TakeSnapshot(Line(), TFontDesc{}, 0, 0));
+void TEditForm::RememberLine(const QString& step) {
+  undo_.push_back({TakeSnapshot(Line(), TFontDesc{}, 0, 0), step});
   redo_.clear();
 }
 
 // A change that came to nothing (an entry edited back, no row selected to
 // delete) is nothing to take back.
 void TEditForm::ForgetIfUnchanged() {
-  if (!undo_.empty() && undo_.back() == TakeSnapshot(Line(), TFontDesc{}, 0, 0)) undo_.pop_back();
+  if (!undo_.empty() && undo_.back().State == TakeSnapshot(Line(), TFontDesc{}, 0, 0)) {
+    undo_.pop_back();
+  }
 }
 
 // Only this list is replaced: the dialogs that opened it hold the field it
-// stands in, not the list itself, and none is open above it.
-void TEditForm::BringBack(std::vector<TDocumentState>& from, std::vector<TDocumentState>& to) {
-  if (from.empty() || LineRef == nullptr) return;
+// stands in, not the list itself, and none is open above it. The step is
+// spoken, since the list may be out of sight of the focus.
+void TEditForm::BringBack(std::vector<TListStep>& from, std::vector<TListStep>& to,
+                          const QString& done) {
+  if (LineRef == nullptr) return;
+  if (from.empty()) {
+    return Announce(this, &from == &undo_ ? QString("Nichts rückgängig zu machen.")
+                                          : QString("Nichts wiederherzustellen."));
+  }
   TRestoredDocument restored;
   std::string error;
-  if (!RestoreSnapshot(from.back(), context_.CurrentEntry, restored, error)) return;
-  to.push_back(TakeSnapshot(Line(), TFontDesc{}, 0, 0));
+  if (!RestoreSnapshot(from.back().State, context_.CurrentEntry, restored, error)) return;
+  const QString step = from.back().Name;
+  to.push_back({TakeSnapshot(Line(), TFontDesc{}, 0, 0), step});
   from.pop_back();
   freetheline(*LineRef);
   *LineRef = restored.Root;
   context_.NotifyChanged();
   Filllist();
+  Announce(this, done + ": " + step);
 }
 
 // Strg+Z and Strg+Y (or Strg+Umschalt+Z) anywhere in the dialog, the text
@@ -360,7 +510,9 @@ bool TEditForm::UndoByKey(QEvent* event) {
   const bool redo = key->matches(QKeySequence::Redo) ||
                     (key->key() == Qt::Key_Y && key->modifiers() == Qt::ControlModifier);
   if (!undo && !redo) return false;
-  if (event->type() == QEvent::KeyPress) undo ? BringBack(undo_, redo_) : BringBack(redo_, undo_);
+  if (event->type() == QEvent::KeyPress) {
+    undo ? BringBack(undo_, redo_, "Rückgängig") : BringBack(redo_, undo_, "Wiederhergestellt");
+  }
   event->accept();
   return true;
 }
@@ -374,6 +526,9 @@ bool TEditForm::eventFilter(QObject* watched, QEvent* event) {
   if (watched == ListView1 && event->type() == QEvent::KeyPress &&
       MoveByKey(*static_cast<QKeyEvent*>(event))) {
     return true;
+  }
+  if (watched == ListView1 && event->type() == QEvent::FocusIn) {
+    SelectOnKeyboardFocus(*static_cast<QFocusEvent*>(event));
   }
   return TFixedDialog::eventFilter(watched, event);
 }

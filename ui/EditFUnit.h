@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStatusBar>
+#include <QStringList>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <vector>
@@ -21,9 +22,18 @@
 #include "ui/FixedDialog.h"
 #include "ui/SymbolPalette.h"
 
+class QFocusEvent;
+
 // Opens the parameter dialog of a function entry of the open tree and writes
 // its texts back into the entry when it closes. Nothing for another entry.
-void EditFunctionEntry(const TEditorContext& context, TFormulaEntry& entry);
+// `within` names the parts of the formula the entry stands in, outermost
+// first ("Inhalt des Integrals"), for the lists the dialog opens.
+void EditFunctionEntry(const TEditorContext& context, TFormulaEntry& entry,
+                       const QStringList& within = {});
+
+// What a screen reader says for an entry's row before its texts: the kind,
+// and for a function what it holds ("Bruch Funktion, a durch b").
+QString SpokenEntry(const TFormulaEntry& entry);
 
 class TEditForm : public TFixedDialog {
   Q_OBJECT
@@ -31,8 +41,11 @@ class TEditForm : public TFixedDialog {
   explicit TEditForm(const TEditorContext& context);
 
   // The caller's protocol: edit the sequence held in *line until the dialog
-  // closes, with row `selectedRow` selected at first (none when -1).
-  void OpenOn(TFormulaLine** line, int selectedRow = -1);
+  // closes, with row `selectedRow` selected at first (none when -1). `place`
+  // names the part of the formula the sequence is, with the parts it stands
+  // in before it ("Inhalt des Integrals", "Zähler des Bruchs"); empty for the
+  // whole formula. A screen reader reads it as the window's name.
+  void OpenOn(TFormulaLine** line, int selectedRow = -1, const QStringList& place = {});
   void Filllist();
 
   void AddTermClick();
@@ -80,19 +93,33 @@ class TEditForm : public TFixedDialog {
   // The lowest selected row, or -1.
   int TopSelectedRow() const;
   void SelectOnlyRow(int row);
+  QList<int> SelectedRows() const;
+  // After a rebuild: the rows selected before, as far as they still exist,
+  // else the last row; the current row likewise.
+  void KeepSelection(const QList<int>& selected, int current);
+  // The list reached by the keyboard selects its current row, so that the
+  // row commands work without a mouse.
+  void SelectOnKeyboardFocus(const QFocusEvent& event);
+  void TellCurrentRow();
+  void NamePlace(const QStringList& place);
   void MoveEntry(int from, int to);
   void EditTerm(TFormulaEntry& entry);
   void ScrollPalette(int pixels);
   void TakeWheel(QWheelEvent* event);
   bool MoveByKey(const QKeyEvent& key);
   // Undo and redo of this list's own changes while it is open.
+  struct TListStep {
+    TDocumentState State;  // the list as it was before the step
+    QString Name;          // what the step did, as it is spoken when undone
+  };
   bool UndoByKey(QEvent* event);
-  void RememberLine();
+  void RememberLine(const QString& step);
   void ForgetIfUnchanged();
-  void BringBack(std::vector<TDocumentState>& from, std::vector<TDocumentState>& to);
+  void BringBack(std::vector<TListStep>& from, std::vector<TListStep>& to, const QString& done);
 
   TEditorContext context_;
-  std::vector<TDocumentState> undo_;
-  std::vector<TDocumentState> redo_;
+  QStringList place_;
+  std::vector<TListStep> undo_;
+  std::vector<TListStep> redo_;
   int wheelRemainder_ = 0;
 };

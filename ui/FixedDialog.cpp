@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <limits>
 
+#include "ui/FocusRing.h"
+
 QFont TFixedDialog::InterfaceFont() {
   QFont font("DejaVu Sans Condensed");
   font.setPointSize(8);
@@ -16,6 +18,9 @@ QFont TFixedDialog::InterfaceFont() {
 }
 
 TFixedDialog::TFixedDialog(const QString& caption, QSize clientSize) : QDialog(nullptr) {
+  // Made with the application already; this only makes sure the ring is
+  // linked into every program that has these dialogs.
+  InstallFocusRing();
   setWindowTitle(caption);
   setFont(InterfaceFont());
   setFixedSize(clientSize);
@@ -73,4 +78,11 @@ QLineEdit* MakeEdit(QWidget* parent, const QRect& geometry) {
   edit->setGeometry(geometry);
   edit->setMaxLength(std::numeric_limits<int>::max());
   return edit;
+}
+
+QString Shortened(QString words, qsizetype most) {
+  if (words.size() <= most) return words;
+  const qsizetype blank = words.lastIndexOf(' ', most);
+  words.truncate(blank > 0 ? blank : most);
+  return words + " …";
 }

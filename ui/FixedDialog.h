@@ -48,3 +48,8 @@ inline QString ToQString(std::u16string_view text) {
   return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
 }
 inline std::u16string ToU16(const QString& text) { return text.toStdU16String(); }
+
+// Words for a screen reader cut after at most `most` characters, at a blank,
+// with "…" where they were cut: a whole large formula helps nobody in a
+// name or a description.
+QString Shortened(QString words, qsizetype most);

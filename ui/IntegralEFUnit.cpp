@@ -2,7 +2,7 @@
 
 namespace {
 
-const TParamLayout kLayout = BoundsLayout("Integral-Funktion bearbeiten",
+const TParamLayout kLayout = BoundsLayout(fkIntegral, "Integral-Funktion bearbeiten",
                                           "Integral von (z.B. 1):", "Integral bis (z.B. 10):");
 
 }  // namespace

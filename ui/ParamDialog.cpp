@@ -1,24 +1,28 @@
 #include "ui/ParamDialog.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QKeyEvent>
 #include <QPushButton>
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "ui/Announce.h"
 #include "ui/EditFUnit.h"
 #include "ui/EditTermFUnit.h"
 
 TSequenceButtons OptionalSecondButtons(int x, int top) {
   return {{"Nenner bearbeiten", ButtonAt(x, top)},
           {"Zähler bearbeiten...", ButtonAt(x, top + 32)},
-          {"Zähler entfernen", ButtonAt(x, top + 64)}};
+          {"Zähler entfernen", ButtonAt(x, top + 64)},
+          true};
 }
 
-TParamLayout BoundsLayout(const char* caption, const char* lowerLabel, const char* upperLabel) {
+TParamLayout BoundsLayout(std::uint32_t kind, const char* caption, const char* lowerLabel,
+                          const char* upperLabel) {
   return {.Caption = caption,
+          .Kind = kind,
           .Client = {472, 196},
           .Field1 = {lowerLabel, {8, 8}, EditAt(8, 24), ButtonAt(160, 24, 129, 25)},
           .Field2 = {upperLabel, {8, 48}, EditAt(8, 64), ButtonAt(160, 64, 129, 25)},
@@ -27,7 +31,9 @@ TParamLayout BoundsLayout(const char* caption, const char* lowerLabel, const cha
 }
 
 TParamDialog::TParamDialog(const TEditorContext& context, const TParamLayout& layout)
-    : TFixedDialog(QString::fromUtf8(layout.Caption), layout.Client), context_(context) {
+    : TFixedDialog(QString::fromUtf8(layout.Caption), layout.Client),
+      context_(context),
+      kind_(layout.Kind) {
   BuildTextField(layout.Field1, Label1, Edit1, BitBtnXP3);
   BuildTextField(layout.Field2, Label2, Edit2, BitBtnXP4);
   EditBtn = BuildButton(layout.Sequences.EditBtn, TButtonPicture::CycleArrows);
@@ -35,6 +41,7 @@ TParamDialog::TParamDialog(const TEditorContext& context, const TParamLayout& la
   BitBtnXP2 = BuildButton(layout.Sequences.BitBtnXP2, TButtonPicture::Cross);
   BackBtn = MakeButton(this, "Zurück/Ende...", layout.BackBtn, TButtonPicture::CheckMark);
   BackBtn->setDefault(true);
+  if (layout.Sequences.CaptionsMisname) DescribeMisnamedButtons();
 
   const auto wire = [this](QPushButton* button, void (TParamDialog::*handler)()) {
     if (button != nullptr) connect(button, &QPushButton::clicked, this, handler);
@@ -60,6 +67,16 @@ void TParamDialog::BuildTextField(const TTextFieldLayout& layout, QLabel*& label
     // Two of these buttons may stand in one dialog: the field tells them apart.
     termButton->setAccessibleDescription(label->text());
   }
+}
+
+// The captions stay as users know them; what a button really opens or
+// removes goes where a screen reader reads it after the caption.
+void TParamDialog::DescribeMisnamedButtons() {
+  const QString first = SequenceWords(kind_, TSequencePart::First);
+  const QString second = SequenceWords(kind_, TSequencePart::Second);
+  if (EditBtn != nullptr) EditBtn->setAccessibleDescription("Bearbeitet: " + first);
+  if (BitBtnXP1 != nullptr) BitBtnXP1->setAccessibleDescription("Bearbeitet: " + second);
+  if (BitBtnXP2 != nullptr) BitBtnXP2->setAccessibleDescription("Entfernt: " + second);
 }
 
 QPushButton* TParamDialog::BuildButton(const TButtonLayout& layout, TButtonPicture picture) {
@@ -108,16 +125,28 @@ void TParamDialog::FollowTexts(TFormulaEntry* entry) {
   }
 }
 
-void TParamDialog::EditBtnClick() { EditSequence(FirstRef); }
+void TParamDialog::SetPlace(const TFormulaEntry* entry, const QStringList& within) {
+  entry_ = entry;
+  within_ = within;
+}
 
-void TParamDialog::BitBtnXP1Click() { EditSequence(SecondRef); }
+void TParamDialog::EditBtnClick() { EditSequence(FirstRef, TSequencePart::First); }
 
+void TParamDialog::BitBtnXP1Click() { EditSequence(SecondRef, TSequencePart::Second); }
+
+QString TParamDialog::SecondWords() const { return SequenceWords(kind_, TSequencePart::Second); }
+
+// Removing is silent on screen, and Escape does it too: the result is spoken.
 void TParamDialog::BitBtnXP2Click() {
-  if (SecondRef == nullptr || *SecondRef == nullptr) return;
+  if (SecondRef == nullptr || *SecondRef == nullptr) {
+    Announce(this, SecondWords() + ": nichts zu entfernen.");
+    return;
+  }
   removedSecond_ = TakeSnapshot(*SecondRef, TFontDesc{}, 0, 0);
   redoable_ = false;
   RemoveSecond(*SecondRef);
   context_.NotifyChanged();
+  Announce(this, SecondWords() + " entfernt.");
 }
 
 // A text field takes these keys for its own text first; they reach the
@@ -126,14 +155,17 @@ void TParamDialog::keyPressEvent(QKeyEvent* event) {
   if (event->matches(QKeySequence::Undo)) return BringBackSecond();
   if (event->matches(QKeySequence::Redo) ||
       (event->key() == Qt::Key_Y && event->modifiers() == Qt::ControlModifier)) {
-    if (redoable_) BitBtnXP2Click();
+    if (!redoable_) return Announce(this, "Nichts wiederherzustellen.");
+    BitBtnXP2Click();
     return;
   }
   TFixedDialog::keyPressEvent(event);
 }
 
 void TParamDialog::BringBackSecond() {
-  if (!removedSecond_ || SecondRef == nullptr || *SecondRef != nullptr) return;
+  if (!removedSecond_ || SecondRef == nullptr || *SecondRef != nullptr) {
+    return Announce(this, "Nichts rückgängig zu machen.");
+  }
   TRestoredDocument restored;
   std::string error;
   if (!RestoreSnapshot(*removedSecond_, context_.CurrentEntry, restored, error)) return;
@@ -141,6 +173,7 @@ void TParamDialog::BringBackSecond() {
   removedSecond_.reset();
   redoable_ = true;
   context_.NotifyChanged();
+  Announce(this, "Rückgängig: " + SecondWords() + " ist wieder da.");
 }
 
 void TParamDialog::BitBtnXP3Click() { EditInTermEditor(Edit1); }
@@ -151,16 +184,18 @@ void TParamDialog::EscapePressed() {
   if (BitBtnXP2 != nullptr) BitBtnXP2Click();
 }
 
-void TParamDialog::EditSequence(TFormulaLine** field) {
+void TParamDialog::EditSequence(TFormulaLine** field, TSequencePart part) {
   if (field == nullptr) return;
   // The entry keeps the new sequence even if nothing is added to it.
   if (*field == nullptr) {
     *field = CreateLine(context_.CurrentEntry);
     if (*field == nullptr) return;  // told as an allocation failure
-    context_.NotifyChanged();  // the bar of the new lower part shows at once
+    context_.NotifyChanged();       // the bar of the new lower part shows at once
   }
   TEditForm editor(context_);
-  editor.OpenOn(field);
+  const QString words =
+      entry_ != nullptr ? DescribeSequence(*entry_, part) : SequenceWords(kind_, part);
+  editor.OpenOn(field, -1, within_ + QStringList{words});
 }
 
 void TParamDialog::EditInTermEditor(QLineEdit* field) {

@@ -10,12 +10,15 @@
 #include <QPushButton>
 #include <QRect>
 #include <QSize>
+#include <QStringList>
+#include <cstdint>
 #include <optional>
 
 #include "history/UndoHistory.h"
 #include "model/FormulaTree.h"
 #include "ui/EditorContext.h"
 #include "ui/FixedDialog.h"
+#include "ui/FormulaHits.h"
 
 // The usual sizes of a button and of a text field in these dialogs.
 constexpr QRect ButtonAt(int x, int y, int width = 145, int height = 25) {
@@ -42,10 +45,14 @@ struct TSequenceButtons {
   TButtonLayout EditBtn;    // edits First
   TButtonLayout BitBtnXP1;  // edits Second
   TButtonLayout BitBtnXP2;  // removes Second; also the dialog's Escape
+  // The captions name parts the buttons do not edit; a screen reader is
+  // told the real part in each button's description.
+  bool CaptionsMisname = false;
 };
 
 struct TParamLayout {
   const char* Caption = "";
+  std::uint32_t Kind = fkBruch;  // names the parts the buttons edit
   QSize Client;
   TTextFieldLayout Field1;  // Label1, Edit1, BitBtnXP3
   TTextFieldLayout Field2;  // Label2, Edit2, BitBtnXP4
@@ -59,7 +66,8 @@ struct TParamLayout {
 TSequenceButtons OptionalSecondButtons(int x, int top);
 // The sum and integral dialogs: two bounds with their term editor buttons
 // above the sub-sequence column.
-TParamLayout BoundsLayout(const char* caption, const char* lowerLabel, const char* upperLabel);
+TParamLayout BoundsLayout(std::uint32_t kind, const char* caption, const char* lowerLabel,
+                          const char* upperLabel);
 
 class TParamDialog : public TFixedDialog {
   Q_OBJECT
@@ -74,6 +82,9 @@ class TParamDialog : public TFixedDialog {
   // Every change of a text field goes into `entry` at once and the picture
   // behind the dialogs follows it; the entry outlives the open dialog.
   void FollowTexts(TFormulaEntry* entry);
+  // The entry whose parts the buttons open, and the parts of the formula it
+  // stands in, outermost first: a nested list is named after its part.
+  void SetPlace(const TFormulaEntry* entry, const QStringList& within);
 
   void EditBtnClick();
   void BitBtnXP1Click();
@@ -103,14 +114,19 @@ class TParamDialog : public TFixedDialog {
                       QPushButton*& termButton);
   QPushButton* BuildButton(const TButtonLayout& layout, TButtonPicture picture);
   void ChainFocus();
+  void DescribeMisnamedButtons();
   // A new entry list editor on the sequence in `field`, created first when absent.
-  void EditSequence(TFormulaLine** field);
+  void EditSequence(TFormulaLine** field, TSequencePart part);
   void EditInTermEditor(QLineEdit* field);
   // Strg+Z brings a lower part removed here back, Strg+Y removes it again;
   // in a text field the keys work on its text.
   void BringBackSecond();
+  QString SecondWords() const;
 
   TEditorContext context_;
+  std::uint32_t kind_;
+  const TFormulaEntry* entry_ = nullptr;
+  QStringList within_;
   std::optional<TDocumentState> removedSecond_;
   bool redoable_ = false;  // the part brought back may be removed again by Strg+Y
 };

@@ -5,6 +5,7 @@ namespace {
 // The power has no remove button: its base is always there.
 const TParamLayout kLayout{
     .Caption = "Potenzfunktion bearbeiten",
+    .Kind = fkPotenz,
     .Client = {348, 102},
     .Field1 = {},
     .Field2 = {},

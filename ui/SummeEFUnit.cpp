@@ -2,8 +2,8 @@
 
 namespace {
 
-const TParamLayout kLayout =
-    BoundsLayout("Summen-Funktion bearbeiten", "Summe von (z.B. 1):", "Summe bis (z.B. 10):");
+const TParamLayout kLayout = BoundsLayout(fkSumme, "Summen-Funktion bearbeiten",
+                                          "Summe von (z.B. 1):", "Summe bis (z.B. 10):");
 
 }  // namespace
 

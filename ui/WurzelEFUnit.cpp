@@ -5,6 +5,7 @@ namespace {
 const TParamLayout kLayout{
     // The caption is the one this dialog has always had.
     .Caption = "Summenfunktion bearbeiten",
+    .Kind = fkWurzel,
     .Client = {335, 195},
     .Field1 = {"x. Wurzel (z.B. 3 für 3. Wurzel):", {16, 104}, EditAt(16, 120), {}},
     .Field2 = {},

@@ -88,7 +88,7 @@ void ParamDialogTest::addingAFunctionOpensItsDialog() {
   QString shownCaption;
   QStringList rowWhileOpen;
   QStringList rowAfter;
-  bool selectedAfter = true;
+  bool newRowSelectedAfter = false;
   Answer<TEditForm>([&](TEditForm* shown) {
     shown->ListView1->topLevelItem(0)->setSelected(true);
     AddFunction(shown, kind, [&](TParamDialog* dialog) {
@@ -97,7 +97,8 @@ void ParamDialogTest::addingAFunctionOpensItsDialog() {
       rowWhileOpen = Row(shown->ListView1, 1);
     });
     rowAfter = Row(shown->ListView1, 1);
-    selectedAfter = !shown->ListView1->selectedItems().isEmpty();
+    newRowSelectedAfter = shown->ListView1->selectedItems() ==
+                          QList<QTreeWidgetItem*>{shown->ListView1->topLevelItem(1)};
     shown->close();
   });
   editor.OpenOn(&document.RootLine);
@@ -106,7 +107,7 @@ void ParamDialogTest::addingAFunctionOpensItsDialog() {
   QCOMPARE(shownCaption, caption);
   QCOMPARE(rowWhileOpen, (QStringList{listCaption, "", ""}));
   QCOMPARE(rowAfter, (QStringList{listCaption, "", ""}));
-  QVERIFY(!selectedAfter);
+  QVERIFY(newRowSelectedAfter);
   QCOMPARE(document.RootLine->Count(), 2u);
   const TFormulaEntry& entry = *EntryAt(*document.RootLine, 1);
   QCOMPARE(entry.IsFunction, 1u);
