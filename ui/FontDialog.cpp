@@ -7,6 +7,7 @@
 #include <QFontInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -115,13 +116,20 @@ TFontDialog::TFontDialog(QWidget* parent) : QDialog(parent) {
   layout->addLayout(bottom);
 }
 
-// Qt's font chooser names its fields, not the lists under them (family,
-// style, size, in the order it makes them).
+// Qt's font chooser links its labels to the family and style lists and to
+// the size field, but names neither the lists nor the family and style
+// fields above them, which show the choice and pass their focus to the lists
+// (family, style, size, in the order it makes them).
 void TFontDialog::NameFontLists() {
   const QStringList names = {"Schriftart", "Schriftschnitt", "Schriftgrad"};
   const QList<QListView*> lists = FontChooser->findChildren<QListView*>();
   for (qsizetype i = 0; i < lists.size() && i < names.size(); ++i) {
     lists[i]->setAccessibleName(names[i]);
+  }
+  for (QLineEdit* field : FontChooser->findChildren<QLineEdit*>()) {
+    if (const auto* list = qobject_cast<QListView*>(field->focusProxy())) {
+      field->setAccessibleName(list->accessibleName());
+    }
   }
 }
 

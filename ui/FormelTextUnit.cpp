@@ -7,10 +7,22 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTextBlock>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "render/PictureLimit.h"
+#include "ui/Announce.h"
 #include "ui/FixedDialog.h"
+
+namespace {
+
+// Every keystroke may change the message (its column at least); a screen
+// reader hears it when the typing pauses, not after each key.
+constexpr int kTellAfterMs = 700;
+// The preview's description is sent to the screen reader at each change.
+constexpr qsizetype kMaxSpokenPreview = 4000;
+
+}  // namespace
 
 TFormelTextForm::TFormelTextForm(const QString& latex, const TPaintInput& look,
                                  TEntryCursor* cursor, QWidget* parent)
@@ -29,10 +41,18 @@ TFormelTextForm::TFormelTextForm(const QString& latex, const TPaintInput& look,
   ErrorLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   Preview = new QLabel(this);
   Preview->setAccessibleName("Vorschau");
-  auto* previewArea = new QScrollArea(this);
-  previewArea->setWidget(Preview);
-  previewArea->setWidgetResizable(false);
-  previewArea->setMinimumHeight(160);
+  PreviewArea = new QScrollArea(this);
+  PreviewArea->setWidget(Preview);
+  PreviewArea->setWidgetResizable(false);
+  PreviewArea->setMinimumHeight(160);
+  PreviewArea->setFocusPolicy(Qt::StrongFocus);
+  PreviewArea->setAccessibleName("Vorschau");
+  auto* previewLabel = new QLabel("Vorschau:", this);
+  previewLabel->setBuddy(PreviewArea);
+  tellLater_ = new QTimer(this);
+  tellLater_->setSingleShot(true);
+  tellLater_->setInterval(kTellAfterMs);
+  connect(tellLater_, &QTimer::timeout, this, [this] { TellProblem(false); });
   auto* buttons = new QDialogButtonBox(this);
   OKBtn = buttons->addButton("OK", QDialogButtonBox::AcceptRole);
   CancelBtn = buttons->addButton("Abbrechen", QDialogButtonBox::RejectRole);
@@ -44,11 +64,12 @@ TFormelTextForm::TFormelTextForm(const QString& latex, const TPaintInput& look,
   layout->addWidget(label);
   layout->addWidget(Edit1);
   layout->addWidget(ErrorLabel);
-  layout->addWidget(new QLabel("Vorschau:", this));
-  layout->addWidget(previewArea, 1);
+  layout->addWidget(previewLabel);
+  layout->addWidget(PreviewArea, 1);
   layout->addWidget(buttons);
   resize(640, 420);
   Edit1Change();
+  TellProblem(false);
 }
 
 bool TFormelTextForm::eventFilter(QObject* watched, QEvent* event) {
@@ -68,6 +89,18 @@ bool TFormelTextForm::eventFilter(QObject* watched, QEvent* event) {
 void TFormelTextForm::Edit1Change() {
   TOwnedLine formula;
   if (ReadField(formula)) ShowPreview(formula.get());
+  tellLater_->start();
+}
+
+// The field's description holds the message, where a screen reader finds
+// it with the field; the reader does not speak a changed description, so a
+// new message, or one a failed confirmation asks for again, is announced.
+void TFormelTextForm::TellProblem(bool again) {
+  tellLater_->stop();
+  const QString problem = ErrorLabel->text();
+  const bool changed = Edit1->accessibleDescription() != problem;
+  if (changed) Edit1->setAccessibleDescription(problem);
+  if (!problem.isEmpty() && (again || changed)) Announce(Edit1, problem);
 }
 
 bool TFormelTextForm::ReadField(TOwnedLine& formula) {
@@ -102,11 +135,15 @@ void TFormelTextForm::ShowPreview(TFormulaLine* formula) {
   if (!PictureFits(size)) {
     Preview->clear();
     Preview->resize(0, 0);
+    PreviewArea->setAccessibleDescription(QString());
     ErrorLabel->setText(QString::fromStdString(PictureTooLargeText(size)));
     return;
   }
   Preview->setPixmap(QPixmap::fromImage(canvas_.Image()));
   Preview->resize(Preview->pixmap().size());
+  // What the picture shows, in words.
+  PreviewArea->setAccessibleDescription(
+      Shortened(ToQString(SpeechFromFormula(formula)), kMaxSpokenPreview));
 }
 
 // A text with a mistake is not taken: the caret goes to the mistake. An
@@ -119,6 +156,7 @@ void TFormelTextForm::OKBtnClick() {
     caret.setPosition(static_cast<int>(problem_.Offset));
     Edit1->setTextCursor(caret);
     Edit1->setFocus();
+    TellProblem(true);
     return;
   }
   formula_ = std::move(formula);

@@ -14,6 +14,8 @@ class QDialogButtonBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QScrollArea;
+class QTimer;
 
 class TFormelTextForm : public QDialog {
   Q_OBJECT
@@ -29,6 +31,9 @@ class TFormelTextForm : public QDialog {
   QPlainTextEdit* Edit1;
   QLabel* ErrorLabel;
   QLabel* Preview;
+  // Holds the preview; takes the focus, so that a large picture can be
+  // scrolled and a screen reader reads the formula.
+  QScrollArea* PreviewArea;
   QPushButton* OKBtn;
   QPushButton* CancelBtn;
 
@@ -46,6 +51,9 @@ class TFormelTextForm : public QDialog {
   bool ReadField(TOwnedLine& formula);
   void ShowProblem(const TTextError& error);
   void ShowPreview(TFormulaLine* formula);
+  // The message under the field becomes the field's description once the
+  // typing pauses; with `again`, it is spoken even when it did not change.
+  void TellProblem(bool again);
 
   QString initial_;
   TPaintInput look_;
@@ -53,4 +61,5 @@ class TFormelTextForm : public QDialog {
   TQImageCanvas canvas_;
   TOwnedLine formula_;
   TTextError problem_;
+  QTimer* tellLater_;
 };

@@ -19,10 +19,11 @@
 #include "ui/EditTermFUnit.h"
 #include "ui/EventBoundary.h"
 #include "ui/FixedDialog.h"
+#include "ui/FocusRing.h"
 #include "ui/IntegralEFUnit.h"
 #include "ui/MainUnit.h"
-#include "ui/ProgramSettings.h"
 #include "ui/PotenzEFUnit.h"
+#include "ui/ProgramSettings.h"
 #include "ui/StartArguments.h"
 #include "ui/SummeEFUnit.h"
 #include "ui/UserEFUinit.h"
@@ -76,6 +77,9 @@ int main(int argc, char* argv[]) {
   QGuiApplication::setDesktopFileName("quillmora");
   QApplication::setWindowIcon(QIcon(":/quillmora.svg"));
   QApplication::setFont(TFixedDialog::InterfaceFont());
+  // Set up with the application object already; named here so that it is
+  // plain that every window has it.
+  InstallFocusRing();
   QTranslator translator;
   LoadGermanTranslations(app, translator);
   SetAllocFailureReporter(ShowFailureLater);
