@@ -116,10 +116,17 @@ struct TToken {
   std::uint16_t Distance;
 };
 
+// Bits as they are sent: a code, reversed (deflate sends a code's first bit
+// first), and any extra bits after it.
 struct TCode {
-  std::uint16_t Bits;  // reversed: deflate sends a code's first bit first
+  std::uint32_t Bits;
   std::uint8_t Length;
 };
+
+// `code` followed by `extra` bits of `value`.
+TCode WithExtra(TCode code, std::uint32_t value, int extra) {
+  return {code.Bits | value << code.Length, static_cast<std::uint8_t>(code.Length + extra)};
+}
 
 // Code lengths of at most `limit` bits for the symbols with a frequency,
 // forming a complete code, as inflaters want it: Huffman's lengths, and
@@ -207,8 +214,7 @@ std::array<TCode, N> CanonicalCodes(const std::array<std::uint8_t, N>& lengths) 
     code = ((code & 0x3333u) << 2) | ((code >> 2) & 0x3333u);
     code = ((code & 0x0f0fu) << 4) | ((code >> 4) & 0x0f0fu);
     code = ((code & 0x00ffu) << 8) | ((code >> 8) & 0x00ffu);
-    codes[s] = {static_cast<std::uint16_t>(code >> (16 - length)),
-                static_cast<std::uint8_t>(length)};
+    codes[s] = {code >> (16 - length), static_cast<std::uint8_t>(length)};
   }
   return codes;
 }
@@ -239,10 +245,9 @@ class TBitWriter {
       for (std::size_t i = 0; i < sizeof buffer_; ++i)
         next_[i] = static_cast<std::uint8_t>(buffer_ >> (8 * i));
     }
-    const int whole = count_ / 8;
-    next_ += whole;
-    buffer_ >>= 8 * whole;  // less than 64: whole bytes of less than 64 bits
-    count_ -= 8 * whole;
+    next_ += count_ >> 3;
+    buffer_ >>= count_ & ~7;  // less than 64: whole bytes of less than 64 bits
+    count_ &= 7;
   }
   // Up to the next whole byte; `out` then ends there.
   void Finish() {
@@ -308,7 +313,7 @@ struct TFrequencies {
 
 // One block with codes of its own (RFC 1951, 3.2.7).
 void WriteBlock(TBitWriter& bits, const std::vector<TToken>& tokens, TFrequencies frequencies,
-                int periodSymbol, bool last) {
+                std::size_t period, int periodSymbol, bool last) {
   frequencies.LiteralLength[kEndOfBlock] = 1;
   std::array<std::uint8_t, kLiteralLengthSymbols> literalLengths{};
   std::array<std::uint8_t, kDistanceSymbols> distanceLengths{};
@@ -354,19 +359,28 @@ void WriteBlock(TBitWriter& bits, const std::vector<TToken>& tokens, TFrequencie
 
   const std::array<TCode, kLiteralLengthSymbols> literalCodes = CanonicalCodes(literalLengths);
   const std::array<TCode, kDistanceSymbols> distanceCodes = CanonicalCodes(distanceLengths);
+  // Every length and both distances with their extra bits, ready to send.
+  std::array<TCode, kMaxMatch + 1> lengthCodes{};
+  for (std::size_t length = kMinMatch; length <= kMaxMatch; ++length) {
+    const std::size_t index = kLengthIndex[length];
+    lengthCodes[length] =
+        WithExtra(literalCodes[kFirstLengthSymbol + index],
+                  static_cast<std::uint32_t>(length - kLengthBase[index]), kLengthExtra[index]);
+  }
+  const auto symbol = static_cast<std::size_t>(periodSymbol);
+  const TCode byteBefore = distanceCodes[0];
+  const TCode rowAbove = symbol == 0
+                             ? byteBefore
+                             : WithExtra(distanceCodes[symbol],
+                                         static_cast<std::uint32_t>(period - kDistanceBase[symbol]),
+                                         kDistanceExtra[symbol]);
   for (const TToken token : tokens) {
     if (token.Distance == 0) {
       bits.Put(literalCodes[token.Value]);
-      bits.Flush();
-      continue;
+    } else {
+      bits.Put(lengthCodes[token.Value]);
+      bits.Put(token.Distance == 1 ? byteBefore : rowAbove);
     }
-    const std::size_t lengthIndex = kLengthIndex[token.Value];
-    bits.Put(literalCodes[kFirstLengthSymbol + lengthIndex]);
-    bits.Put(token.Value - kLengthBase[lengthIndex], kLengthExtra[lengthIndex]);
-    const int symbol = token.Distance == 1 ? 0 : periodSymbol;
-    bits.Put(distanceCodes[static_cast<std::size_t>(symbol)]);
-    bits.Put(token.Distance - kDistanceBase[static_cast<std::size_t>(symbol)],
-             kDistanceExtra[static_cast<std::size_t>(symbol)]);
     bits.Flush();
   }
   bits.Put(literalCodes[kEndOfBlock]);
@@ -412,12 +426,12 @@ void AppendRunDeflate(QByteArray& out, std::span<const std::uint8_t> data, std::
       ++i;
     }
     if (tokens.size() == kBlockTokens && i < n) {
-      WriteBlock(bits, tokens, frequencies, periodSymbol, false);
+      WriteBlock(bits, tokens, frequencies, period, periodSymbol, false);
       tokens.clear();
       frequencies = {};
     }
   }
-  WriteBlock(bits, tokens, frequencies, periodSymbol, true);
+  WriteBlock(bits, tokens, frequencies, period, periodSymbol, true);
   bits.Finish();
   const std::uint32_t adler = libdeflate_adler32(1, d, n);
   const char check[4] = {static_cast<char>(adler >> 24), static_cast<char>(adler >> 16),

@@ -14,8 +14,17 @@ class TColourIndex {
   TColourIndex() { used_.fill(false); }
 
   // The colour's index, a new one if it has none; -1 once the palette is full.
+  // A colour found in its own slot, the common case, takes no loop.
   int IndexOf(QRgb colour) {
-    std::uint32_t slot = (colour * 2654435761u) >> (32 - kSlotBits);
+    const std::uint32_t slot = (colour * 2654435761u) >> (32 - kSlotBits);
+    if (colours_[slot] == colour && used_[slot]) return indices_[slot];
+    return Probe(colour, slot);
+  }
+
+  const QList<QRgb>& Table() const { return table_; }
+
+ private:
+  [[gnu::noinline]] int Probe(QRgb colour, std::uint32_t slot) {
     while (used_[slot]) {
       if (colours_[slot] == colour) return indices_[slot];
       slot = (slot + 1) & (kSlots - 1);
@@ -28,9 +37,6 @@ class TColourIndex {
     return indices_[slot];
   }
 
-  const QList<QRgb>& Table() const { return table_; }
-
- private:
   static constexpr int kSlotBits = 10;
   static constexpr std::uint32_t kSlots = 1u << kSlotBits;
   std::array<bool, kSlots> used_;
@@ -39,9 +45,11 @@ class TColourIndex {
   QList<QRgb> table_;
 };
 
-// Sixteen pixels are looked at together: four vectors of four, which the
-// compiler keeps in vector registers.
-constexpr int kGroup = 16;
+// Eight pixels are looked at together, as two vectors of four, which the
+// compiler keeps in vector registers: a group in which a colour changes has
+// its pixels looked up one by one, which costs less than telling more
+// finely where in the group the change is.
+constexpr int kGroup = 8;
 using TFourPixels = QRgb __attribute__((vector_size(16)));
 
 TFourPixels LoadFour(const QRgb* pixels) {
@@ -58,92 +66,69 @@ bool NoneSet(TFourPixels bits) {
 
 // Whether all pixels of the group are `colour` (four copies).
 bool GroupIs(const QRgb* pixels, TFourPixels colour) {
-  TFourPixels differ{};
-  for (int i = 0; i < kGroup; i += 4) differ |= LoadFour(pixels + i) ^ colour;
-  return NoneSet(differ);
+  return NoneSet((LoadFour(pixels) ^ colour) | (LoadFour(pixels + 4) ^ colour));
 }
 
 bool GroupIsLike(const QRgb* pixels, const QRgb* other) {
-  TFourPixels differ{};
-  for (int i = 0; i < kGroup; i += 4) differ |= LoadFour(pixels + i) ^ LoadFour(other + i);
-  return NoneSet(differ);
+  return NoneSet((LoadFour(pixels) ^ LoadFour(other)) |
+                 (LoadFour(pixels + 4) ^ LoadFour(other + 4)));
 }
 
-// The row so far: the last colour, its index, and both as copies for
-// whole groups.
-struct TRun {
-  QRgb Colour;
-  int Index;
-  TFourPixels Colours;
-  std::array<uchar, kGroup> Indices;
-
-  void Set(QRgb colour, int index) {
-    Colour = colour;
-    Index = index;
-    Colours = TFourPixels{colour, colour, colour, colour};
-    Indices.fill(static_cast<uchar>(index));
+// Each pixel from `x` to `end` looked up; the index of the last one, -1
+// when the palette is full (or there is no pixel).
+int LookUp(const QRgb* in, uchar* out, int x, int end, TColourIndex& index) {
+  int colourIndex = -1;
+  for (; x < end; ++x) {
+    colourIndex = index.IndexOf(in[x]);
+    if (colourIndex < 0) return -1;
+    out[x] = static_cast<uchar>(colourIndex);
   }
-};
-
-// Pixels from `x` to `end`: four at a time where all four have the last
-// colour or those above them; else one by one, each taking the index of the
-// pixel before or above it when it has its colour, and looking its colour
-// up only when neither has it.
-bool MapPixelsBetween(const QRgb* in, const QRgb* above, uchar* out, const uchar* outAbove, int x,
-                      int end, TRun& run, TColourIndex& index) {
-  while (x < end) {
-    if (x + 4 <= end) {
-      const TFourPixels four = LoadFour(in + x);
-      if (NoneSet(four ^ run.Colours)) {
-        std::memcpy(out + x, run.Indices.data(), 4);
-        x += 4;
-        continue;
-      }
-      if (above != nullptr && NoneSet(four ^ LoadFour(above + x))) {
-        std::memcpy(out + x, outAbove + x, 4);
-        x += 4;
-        continue;
-      }
-    }
-    int colourIndex = 0;
-    for (const int stop = std::min(x + 4, end); x < stop; ++x) {
-      colourIndex = index.IndexOf(in[x]);
-      if (colourIndex < 0) return false;
-      out[x] = static_cast<uchar>(colourIndex);
-    }
-    if (in[x - 1] != run.Colour) run.Set(in[x - 1], colourIndex);
-  }
-  return true;
+  return colourIndex;
 }
 
-// One row, sixteen pixels at a time where all have the last colour or are
-// like those above them. `above` and `outAbove` are null on the first row.
+// One row, a group at a time: a group all of the colour of the pixel before
+// it is stored in one write, a group like the one above it is copied from
+// there, any other is looked up. `above` and `outAbove` are null on the
+// first row.
 bool MapRow(const QRgb* in, const QRgb* above, uchar* out, const uchar* outAbove, int width,
             TColourIndex& index) {
-  const int first = index.IndexOf(in[0]);
+  QRgb colour = in[0];
+  const int first = index.IndexOf(colour);
   if (first < 0) return false;
-  TRun run{};
-  run.Set(in[0], first);
-  for (int x = 0; x < width; x += kGroup) {
-    if (x + kGroup > width) return MapPixelsBetween(in, above, out, outAbove, x, width, run, index);
-    if (GroupIs(in + x, run.Colours)) {
-      std::memcpy(out + x, run.Indices.data(), kGroup);
+  TFourPixels colours{colour, colour, colour, colour};
+  std::uint64_t indices = 0x0101010101010101u * static_cast<std::uint8_t>(first);
+  int x = 0;
+  for (; x + kGroup <= width; x += kGroup) {
+    if (GroupIs(in + x, colours)) {
+      std::memcpy(out + x, &indices, kGroup);
     } else if (above != nullptr && GroupIsLike(in + x, above + x)) {
       std::memcpy(out + x, outAbove + x, kGroup);
-    } else if (!MapPixelsBetween(in, above, out, outAbove, x, x + kGroup, run, index)) {
-      return false;
+    } else {
+      const int last = LookUp(in, out, x, x + kGroup, index);
+      if (last < 0) return false;
+      if (in[x + kGroup - 1] != colour) {
+        colour = in[x + kGroup - 1];
+        colours = TFourPixels{colour, colour, colour, colour};
+        indices = 0x0101010101010101u * static_cast<std::uint8_t>(last);
+      }
     }
   }
-  return true;
+  return x == width || LookUp(in, out, x, width, index) >= 0;
 }
 
 bool MapPixels(const QImage& source, QImage& indexed, TColourIndex& index) {
   const QRgb* above = nullptr;
   const uchar* outAbove = nullptr;
+  const auto rowBytes = static_cast<std::size_t>(source.width()) * sizeof(QRgb);
   for (int y = 0; y < source.height(); ++y) {
     const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
     uchar* out = indexed.scanLine(y);
-    if (!MapRow(in, above, out, outAbove, source.width(), index)) return false;
+    // A row like the one above (above and below the formula) is copied whole.
+    if (above != nullptr && std::memcmp(in, above, rowBytes) == 0) {
+      std::memcpy(out, outAbove, static_cast<std::size_t>(source.width()));
+    } else if (!MapRow(in, above, out, outAbove, source.width(), index)) {
+      return false;
+    }
     above = in;
     outAbove = out;
   }

@@ -426,6 +426,47 @@ TEST_F(ExportTest, PicturesThatCannotBeWrittenAreRefusedWithAMessage) {
   EXPECT_TRUE(EncodePicture(tooMuchFormula, {TPictureFormat::Pdf, 1, false}, bytes, error));
 }
 
+// The palette holds every colour (alpha included) of pictures of any width,
+// whatever groups of pixels its scan takes together, up to 256 of them.
+TEST(PaletteImageTest, IndicesGiveBackEveryPixel) {
+  const auto image = [](int width, int height, QImage::Format format, auto&& colourAt) {
+    QImage made(width, height, format);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) made.setPixel(x, y, colourAt(x, y));
+    }
+    return made;
+  };
+  const auto stripes = [](int x, int y) { return qRgb(x % 3 * 100, y % 2 * 200, 7); };
+  const auto shades = [](int colours) {
+    return [colours](int x, int y) {
+      const int shade = (x + 17 * y) % colours;
+      return qRgb(shade % 256, shade / 256, 255);
+    };
+  };
+  const struct {
+    const char* what;
+    QImage picture;
+    bool fits;
+  } cases[] = {
+      {"one pixel", image(1, 1, QImage::Format_RGB32, stripes), true},
+      {"narrower than a group", image(7, 5, QImage::Format_RGB32, stripes), true},
+      {"a group and a rest", image(9, 6, QImage::Format_RGB32, stripes), true},
+      {"256 colours", image(64, 40, QImage::Format_RGB32, shades(256)), true},
+      {"257 colours", image(64, 40, QImage::Format_RGB32, shades(257)), false},
+      {"alpha",
+       image(21, 9, QImage::Format_ARGB32,
+             [](int x, int y) { return qRgba(9, 9, 9, (x * y) % 5 * 60); }),
+       true},
+  };
+  for (const auto& [what, picture, fits] : cases) {
+    const QImage palette = PaletteImage(picture);
+    ASSERT_EQ(!palette.isNull(), fits) << what;
+    if (fits) {
+      EXPECT_TRUE(palette.convertToFormat(picture.format()) == picture) << what;
+    }
+  }
+}
+
 // A batch paints picture after picture on one canvas per thread: each
 // picture has the pixels and recording a fresh canvas gives it, whether the
 // canvas has its size already (one paint) or another (two).
