@@ -144,15 +144,16 @@ void CodeLengths(std::array<std::uint32_t, N> frequency, int limit,
       ++used;
     }
   }
-  std::array<std::uint16_t, N> order{};
+  // The symbols by frequency: sorted as numbers of the frequency above the
+  // symbol, which sorts several times faster than comparing through the table.
+  std::array<std::uint64_t, N> keys{};
   std::size_t m = 0;
   for (std::size_t s = 0; s < N; ++s) {
-    if (frequency[s] > 0) order[m++] = static_cast<std::uint16_t>(s);
+    if (frequency[s] > 0) keys[m++] = std::uint64_t{frequency[s]} << 16 | s;
   }
-  std::sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(m),
-            [&](std::uint16_t a, std::uint16_t b) {
-              return frequency[a] < frequency[b] || (frequency[a] == frequency[b] && a < b);
-            });
+  std::sort(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(m));
+  std::array<std::uint16_t, N> order{};
+  for (std::size_t i = 0; i < m; ++i) order[i] = static_cast<std::uint16_t>(keys[i]);
   // Huffman's tree with two queues: the leaves in order of frequency, and the
   // inner nodes, which are made in order of weight. Node m + k is inner node k.
   std::array<std::uint32_t, N> innerWeight{};
