@@ -1,12 +1,15 @@
 // Reading back what a PDF holds: its streams, the texts its glyphs are
-// marked with, and whether its cross-reference table points at its objects.
+// marked with, its structure tree, and whether its cross-reference table
+// points at its objects.
 #pragma once
 
 #include <QByteArray>
 #include <QRegularExpression>
 #include <QString>
+#include <algorithm>
 #include <map>
 #include <ostream>
+#include <string>
 #include <vector>
 
 // The streams of a PDF, inflated where the writer compressed them.
@@ -51,8 +54,9 @@ inline QString FromUtf16Hex(const QString& hex) {
 // Every /ActualText span of every stream, in order. `unmarked` gets the
 // glyphs shown outside any span.
 inline std::vector<TMarkedText> MarkedTexts(const QByteArray& pdf, int& unmarked) {
-  static const QRegularExpression span(R"(/Span <</ActualText <FEFF([0-9A-F]*)>>> BDC\n(.*?)EMC)",
-                                       QRegularExpression::DotMatchesEverythingOption);
+  static const QRegularExpression span(
+      R"(/Span <<(?:/MCID \d+ )?/ActualText <FEFF([0-9A-F]*)>>> BDC\n(.*?)EMC)",
+      QRegularExpression::DotMatchesEverythingOption);
   std::vector<TMarkedText> texts;
   unmarked = 0;
   for (const QByteArray& stream : PdfStreams(pdf)) {
@@ -143,4 +147,102 @@ inline QByteArray PdfObjectAt(const QByteArray& pdf, int number) {
   const qsizetype stream = pdf.indexOf("stream", begin);
   if (stream >= 0 && stream < stop) stop = stream;
   return stop < 0 ? QByteArray() : pdf.mid(begin, stop - begin);
+}
+
+// A page's content stream, inflated where the writer compressed it.
+inline QByteArray PdfContentOf(const QByteArray& pdf, const QByteArray& page) {
+  static const QRegularExpression contents(R"(/Contents\s+(\d+) 0 R)");
+  const int number = contents.match(QString::fromLatin1(page)).captured(1).toInt();
+  const QByteArray head = PdfObjectAt(pdf, number);
+  const qsizetype begin = pdf.indexOf(head) + head.size();
+  if (head.isEmpty() || pdf.mid(begin, 7) != "stream\n") return {};
+  const QByteArray raw = pdf.mid(begin + 7, pdf.indexOf("endstream", begin) - begin - 7);
+  return raw.startsWith('\x78') ? qUncompress(QByteArray("\0\0\0\0", 4) + raw) : raw;
+}
+
+// The formula's content items three ways, each as "Tag MCID text": as the
+// page's content marks them, in order (with "!" before one inside another
+// or one that cuts a save or a text object short); as the Formula element's
+// /K lists them; and as the parent tree names their elements, by MCID. A
+// Span element not below the Formula gets "!" too.
+struct TTaggedItems {
+  std::vector<std::string> Content, Kids, Parents;
+};
+
+inline TTaggedItems ReadTaggedItems(const QByteArray& pdf) {
+  const auto entry = [](const QByteArray& object, const QString& pattern) {
+    return QRegularExpression(pattern).match(QString::fromLatin1(object)).captured(1);
+  };
+  const auto reference = [&](const QByteArray& object, const QString& key) {
+    return entry(object, key + R"(\s+(\d+) 0 R)").toInt();
+  };
+  const QByteArray root = PdfObjectAt(
+      pdf, reference(PdfObjectAt(pdf, reference(pdf.mid(pdf.lastIndexOf("trailer")), "/Root")),
+                     "/StructTreeRoot"));
+  const int formula = entry(PdfObjectAt(pdf, reference(root, "/K")), R"(/K \[(\d+) 0 R\])").toInt();
+  const QByteArray formulaObject = PdfObjectAt(pdf, formula);
+  const auto item = [&](const QString& tag, const QString& id, const QString& text) {
+    return (tag + " " + id + (text.isEmpty() ? "" : " " + text)).toStdString();
+  };
+  const auto element = [&](int number, int id) {
+    if (number == formula) return item("Formula", QString::number(id), "");
+    const QByteArray object = PdfObjectAt(pdf, number);
+    return (reference(object, "/P") == formula ? "" : "!") +
+           item(entry(object, R"(/S /(\w+))"), entry(object, R"(/K (\d+))"),
+                FromUtf16Hex(entry(object, R"(/ActualText <FEFF([0-9A-F]*)>)")));
+  };
+  TTaggedItems items;
+  static const QRegularExpression kid(R"((\d+) 0 R|(\d+))");
+  for (auto match = kid.globalMatch(entry(formulaObject, R"(/K \[([^\]]*)\])")); match.hasNext();) {
+    const auto found = match.next();
+    items.Kids.push_back(found.captured(1).isEmpty() ? element(formula, found.captured(2).toInt())
+                                                     : element(found.captured(1).toInt(), -1));
+  }
+  const QString parents =
+      entry(PdfObjectAt(pdf, reference(root, "/ParentTree")), R"(/Nums \[0 \[([^\]]*)\]\])");
+  static const QRegularExpression ref(R"((\d+) 0 R)");
+  for (auto match = ref.globalMatch(parents); match.hasNext();) {
+    items.Parents.push_back(element(match.next().captured(1).toInt(), int(items.Parents.size())));
+  }
+  // Marks, saves and text objects of the content, each numbered item with
+  // what its saves and text objects add up to.
+  static const QRegularExpression token(
+      R"(/(\w+)\s*<<(.*?)>>\s*BDC|/\w+\s+BMC|(?<![\w/.*])(EMC|q|Q|BT|ET)(?![\w*]))",
+      QRegularExpression::DotMatchesEverythingOption);
+  struct TOpen {
+    std::string Item;  // none: a sequence without a number
+    int Saves = 0, Texts = 0;
+    bool Cut = false;
+  };
+  std::vector<TOpen> open;
+  const QByteArray content = PdfContentOf(pdf, PdfObjectAt(pdf, reference(formulaObject, "/Pg")));
+  for (auto match = token.globalMatch(QString::fromLatin1(content)); match.hasNext();) {
+    const auto found = match.next();
+    const QString name = found.captured(3);
+    const QByteArray properties = found.captured(2).toLatin1();
+    if (name.isEmpty()) {
+      const bool nested = std::any_of(open.begin(), open.end(),
+                                      [](const TOpen& outer) { return !outer.Item.empty(); });
+      const QString id = entry(properties, R"(/MCID (\d+))");
+      open.push_back({id.isEmpty() ? std::string()
+                                   : (nested ? "!" : "") +
+                                         item(found.captured(1), id,
+                                              FromUtf16Hex(entry(
+                                                  properties, "/ActualText <FEFF([0-9A-F]*)>")))});
+    } else if (name == "EMC" && !open.empty()) {
+      const TOpen& closed = open.back();
+      if (!closed.Item.empty()) {
+        items.Content.push_back((closed.Cut || closed.Saves || closed.Texts ? "!" : "") +
+                                closed.Item);
+      }
+      open.pop_back();
+    } else {
+      for (TOpen& outer : open) {
+        (name == "q" || name == "Q" ? outer.Saves : outer.Texts) +=
+            name == "q" || name == "BT" ? 1 : -1;
+        outer.Cut = outer.Cut || outer.Saves < 0 || outer.Texts < 0;
+      }
+    }
+  }
+  return items;
 }

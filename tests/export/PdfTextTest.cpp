@@ -1,8 +1,10 @@
 // Marking a PDF page's text: which glyphs belong to which drawn text, what the
-// fonts' glyph maps learn from them, and files or pages that are not
-// understood left exactly as they are.
+// fonts' glyph maps learn from them, how the page's content is numbered for
+// the structure tree, and files or pages that are not understood left
+// exactly as they are.
 #include <gtest/gtest.h>
 
+#include "export/PdfFile.h"
 #include "export/PdfGlyphMap.h"
 #include "export/PdfTags.h"
 #include "export/PdfText.h"
@@ -136,6 +138,12 @@ TEST(PdfTextTest, FilesNotUnderstoodStayAsTheyAre) {
       {"a filter not understood", OnePagePdf(content, " /Filter /LZWDecode")},
       {"a content that is no content", OnePagePdf(kPage + "q BT (unclosed Tj ET Q Q\n")},
       {"a page without content", QByteArray(good).replace("/Type /Pages", "/Type /Page ")},
+      {"numbered already", OnePagePdf(kPage + "/P <</MCID 0>> BDC\n0 0 5 5 re\nf\nEMC\nQ Q\n")},
+      {"a sequence ending inside a text object", OnePagePdf(kPage + "/X BMC\nBT\nEMC\nET\nQ Q\n")},
+      {"a sequence restoring what it did not save", OnePagePdf(kPage + "/X BMC\nQ\nEMC\nQ\n")},
+      {"a save inside a text object", OnePagePdf(kPage + "q\nBT\nq\nQ\nET\nQ\nQ Q\n")},
+      {"a path never painted", OnePagePdf(kPage + "0 0 5 5 re\nQ Q\n")},
+      {"saves nested deeper than the writer's", OnePagePdf(kPage + QByteArray("q\n").repeated(70))},
   };
   ASSERT_NE(WithStructure(good, u"a"), good);
   for (const TDamagedCase& c : cases) {
@@ -154,6 +162,64 @@ TEST(PdfTextTest, StreamBytesNeverPassForAPage) {
   const std::vector<TMarkedText> expected{{"a", 1}};
   EXPECT_EQ(MarkedTexts(WithTextLayer(pdf, {a}), unmarked), expected);
   EXPECT_EQ(unmarked, 0);
+}
+
+struct TTagCase {
+  const char* description;
+  QByteArray content;
+  std::vector<TDrawnText> texts;
+  std::vector<std::string> items;  // "Tag MCID text", in content order
+};
+
+// The drawing without its marks, which tagging leaves as the writer wrote it.
+std::vector<std::pair<QByteArray, std::vector<QByteArray>>> Drawing(const QByteArray& pdf) {
+  std::vector<TPdfOperation> operations;
+  EXPECT_TRUE(ReadPdfOperations(PdfContentOf(pdf, PdfObjectAt(pdf, 3)), operations));
+  std::vector<std::pair<QByteArray, std::vector<QByteArray>>> drawing;
+  for (const TPdfOperation& operation : operations) {
+    if (!operation.Operator.endsWith("MC") && operation.Operator != "BDC") {
+      drawing.emplace_back(operation.Operator, operation.Operands);
+    }
+  }
+  return drawing;
+}
+
+// Every numbered item stands alone (poppler ends a numbered item at the
+// first EMC inside it), keeps its saves and text objects whole, and
+// belongs to the Formula or to a Span below it.
+TEST(PdfTagsTest, EachContentItemStandsAloneAndBelongsToTheFormula) {
+  const TDrawnText a{u"a", {25, 48}, 8};
+  const TDrawnText y{u"y", {65, 48}, 8};
+  const TTagCase cases[] = {
+      {"the background, a term, and a stroke after a restore",
+       kPage + "q\n0 0 90 60 re\nf\nQ\n" + Glyph("25", "48") +
+           "Q\nq\n10 30 20 1 re\nf\nQ\nq\n0 0 0 SCN\nQ Q\n",
+       {a},
+       {"Formula 0", "Span 1 a", "Formula 2"}},
+      {"a stroke in a save left open before the next term: the stroke alone",
+       kPage + Glyph("25", "48") + "q\n2 w\n10 10 m\n20 20 l\nS\n" + Glyph("65", "48") + "Q\nQ Q\n",
+       {a, y},
+       {"Span 0 a", "Formula 1", "Span 2 y"}},
+      {"a bold glyph of no term, the writer's marks inside",
+       kPage + kBold + "Q Q\n",
+       {},
+       {"Formula 0"}},
+      {"a clip paints nothing",
+       kPage + "q\n0 0 50 50 re\nW n\n" + Glyph("25", "48") + "Q\nQ Q\n",
+       {a},
+       {"Span 0 a"}},
+      {"nothing drawn", kPage + "Q Q\n", {}, {}},
+  };
+  for (const TTagCase& c : cases) {
+    const QByteArray pdf = WithTextLayer(OnePagePdf(c.content), c.texts);
+    const QByteArray tagged = WithStructure(pdf, u"a");
+    const TTaggedItems items = ReadTaggedItems(tagged);
+    EXPECT_EQ(items.Content, c.items) << c.description;
+    EXPECT_EQ(items.Kids, c.items) << c.description;
+    EXPECT_EQ(items.Parents, c.items) << c.description;
+    EXPECT_EQ(Drawing(tagged), Drawing(pdf)) << c.description;
+    EXPECT_TRUE(XrefPointsAtObjects(tagged)) << c.description;
+  }
 }
 
 struct TGlyphMapCase {
