@@ -2,45 +2,48 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QLabel>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 namespace {
 
 const char* const kAnnouncerName = "qm_announcer";
+constexpr int kAfterFocusMillis = 250;
 
-// A window's messenger: a label without size that assistive technology
+// A window's messenger: a widget without size that assistive technology
 // meets as a notification. Orca 43 speaks a notification when it is shown
-// (its role, then its name), whatever has the focus; a changed name
-// or description it ignores, because Qt 6.4 sends the object with the
-// event instead of the new text. So each message shows the label anew.
-class TAnnouncer : public QLabel {
+// (its role, then its name), whatever has the focus; a changed name or
+// description it ignores, because Qt 6.4 sends the object with the event
+// instead of the new text. So each message shows the messenger anew.
+class TAnnouncer : public QWidget {
  public:
-  explicit TAnnouncer(QWidget* window) : QLabel(window) {
+  explicit TAnnouncer(QWidget* window) : QWidget(window) {
     setObjectName(kAnnouncerName);
-    setTextFormat(Qt::PlainText);
     setGeometry(0, 0, 0, 0);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     hide();
   }
+  QString Message;
 };
 
 class TAccessibleAnnouncer : public QAccessibleWidget {
  public:
-  explicit TAccessibleAnnouncer(QWidget* widget)
-      : QAccessibleWidget(widget, QAccessible::Notification) {}
+  explicit TAccessibleAnnouncer(TAnnouncer* announcer)
+      : QAccessibleWidget(announcer, QAccessible::Notification) {}
   QString text(QAccessible::Text t) const override {
-    if (t == QAccessible::Name) return static_cast<const QLabel*>(widget())->text();
+    if (t == QAccessible::Name) return static_cast<const TAnnouncer*>(widget())->Message;
     return QAccessibleWidget::text(t);
   }
 };
 
 QAccessibleInterface* AnnouncerFactory(const QString& key, QObject* object) {
-  if (key != QLatin1String("QLabel") || object == nullptr ||
+  if (key != QLatin1String("QWidget") || object == nullptr ||
       object->objectName() != QLatin1String(kAnnouncerName)) {
     return nullptr;
   }
-  return new TAccessibleAnnouncer(static_cast<QWidget*>(object));
+  auto* announcer = dynamic_cast<TAnnouncer*>(object);
+  return announcer != nullptr ? new TAccessibleAnnouncer(announcer) : nullptr;
 }
 
 TAnnouncer* AnnouncerOf(QWidget* window) {
@@ -52,17 +55,32 @@ TAnnouncer* AnnouncerOf(QWidget* window) {
   return new TAnnouncer(window);
 }
 
+void ShowMessage(QWidget* window, const QString& text) {
+  TAnnouncer* announcer = AnnouncerOf(window);
+  announcer->hide();
+  announcer->Message = text;
+  announcer->show();
+}
+
 }  // namespace
 
 void Announce(QWidget* source, const QString& text) noexcept {
   try {
     if (source == nullptr || text.isEmpty()) return;
-    // Without a listener Qt drops the events; the label costs next to nothing.
-    TAnnouncer* announcer = AnnouncerOf(source->window());
-    announcer->hide();
-    announcer->setText(text);
-    announcer->show();
+    // A command's message comes while its menu or dialog is still closing;
+    // the focus that then comes back is spoken too, and would cut the
+    // message off. So the message waits until the focus has been told.
+    // Without a listener Qt drops the events; the messenger costs next to
+    // nothing.
+    QPointer<QWidget> window = source->window();
+    QTimer::singleShot(kAfterFocusMillis, window, [window, text]() noexcept {
+      try {
+        if (window != nullptr) ShowMessage(window, text);
+      } catch (...) {
+        // A message that cannot be spoken is still shown where it stands.
+      }
+    });
   } catch (...) {
-    // A message that cannot be spoken is still shown where it stands.
+    // As above.
   }
 }

@@ -25,6 +25,7 @@
 #include <QPainter>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
@@ -72,30 +73,51 @@ std::string ToLocalPath(const QString& path) { return QFile::encodeName(path).to
 
 namespace {
 
+// A frame `width` pixels wide along the inside of `outer`, pixel for pixel.
+void FillFrame(QPainter& painter, const QRect& outer, int width, const QColor& colour) {
+  painter.fillRect(QRect(outer.left(), outer.top(), outer.width(), width), colour);
+  painter.fillRect(QRect(outer.left(), outer.bottom() - width + 1, outer.width(), width), colour);
+  painter.fillRect(QRect(outer.left(), outer.top(), width, outer.height()), colour);
+  painter.fillRect(QRect(outer.right() - width + 1, outer.top(), width, outer.height()), colour);
+}
+
 // Two colours, black outside and white inside, each 2 pixels wide: on any
 // background one of them stands out at far more than 3:1.
 void DrawTwoColourFrame(QPainter& painter, const QRect& outer) {
-  painter.setBrush(Qt::NoBrush);
-  painter.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-  painter.drawRect(QRectF(outer).adjusted(1, 1, -1, -1));
-  painter.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-  painter.drawRect(QRectF(outer).adjusted(3, 3, -3, -3));
+  FillFrame(painter, outer, 2, Qt::black);
+  FillFrame(painter, outer.adjusted(2, 2, -2, -2), 2, Qt::white);
 }
 
-// The highlighted part: a tint of the highlight colour over it, framed 2
-// pixels outside its box in dark blue (7.6:1 on white) with a white edge
-// outside that for dark backgrounds. An empty part still shows as a bar.
-void DrawPartHighlight(QPainter& painter, const TBox& box, const QColor& tint) {
+// WCAG's relative luminance and contrast ratio.
+double Luminance(const QColor& colour) {
+  const auto linear = [](double c) {
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+         0.0722 * linear(colour.blueF());
+}
+
+double Contrast(const QColor& a, const QColor& b) {
+  const double la = Luminance(a);
+  const double lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The highlighted part: a tint of the highlight colour over it and a frame
+// of 2 pixels just outside its box, close enough to stay off a fraction's
+// bar, in dark blue (7.6:1 on white) or, where the background is too dark
+// for it, in white. An empty part still shows as a bar.
+void DrawPartHighlight(QPainter& painter, const TBox& box, const QColor& tint,
+                       const QColor& background) {
   QRect place(box.Left, box.Top, std::max(box.Width, 4), std::max(box.Height, 4));
   if (box.Width < 4) place.moveLeft(box.Left - (4 - box.Width) / 2);
   QColor fill = tint;
   fill.setAlpha(60);
   painter.fillRect(place, fill);
-  painter.setBrush(Qt::NoBrush);
-  painter.setPen(QPen(Qt::white, 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-  painter.drawRect(QRectF(place).adjusted(-4.5, -4.5, 4.5, 4.5));
-  painter.setPen(QPen(QColor(0x00, 0x47, 0xAB), 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-  painter.drawRect(QRectF(place).adjusted(-3, -3, 3, 3));
+  const QColor dark(0x00, 0x47, 0xAB);
+  const QColor light(Qt::white);
+  const QColor ring = Contrast(dark, background) >= Contrast(light, background) ? dark : light;
+  FillFrame(painter, place.adjusted(-2, -2, 2, 2), 2, ring);
 }
 
 }  // namespace
@@ -116,7 +138,7 @@ void TPaintBox::ChoosePart(int part) {
   update();
   const TBox box = parts_->Box(part);
   emit PartChosen(current_, QRect(box.Left, box.Top, box.Width, box.Height));
-  if (hasFocus()) TellFocusedPart();
+  TellFocusedPart();
 }
 
 void TPaintBox::OpenCurrentPart() {
@@ -125,6 +147,7 @@ void TPaintBox::OpenCurrentPart() {
 
 // The whole formula is the picture itself, which has the focus already.
 void TPaintBox::TellFocusedPart() {
+  if (!hasFocus()) return;
   if (QAccessibleInterface* part = PictureChildInterface(this, CurrentPart())) {
     QAccessibleEvent focused(part, QAccessible::Focus);
     QAccessible::updateAccessibility(&focused);
@@ -165,10 +188,15 @@ void TPaintBox::KeyPress(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
+// Assistive technology hears of the box's own focus after this handler;
+// the highlighted part is told after that, from the event loop.
 void TPaintBox::focusInEvent(QFocusEvent* event) {
   QWidget::focusInEvent(event);
   update();
-  if (parts_ != nullptr) Guarded([this] { ChoosePart(CurrentPart()); });
+  if (parts_ == nullptr) return;
+  Guarded([this] { ChoosePart(CurrentPart()); });
+  QMetaObject::invokeMethod(
+      this, [this] { Guarded([this] { TellFocusedPart(); }); }, Qt::QueuedConnection);
 }
 
 void TPaintBox::focusOutEvent(QFocusEvent* event) {
@@ -186,12 +214,16 @@ void TPaintBox::mousePressEvent(QMouseEvent* event) {
 }
 
 // Only while the box has the focus: elsewhere the picture is only a picture.
+// The frame goes round the part of the picture in view, so that all four
+// sides show while the picture is scrolled.
 void TPaintBox::DrawFocus(QPainter& painter) {
   if (!hasFocus()) return;
-  DrawTwoColourFrame(painter, rect());
+  const QRect shown = visibleRegion().boundingRect();
+  DrawTwoColourFrame(painter, shown.isEmpty() ? rect() : shown);
   const int part = CurrentPart();
   if (part != TPictureParts::kWhole) {
-    DrawPartHighlight(painter, parts_->Box(part), palette().color(QPalette::Highlight));
+    DrawPartHighlight(painter, parts_->Box(part), palette().color(QPalette::Highlight),
+                      background_);
   }
 }
 
@@ -508,6 +540,12 @@ void TMainForm::BuildPictureArea() {
           [this](const THit& hit) { RunCommand([&] { PaintBox1PartOpened(hit); }); });
   ScrollBox1->setWidgetResizable(false);
   ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // The focus frame follows the part of the picture in view.
+  for (QScrollBar* bar : {ScrollBox1->horizontalScrollBar(), ScrollBox1->verticalScrollBar()}) {
+    connect(bar, &QScrollBar::valueChanged, PaintBox1, [this] {
+      if (PaintBox1->hasFocus()) PaintBox1->update();
+    });
+  }
 }
 
 void TMainForm::BuildFileDialogs() {
@@ -548,19 +586,19 @@ void TMainForm::AddPictureOptions() {
   ScaleBox = new QComboBox(PictureDialog);
   ScaleBox->addItems({"1× (wie am Bildschirm)", "2× (192 dpi)", "3× (288 dpi)", "4× (384 dpi)"});
   TransparentBox = new QCheckBox("Durchsichtiger Hintergrund (nur PNG und SVG)", PictureDialog);
-  auto* row = new QWidget(PictureDialog);
-  auto* rowLayout = new QHBoxLayout(row);
-  rowLayout->setContentsMargins(0, 0, 0, 0);
-  rowLayout->addWidget(ScaleBox);
-  rowLayout->addWidget(TransparentBox);
-  rowLayout->addStretch();
-  if (auto* grid = qobject_cast<QGridLayout*>(PictureDialog->layout())) {
-    const int at = grid->rowCount();
-    auto* scaleLabel = new QLabel("Auflösung:", PictureDialog);
-    scaleLabel->setBuddy(ScaleBox);
-    grid->addWidget(scaleLabel, at, 0);
-    grid->addWidget(row, at, 1, 1, grid->columnCount() - 1);
-  }
+  auto* grid = qobject_cast<QGridLayout*>(PictureDialog->layout());
+  if (grid == nullptr) return;
+  // A row of layout only, no widget: the box stays a sibling of its label,
+  // the only place where a screen reader looks for the label of a field.
+  auto* row = new QHBoxLayout;
+  row->addWidget(ScaleBox);
+  row->addWidget(TransparentBox);
+  row->addStretch();
+  const int at = grid->rowCount();
+  auto* scaleLabel = new QLabel("Auflösung:", PictureDialog);
+  scaleLabel->setBuddy(ScaleBox);
+  grid->addWidget(scaleLabel, at, 0);
+  grid->addLayout(row, at, 1, 1, grid->columnCount() - 1);
 }
 
 void TMainForm::BuildMenus() {
@@ -677,6 +715,7 @@ void TMainForm::DrawPicture() {
   PictureParts.Renew(FormulaBitmap.Width(), FormulaBitmap.Height());
   ShowPictureLimit(paint.Size);
   ShowDevicePicture(previous);
+  PaintBox1->SetBackground(ColorFromValue(input.Background));
   const QSize size(FormulaBitmap.Width(), FormulaBitmap.Height());
   if (PaintBox1->size() != size) PaintBox1->resize(size);
 }

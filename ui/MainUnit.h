@@ -59,6 +59,8 @@ class TPaintBox : public QWidget {
 
   // The parts the keyboard steps through; the window's, set once.
   void SetParts(TPictureParts* parts) { parts_ = parts; }
+  // The picture's background, which the highlight has to stand out from.
+  void SetBackground(const QColor& background) { background_ = background; }
   TPictureParts* Parts() const { return parts_; }
   // The highlighted part; the whole formula while none is. After the
   // formula changed, the same place or the innermost part around it.
@@ -100,6 +102,7 @@ class TPaintBox : public QWidget {
   std::function<void()> draw_;
   bool drawn_ = false;
   TPictureParts* parts_ = nullptr;
+  QColor background_ = Qt::white;
   // Where the highlight is, as a place in the tree: it outlives the parts.
   THit current_;
 };

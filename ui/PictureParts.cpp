@@ -26,11 +26,11 @@ TBox United(const TBox& a, const TBox& b) {
 TPictureParts::TPictureParts(TFormulaLine** root, const THitMap& placed)
     : root_(root), placed_(placed) {}
 
+// The old parts stay until the new ones are built, to be compared with
+// them; nothing reads their entries any more.
 void TPictureParts::Renew(std::int32_t width, std::int32_t height) {
   whole_ = {0, 0, width, height};
   built_ = false;
-  nodes_.clear();
-  ++generation_;
 }
 
 int TPictureParts::Count() {
@@ -65,12 +65,22 @@ TBox TPictureParts::Box(int part) { return NodeAt(part).Box; }
 // the whole formula, which still opens.
 void TPictureParts::Build() {
   built_ = true;
+  std::vector<TNode> before = std::move(nodes_);
+  nodes_.clear();
   try {
     BuildNodes();
   } catch (const std::bad_alloc&) {
     nodes_.clear();
     nodes_.shrink_to_fit();
   }
+  if (!SameTree(before, nodes_)) ++generation_;
+}
+
+bool TPictureParts::SameTree(const std::vector<TNode>& a, const std::vector<TNode>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const TNode& x, const TNode& y) {
+    return x.Kind == y.Kind && x.Parent == y.Parent && x.Index == y.Index && x.Part == y.Part &&
+           x.IndexInParent == y.IndexInParent;
+  });
 }
 
 // One pass over the recording: a function is placed before the entries of

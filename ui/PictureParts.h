@@ -36,8 +36,14 @@ class TPictureParts {
   // parts are built again when next asked for. `width` and `height` are the
   // picture's size: the whole formula's box.
   void Renew(std::int32_t width, std::int32_t height);
-  // Counts the renewals: a part number is good only in the renewal that made it.
-  std::uint64_t Generation() const { return generation_; }
+  // Counts the changes of the parts' tree: a part number names the same part
+  // (with maybe other words and another place) while the generation stays.
+  // Every repaint renews the parts, and a screen reader asks about a part
+  // after the repaint that showed it highlighted.
+  std::uint64_t Generation() {
+    Count();
+    return generation_;
+  }
 
   int Count();
   bool Exists(int part) { return part >= 0 && part < Count(); }
@@ -84,6 +90,7 @@ class TPictureParts {
   const TNode& NodeAt(int part);
   void Build();
   void BuildNodes();
+  static bool SameTree(const std::vector<TNode>& a, const std::vector<TNode>& b);
   // Each placed function keeps the parts of its two sequences, -1 where it has none.
   void AddEntry(std::size_t placedIndex, const TBox& extent,
                 std::vector<std::array<int, 2>>& sequences);

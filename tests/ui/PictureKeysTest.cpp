@@ -270,6 +270,23 @@ class PictureKeysTest : public TProgramTest {
     for (const int x : {0, 1}) QCOMPARE(QColor(focused.pixel(x, middle)), QColor(Qt::black));
     for (const int x : {2, 3}) QCOMPARE(QColor(focused.pixel(x, middle)), QColor(Qt::white));
     SaveArtefact(focused, "picture-highlight");
+
+    // On the denominator, right under the fraction's bar, the highlight
+    // leaves every pixel of ink dark and its own frame off them.
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Right}) QTest::keyClick(main.PaintBox1, key);
+    QCOMPARE(main.statusBar()->currentMessage(), QString("Nenner des Bruchs"));
+    const QImage denominator = main.PaintBox1->grab().toImage();
+    int ink = 0;
+    for (int y = 4; y < exported.height() - 4; ++y) {
+      for (int x = 4; x < exported.width() - 4; ++x) {
+        if (qGray(exported.pixel(x, y)) > 64) continue;
+        ++ink;
+        const QColor shown(denominator.pixel(x, y));
+        QVERIFY2(qGray(shown.rgb()) < 100 && shown != QColor(0x00, 0x47, 0xAB),
+                 qPrintable(QString("ink at %1, %2 is %3").arg(x).arg(y).arg(shown.name())));
+      }
+    }
+    QVERIFY(ink > 50);
   }
 
   // The swatch is a button that a press of assistive technology works, and
@@ -327,7 +344,7 @@ class PictureKeysTest : public TProgramTest {
       main.UndoAction->trigger();
       if (command == "redo") main.RedoAction->trigger();
     }
-    QCOMPARE(Announced(&main), told);
+    QTRY_COMPARE(Announced(&main), told);
   }
 };
 
