@@ -14,6 +14,7 @@
 #include <QTest>
 #include <functional>
 
+#include "render/PictureLimit.h"
 #include "tests/ui/DialogDriver.h"
 #include "tests/ui/Program.h"
 #include "textio/FormulaText.h"
@@ -330,6 +331,8 @@ class PictureKeysTest : public TProgramTest {
                                     << "Rückgängig: Rand";
     QTest::newRow("a redone step") << "redo"
                                    << "Wiederherstellen: Rand";
+    QTest::newRow("a picture beyond the limit") << "large font, wide margin"
+                                                << "the limit's reason";
   }
 
   void resultsAreAnnounced() {
@@ -338,6 +341,13 @@ class PictureKeysTest : public TProgramTest {
     TMainForm& main = Main();
     if (command == "latex") {
       main.CopyLatexAction->trigger();
+    } else if (command == "large font, wide margin") {
+      TFontDesc font = main.FontDialog1->Font();
+      font.Height = -1500;
+      main.FontDialog1->SetFont(font);
+      main.RandEd->setValue(4000);
+      QVERIFY(main.PictureTooLarge.cx > 0);
+      told = QString::fromStdString(PictureTooLargeText(main.PictureTooLarge));
     } else {
       main.RandEd->setValue(21);
       main.RandEd->clearFocus();
