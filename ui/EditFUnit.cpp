@@ -95,7 +95,7 @@ QString Spoken(const TFormulaEntry& entry) {
 }  // namespace
 
 QString SpokenEntry(const TFormulaEntry& entry) {
-  const QString type = TypeCaption(entry);
+  QString type = TypeCaption(entry);
   if (entry.IsFunction != 1 || type.isEmpty()) return type;
   return type + ", " + Shortened(Spoken(entry), kMaxSpokenRow);
 }
