@@ -15,4 +15,8 @@ const TParamLayout kLayout{
 
 }  // namespace
 
-TWurzelEForm::TWurzelEForm(const TEditorContext& context) : TParamDialog(context, kLayout) {}
+TWurzelEForm::TWurzelEForm(const TEditorContext& context) : TParamDialog(context, kLayout) {
+  // The caption names another function; a screen reader is told which one
+  // this dialog edits.
+  setAccessibleDescription("Bearbeitet eine Wurzel.");
+}

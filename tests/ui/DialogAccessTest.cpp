@@ -244,6 +244,9 @@ class DialogAccessTest : public QObject {
                  : QStringList{"Bearbeitet: " + part(0), "Bearbeitet: " + part(1),
                                "Entfernt: " + part(1)};
     QCOMPARE(said, described);
+    // The root's dialog is captioned "Summenfunktion bearbeiten".
+    QCOMPARE(Said(shown, QAccessible::Description),
+             QString(kind == fkWurzel ? "Bearbeitet eine Wurzel." : ""));
   }
 
   void everyFieldHasAName_data() {
