@@ -174,9 +174,9 @@ int TQImageCanvas::PixelSizeFor(const TFontDesc& font) {
 }
 
 void TQImageCanvas::Realise() {
-  const TFontKey key{font_.Name, font_.Style, font_.Pitch, font_.Height};
-  auto found = fonts_.find(key);
+  auto found = fonts_.find(TFontKeyView{font_.Name, font_.Style, font_.Pitch, font_.Height});
   if (found == fonts_.end()) {
+    const TFontKey key{font_.Name, font_.Style, font_.Pitch, font_.Height};
     if (fonts_.size() >= kMaxCachedFonts) {
       fonts_.clear();
       realised_ = nullptr;  // a new font may come to lie where the old one did

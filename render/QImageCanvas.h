@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <unordered_map>
 
@@ -80,6 +81,10 @@ class TQImageCanvas : public TCanvas {
     std::unordered_map<std::u16string, QStaticText> Shaped;
   };
   using TFontKey = std::tuple<std::string, std::uint8_t, std::uint8_t, std::int32_t>;
+  // Finding a font already realised allocates nothing: setting the formula
+  // font back at the end of a decoration must not fail where nothing failed
+  // before it.
+  using TFontKeyView = std::tuple<std::string_view, std::uint8_t, std::uint8_t, std::int32_t>;
 
   void Realise();
   void DrawLargeText(QPainter& painter, std::int32_t x, std::int32_t y, std::u16string_view text);
@@ -97,7 +102,7 @@ class TQImageCanvas : public TCanvas {
   bool painterFontStale_ = true;
   TFontDesc font_;
   TRealisedFont* realised_ = nullptr;
-  std::map<TFontKey, TRealisedFont> fonts_;
+  std::map<TFontKey, TRealisedFont, std::less<>> fonts_;
   std::uint32_t penColor_ = 0;
   std::int32_t penWidth_ = 1;
   std::uint32_t brushColor_ = kWhite;
