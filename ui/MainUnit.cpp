@@ -48,6 +48,7 @@
 #include "ui/EditFUnit.h"
 #include "ui/EventBoundary.h"
 #include "ui/FixedDialog.h"
+#include "ui/FocusRing.h"
 #include "ui/FormelTextUnit.h"
 #include "ui/FormulaAccess.h"
 #include "ui/FormulaClipboard.h"
@@ -66,6 +67,20 @@ constexpr int kStatusMillis = 8000;
 const QString kOpenQuestion = "Die Datei wurde noch nicht gespeichert. Wollen Sie jetzt speichern?";
 
 std::string ToLocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// Qt's own file dialog leaves some of its labels unlinked, and a screen
+// reader then names a drop-down list by its choice alone ("Dokumente:
+// Kombinationsfeld"). The widgets are found by the names Qt gives them.
+void LinkFileDialogLabels(QFileDialog* dialog) {
+  const std::pair<const char*, const char*> rows[] = {{"lookInLabel", "lookInCombo"},
+                                                      {"fileNameLabel", "fileNameEdit"},
+                                                      {"fileTypeLabel", "fileTypeCombo"}};
+  for (const auto& [labelName, fieldName] : rows) {
+    auto* label = dialog->findChild<QLabel*>(labelName);
+    auto* field = dialog->findChild<QWidget*>(fieldName);
+    if (label != nullptr && field != nullptr && label->buddy() == nullptr) label->setBuddy(field);
+  }
+}
 
 }  // namespace
 
@@ -524,6 +539,9 @@ void TMainForm::BuildPictureArea() {
   PaintBox1->setAccessibleDescription(
       "Pfeiltasten wählen einen Teil der Formel, die Eingabetaste öffnet ihn.");
   PaintBox1->SetParts(&PictureParts);
+  // Its own two-colour frame round the part in view shows the focus; the
+  // application's ring would go round the scroll area as well.
+  PaintBox1->setProperty(kDrawsOwnFocus, true);
   ScrollBox1->setWidget(PaintBox1);
   PaintBox1->setMouseTracking(true);
   connect(PaintBox1, &TPaintBox::DblClick, this,
@@ -576,6 +594,7 @@ void TMainForm::BuildFileDialogs() {
   });
   for (QFileDialog* dialog : {OpenDialog1, SaveDialog2, PictureDialog}) {
     dialog->setOption(QFileDialog::DontUseNativeDialog);
+    LinkFileDialogLabels(dialog);
   }
   AddPictureOptions();
 }
