@@ -82,6 +82,23 @@ void LinkFileDialogLabels(QFileDialog* dialog) {
   }
 }
 
+// The parts of the formula that the sequence at `path` below *root is, from
+// the outermost in, in the picture's words ("Inhalt des Integrals", "Zähler
+// des Bruchs"): an entry list opened from the picture is named after them,
+// as one opened through the dialogs is.
+QStringList PlaceWords(TFormulaLine** root, const TSequencePath& path) {
+  QStringList words;
+  TFormulaLine** slot = root;
+  for (const TPathStep& step : path) {
+    if (*slot == nullptr || step.Index >= (*slot)->Count()) break;
+    TFormulaEntry* entry = EntryAt(**slot, step.Index);
+    if (entry->IsFunction != 1 || entry->Kind >= kFunctionKindCount) break;
+    words << DescribeSequence(*entry, step.Part);
+    slot = step.Part == TSequencePart::First ? &entry->First : &entry->Second;
+  }
+  return words;
+}
+
 }  // namespace
 
 // ---- TPaintBox --------------------------------------------------------------
@@ -1023,29 +1040,32 @@ void TMainForm::EditFormulaAt(const THit& hit) {
 
 void TMainForm::OpenDialogFor(const THit& hit) {
   TFormulaEntry* entry = HitEntry(&RootLine, hit);
-  if (entry == nullptr) return OpenEditorOn(&RootLine, -1);
+  if (entry == nullptr) return OpenEditorOn(&RootLine, -1, {});
+  const QStringList place = PlaceWords(&RootLine, hit.Line);
   switch (hit.Kind) {
     case THitKind::Term:
-      return OpenEditorOn(SequenceSlot(&RootLine, hit.Line), static_cast<int>(hit.Index));
+      return OpenEditorOn(SequenceSlot(&RootLine, hit.Line), static_cast<int>(hit.Index), place);
     case THitKind::Body: {
       TFormulaLine** body = hit.Part == TSequencePart::First ? &entry->First : &entry->Second;
-      if (*body != nullptr) return OpenEditorOn(body, -1);
-      return EditFunctionEntry(context_, *entry);
+      if (*body != nullptr) {
+        return OpenEditorOn(body, -1, place + QStringList{DescribeSequence(*entry, hit.Part)});
+      }
+      return EditFunctionEntry(context_, *entry, place);
     }
     default:
-      return EditFunctionEntry(context_, *entry);
+      return EditFunctionEntry(context_, *entry, place);
   }
 }
 
 // The root line has the editor made at start; a nested one gets its own, as
 // the parameter dialogs give it.
-void TMainForm::OpenEditorOn(TFormulaLine** line, int selectedRow) {
+void TMainForm::OpenEditorOn(TFormulaLine** line, int selectedRow, const QStringList& place) {
   if (line == &RootLine) {
     if (editForm_ != nullptr) editForm_->OpenOn(line, selectedRow);
     return;
   }
   TEditForm editor(context_);
-  editor.OpenOn(line, selectedRow);
+  editor.OpenOn(line, selectedRow, place);
 }
 
 void TMainForm::AboutBtnClick() {

@@ -354,7 +354,7 @@ class TMainForm : public QMainWindow {
   // The double-click's and Enter's way in: not while a dialog is open.
   void OpenPictureHit(const THit& hit);
   void OpenDialogFor(const THit& hit);
-  void OpenEditorOn(TFormulaLine** line, int selectedRow);
+  void OpenEditorOn(TFormulaLine** line, int selectedRow, const QStringList& place);
 
   QWidget* ButtonPanel() const { return panel_; }
 

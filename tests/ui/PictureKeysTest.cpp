@@ -64,8 +64,9 @@ QString Spoken(const TFormulaEntry* entry) { return ToQString(SpeechFromEntry(*e
 
 const char* const kKnownFormula = "\\frac{a}{b}+\\sqrt{x}";
 
-// The title of a dialog and, in an editor, how many rows it lists and
-// which one is selected: "Formel editieren, 3 rows, row 1 selected".
+// The title of a dialog and, in an editor, how many rows it lists, which
+// one is selected and the name a screen reader reads:
+// "Formel editieren, 3 rows, row 1 selected, named Formel editieren".
 QString Shown(const QDialog* dialog) {
   const auto* editor = qobject_cast<const TEditForm*>(dialog);
   if (editor == nullptr) return dialog->windowTitle();
@@ -74,10 +75,12 @@ QString Shown(const QDialog* dialog) {
   for (int i = 0; i < list->topLevelItemCount(); ++i) {
     if (list->topLevelItem(i)->isSelected()) selected = QString("row %1 selected").arg(i);
   }
-  return QString("%1, %2 rows, %3")
+  const QString name =
+      QAccessible::queryAccessibleInterface(const_cast<QDialog*>(dialog))->text(QAccessible::Name);
+  return QString("%1, %2 rows, %3, named %4")
       .arg(dialog->windowTitle())
       .arg(list->topLevelItemCount())
-      .arg(selected);
+      .arg(selected, name);
 }
 
 }  // namespace
@@ -179,16 +182,20 @@ class PictureKeysTest : public TProgramTest {
     QTest::addColumn<QList<int>>("keys");
     QTest::addColumn<QString>("shown");
     QTest::newRow("the whole formula: its entry list")
-        << QList<int>{} << "Formel editieren, 3 rows, none selected";
+        << QList<int>{} << "Formel editieren, 3 rows, none selected, named Formel editieren";
     QTest::newRow("the fraction: its dialog") << QList<int>{Qt::Key_Down} << "Bruch bearbeiten";
     QTest::newRow("the term: its row in the entry list")
-        << QList<int>{Qt::Key_Down, Qt::Key_Right} << "Formel editieren, 3 rows, row 1 selected";
-    QTest::newRow("the root's content: its entry list")
+        << QList<int>{Qt::Key_Down, Qt::Key_Right}
+        << "Formel editieren, 3 rows, row 1 selected, named Formel editieren";
+    QTest::newRow("the root's content: its entry list, named after it")
         << QList<int>{Qt::Key_Down, Qt::Key_End, Qt::Key_Down}
-        << "Formel editieren, 1 rows, none selected";
-    QTest::newRow("the denominator's term: its row")
+        << "Formel editieren, 1 rows, none selected, named Formel editieren: Inhalt der Wurzel";
+    QTest::newRow("the numerator: its entry list, named after it")
+        << QList<int>{Qt::Key_Down, Qt::Key_Down}
+        << "Formel editieren, 1 rows, none selected, named Formel editieren: Zähler des Bruchs";
+    QTest::newRow("the denominator's term: its row, in the list named after the denominator")
         << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Right, Qt::Key_Down}
-        << "Formel editieren, 1 rows, row 0 selected";
+        << "Formel editieren, 1 rows, row 0 selected, named Formel editieren: Nenner des Bruchs";
   }
 
   void enterOpensThePart() {
