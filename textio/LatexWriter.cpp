@@ -83,13 +83,6 @@ bool EndsInControlWord(std::u16string_view piece) {
   return true;
 }
 
-// How many characters from the start are sub- (or super-) script characters.
-std::size_t ScriptRun(std::u16string_view text, bool superscript) {
-  std::size_t run = 0;
-  while (run < text.size() && Unscripted(text[run], superscript) != 0) ++run;
-  return run;
-}
-
 bool IsWordLetter(char16_t c) {
   return IsLatexLetter(c) || (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) ||
          (c >= 0x400 && c <= 0x4FF);
@@ -160,8 +153,7 @@ class TLatexWriter {
   // before it. After a function's name the scripts stand without it:
   // "\log_{2}".
   void WriteScript(std::u16string_view scripts, bool superscript, bool anchored) {
-    std::u16string plain;
-    for (char16_t c : scripts) plain += Unscripted(c, superscript);
+    const std::u16string plain = UnscriptedText(scripts, superscript);
     if (anchored) Put(u"{}");
     Put(superscript ? u"^{" : u"_{");
     WriteText(plain);
@@ -311,11 +303,7 @@ class TLatexWriter {
   void WriteNamed(const TFormulaEntry& entry) {
     const std::u16string_view name = TextOf(entry.Text1);
     const std::u16string_view trimmed = WithoutOuterBlanks(name);
-    std::size_t base = trimmed.size();
-    while (base > 0 && (Unscripted(trimmed[base - 1], true) != 0 ||
-                        Unscripted(trimmed[base - 1], false) != 0)) {
-      --base;
-    }
+    const std::size_t base = ScriptsAtEnd(trimmed);
     if (IsStandardOperatorName(trimmed.substr(0, base))) {
       Put(std::u16string(u"\\").append(trimmed.substr(0, base)));
     } else {

@@ -44,10 +44,6 @@ bool IsGreekLetter(char16_t c) {
          c == 0x3D6 || c == 0x3F0 || c == 0x3F1 || c == 0x3F5;
 }
 
-// Every sub- and superscript character lies above ASCII (² is the first):
-// most characters of a term need no search of the tables.
-bool IsScript(char16_t c, bool superscript) { return c >= 0xB2 && Unscripted(c, superscript) != 0; }
-
 // A lone surrogate says nothing either; a pair does.
 bool SaysNothing(std::u16string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -140,14 +136,13 @@ void TSpeech::SayText(std::u16string_view text, TSignPlace place) {
   bool afterLog = false;  // "log₂" is "Logarithmus zur Basis 2"
   for (std::size_t i = 0; i < text.size() && !Full();) {
     const char16_t c = text[i];
-    const bool superscript = IsScript(c, true);
+    const bool superscript = Unscripted(c, true) != 0;
     if (IsBlank(c) || IsSilent(c)) {
       ++i;
       continue;
     }
-    if (superscript || IsScript(c, false)) {
-      std::size_t run = 1;
-      while (i + run < text.size() && IsScript(text[i + run], superscript)) ++run;
+    if (superscript || Unscripted(c, false) != 0) {
+      const std::size_t run = ScriptRun(text.substr(i), superscript);
       SayScripts(text.substr(i, run), superscript, afterLog);
       i += run;
     } else if (IsDigit(c)) {
@@ -187,8 +182,7 @@ std::size_t TSpeech::SayWord(std::u16string_view text, bool& afterLog) {
 // ² is "Quadrat", other raised characters an exponent, lowered ones an
 // index; one longer than a number or letter says where it ends.
 void TSpeech::SayScripts(std::u16string_view scripts, bool superscript, bool afterLog) {
-  std::u16string plain;
-  for (char16_t c : scripts) plain += Unscripted(c, superscript);
+  const std::u16string plain = UnscriptedText(scripts, superscript);
   if (superscript && plain == u"2") return Say(u"Quadrat");
   Say(superscript ? u"hoch" : afterLog ? u"zur Basis" : u"Index");
   const bool atom = IsAtomText(plain);

@@ -322,11 +322,7 @@ class TStarMathWriter {
   // "func", in quotes unless it is a plain name.
   void WriteNamed(const TFormulaEntry& entry) {
     const std::u16string_view name = WithoutOuterBlanks(TextOf(entry.Text1));
-    std::size_t base = name.size();
-    while (base > 0 &&
-           (Unscripted(name[base - 1], true) != 0 || Unscripted(name[base - 1], false) != 0)) {
-      --base;
-    }
+    const std::size_t base = ScriptsAtEnd(name);
     const std::u16string_view word = name.substr(0, base);
     if (IsStarMathFunctionWord(word)) {
       PutWord(word);
@@ -343,12 +339,10 @@ class TStarMathWriter {
   void WriteNameScripts(std::u16string_view scripts) {
     for (std::size_t i = 0; i < scripts.size();) {
       const bool superscript = Unscripted(scripts[i], true) != 0;
-      std::u16string plain;
-      for (; i < scripts.size() && Unscripted(scripts[i], superscript) != 0; ++i) {
-        plain += Unscripted(scripts[i], superscript);
-      }
+      const std::size_t run = ScriptRun(scripts.substr(i), superscript);
       Put(superscript ? u"^" : u"_");
-      WriteTextArgument(plain);
+      WriteTextArgument(UnscriptedText(scripts.substr(i, run), superscript));
+      i += run;
     }
   }
 

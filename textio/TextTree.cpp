@@ -438,12 +438,35 @@ std::u16string Subscripted(std::u16string_view text) { return Scripted(text, kSu
 std::u16string Superscripted(std::u16string_view text) { return Scripted(text, kSuperscripts); }
 
 char16_t Unscripted(char16_t c, bool superscript) {
+  // ² is the first script character: most characters of a text need no search.
+  if (c < u'\u00B2') return 0;
   const auto find = [c](const auto& forms) -> char16_t {
     const auto* form = std::find_if(std::begin(forms), std::end(forms),
                                     [c](const TScriptForm& f) { return f.Script == c; });
     return form == std::end(forms) ? 0 : form->Plain;
   };
   return superscript ? find(kSuperscripts) : find(kSubscripts);
+}
+
+std::size_t ScriptRun(std::u16string_view text, bool superscript) {
+  std::size_t run = 0;
+  while (run < text.size() && Unscripted(text[run], superscript) != 0) ++run;
+  return run;
+}
+
+std::size_t ScriptsAtEnd(std::u16string_view name) {
+  std::size_t base = name.size();
+  while (base > 0 &&
+         (Unscripted(name[base - 1], true) != 0 || Unscripted(name[base - 1], false) != 0)) {
+    --base;
+  }
+  return base;
+}
+
+std::u16string UnscriptedText(std::u16string_view scripts, bool superscript) {
+  std::u16string plain;
+  for (char16_t c : scripts) plain += Unscripted(c, superscript);
+  return plain;
 }
 
 std::string ScriptProblem(std::u16string_view typed, bool superscript) {

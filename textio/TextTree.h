@@ -143,3 +143,11 @@ std::u16string Subscripted(std::u16string_view text);
 std::u16string Superscripted(std::u16string_view text);
 // The plain character of a sub- or superscript character; 0 for others.
 char16_t Unscripted(char16_t c, bool superscript);
+// How many characters from the start of `text` are superscript (or
+// subscript) characters.
+std::size_t ScriptRun(std::u16string_view text, bool superscript);
+// Where the script characters that end `name` begin: 3 for "sin²₁";
+// name.size() when it ends in none.
+std::size_t ScriptsAtEnd(std::u16string_view name);
+// The plain characters of a run of script characters: "²³" gives "23".
+std::u16string UnscriptedText(std::u16string_view scripts, bool superscript);
