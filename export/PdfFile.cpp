@@ -304,3 +304,23 @@ bool ReadPdfOperations(const QByteArray& content, std::vector<TPdfOperation>& op
   }
   return pending.Operands.empty();
 }
+
+QByteArray PdfHexTextString(std::u16string_view text) {
+  QByteArray hex = "<FEFF";
+  for (const char16_t unit : text) {
+    hex += QByteArray::number(unit, 16).rightJustified(4, '0').toUpper();
+  }
+  return hex + ">";
+}
+
+QByteArray PdfTextString(std::u16string_view text) {
+  const bool ascii =
+      std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x20 && c < 0x7F; });
+  if (!ascii) return PdfHexTextString(text);
+  QByteArray literal = "(";
+  for (const char16_t c : text) {
+    if (c == u'(' || c == u')' || c == u'\\') literal += '\\';
+    literal += static_cast<char>(c);
+  }
+  return literal + ")";
+}

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <map>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 // Objects stand from their offset to the next one's, so that stream data is
@@ -70,3 +71,9 @@ struct TPdfOperation {
 // Fails on what it cannot read, and on inline images, whose data is not
 // made of tokens.
 bool ReadPdfOperations(const QByteArray& content, std::vector<TPdfOperation>& operations);
+
+// A PDF text string: a literal string where the text is printable ASCII,
+// otherwise UTF-16BE with its byte order mark, in hex.
+QByteArray PdfTextString(std::u16string_view text);
+// Always the hex form, "<FEFF…>".
+QByteArray PdfHexTextString(std::u16string_view text);

@@ -310,24 +310,6 @@ std::vector<QByteArray> StructureObjects(const TStructure& s, int page, std::u16
 
 }  // namespace
 
-QByteArray PdfTextString(std::u16string_view text) {
-  const bool ascii =
-      std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x20 && c < 0x7F; });
-  if (ascii) {
-    QByteArray literal = "(";
-    for (const char16_t c : text) {
-      if (c == u'(' || c == u')' || c == u'\\') literal += '\\';
-      literal += static_cast<char>(c);
-    }
-    return literal + ")";
-  }
-  QByteArray hex = "<FEFF";
-  for (const char16_t unit : text) {
-    hex += QByteArray::number(unit, 16).rightJustified(4, '0').toUpper();
-  }
-  return hex + ">";
-}
-
 QByteArray WithStructure(const QByteArray& pdf, std::u16string_view alt) {
   TPdfFile file;
   if (!ReadPdfFile(pdf, file)) return pdf;

@@ -17,7 +17,3 @@
 // items (MCID) in content order, none inside another, each holding whole
 // the saves and text objects it opens.
 QByteArray WithStructure(const QByteArray& pdf, std::u16string_view alt);
-
-// A PDF text string: a literal string where the text is printable ASCII,
-// otherwise UTF-16BE with its byte order mark, in hex.
-QByteArray PdfTextString(std::u16string_view text);

@@ -273,11 +273,7 @@ std::vector<TSpan> Spans(const std::vector<TPdfOperation>& operations,
 // Marking the spans.
 
 QByteArray ActualText(const std::u16string& text) {
-  QByteArray hex = "FEFF";
-  for (const char16_t unit : text) {
-    hex += QByteArray::number(unit, 16).rightJustified(4, '0').toUpper();
-  }
-  return "/Span <</ActualText <" + hex + ">>> BDC\n";
+  return "/Span <</ActualText " + PdfHexTextString(text) + ">> BDC\n";
 }
 
 // The content with each span marked. Marked content the writer put inside

@@ -14,6 +14,7 @@
 #include "docfile/DocFile.h"
 #include "export/Clipboard.h"
 #include "export/EmbeddedDocument.h"
+#include "export/PdfFile.h"
 #include "export/PdfTags.h"
 #include "export/PngText.h"
 #include "tests/export/ExportSupport.h"
