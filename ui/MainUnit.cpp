@@ -120,21 +120,6 @@ void DrawTwoColourFrame(QPainter& painter, const QRect& outer) {
   FillFrame(painter, outer.adjusted(2, 2, -2, -2), 2, Qt::white);
 }
 
-// WCAG's relative luminance and contrast ratio.
-double Luminance(const QColor& colour) {
-  const auto linear = [](double c) {
-    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-  };
-  return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
-         0.0722 * linear(colour.blueF());
-}
-
-double Contrast(const QColor& a, const QColor& b) {
-  const double la = Luminance(a);
-  const double lb = Luminance(b);
-  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
 // The highlighted part: a tint of the highlight colour over it and a frame
 // of 2 pixels just outside its box, close enough to stay off a fraction's
 // bar, in dark blue (7.6:1 on white) or, where the background is too dark
@@ -148,7 +133,8 @@ void DrawPartHighlight(QPainter& painter, const TBox& box, const QColor& tint,
   painter.fillRect(place, fill);
   const QColor dark(0x00, 0x47, 0xAB);
   const QColor light(Qt::white);
-  const QColor ring = Contrast(dark, background) >= Contrast(light, background) ? dark : light;
+  const QColor ring =
+      ContrastRatio(dark, background) >= ContrastRatio(light, background) ? dark : light;
   FillFrame(painter, place.adjusted(-2, -2, 2, 2), 2, ring);
 }
 
