@@ -62,7 +62,9 @@ void* AllocateBlock(std::size_t bytes) {
 
 }  // namespace
 
-void* operator new(std::size_t bytes) { return AllocateOrThrow(bytes, __builtin_return_address(0)); }
+void* operator new(std::size_t bytes) {
+  return AllocateOrThrow(bytes, __builtin_return_address(0));
+}
 void* operator new[](std::size_t bytes) {
   return AllocateOrThrow(bytes, __builtin_return_address(0));
 }
@@ -107,7 +109,9 @@ class TMessages : public QObject {
     });
     qApp->installEventFilter(this);
   }
-  ~TMessages() override { SetAllocFailureReporter([](const std::string&) {}); }
+  ~TMessages() override {
+    SetAllocFailureReporter([](const std::string&) {});
+  }
 
   bool eventFilter(QObject* watched, QEvent* event) override {
     auto* box = qobject_cast<QMessageBox*>(watched);
@@ -182,7 +186,9 @@ class AllocationFailureTest : public QObject {
         Problems() << QString("%1, allocation %2 failing: %3 %4")
                           .arg(command.Name)
                           .arg(n)
-                          .arg(unchanged ? "unchanged" : whole ? "changed" : "half changed")
+                          .arg(unchanged ? "unchanged"
+                               : whole   ? "changed"
+                                         : "half changed")
                           .arg(toldOrDone ? "" : "without a message");
         return static_cast<int>(n);
       }
@@ -245,9 +251,7 @@ class AllocationFailureTest : public QObject {
       main.Changed = false;
     }
     ResetBlockAllocator();
-    const QStringList problems = Problems();
-    Problems().clear();
-    QVERIFY2(problems.isEmpty(), qPrintable(problems.join("; ")));
+    QM_VERIFY_NO_PROBLEMS();
   }
 };
 

@@ -91,11 +91,7 @@ class DialogAccessTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void cleanup() {
-    const QStringList problems = Problems();
-    Problems().clear();
-    QVERIFY2(problems.isEmpty(), qPrintable(problems.join("; ")));
-  }
+  void cleanup() { QM_VERIFY_NO_PROBLEMS(); }
 
   // Qt names the box after its choice on Linux, but a screen reader takes
   // the label instead; the description carries the choice.

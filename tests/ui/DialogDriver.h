@@ -16,11 +16,19 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "model/FormulaTree.h"
 #include "ui/EditFUnit.h"
 #include "ui/EditTermFUnit.h"
 #include "ui/ParamDialog.h"
+
+// Fails the running test with what went wrong inside answers.
+#define QM_VERIFY_NO_PROBLEMS()                                      \
+  do {                                                               \
+    const QStringList problems_ = DialogDriver::TakeProblems();      \
+    QVERIFY2(problems_.isEmpty(), qPrintable(problems_.join("; "))); \
+  } while (false)
 
 namespace DialogDriver {
 
@@ -29,6 +37,10 @@ inline QStringList& Problems() {
   static QStringList problems;
   return problems;
 }
+
+// The problems so far, taken out, so that the next test starts clean even
+// when this one fails on them.
+inline QStringList TakeProblems() { return std::exchange(Problems(), QStringList()); }
 
 // Saves a picture for a look by eye into the folder the test run names.
 inline void SaveArtefact(const QImage& image, const QString& name) {

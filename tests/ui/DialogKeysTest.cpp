@@ -19,10 +19,7 @@ class DialogKeysTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void cleanup() {
-    QVERIFY2(Problems().isEmpty(), qPrintable(Problems().join("; ")));
-    Problems().clear();
-  }
+  void cleanup() { QM_VERIFY_NO_PROBLEMS(); }
   void keysAndCloseBox_data();
   void keysAndCloseBox();
   void enterPressesTheFocusedButton_data();

@@ -37,8 +37,7 @@ class EditingRoadTest : public QObject {
   }
   void cleanup() {
     program_.reset();
-    QVERIFY2(Problems().isEmpty(), qPrintable(Problems().join("; ")));
-    Problems().clear();
+    QM_VERIFY_NO_PROBLEMS();
   }
   void fractionAddedFromTheMainWindow();
   void sampleTypedAfterNeuLooksLikeTheStartUpPicture();

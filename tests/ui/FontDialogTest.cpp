@@ -70,11 +70,7 @@ class FontDialogTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void cleanup() {
-    const QStringList problems = Problems();
-    Problems().clear();
-    QVERIFY2(problems.isEmpty(), qPrintable(problems.join("; ")));
-  }
+  void cleanup() { QM_VERIFY_NO_PROBLEMS(); }
 
   // Opened twice, the dialog shows the face, style and size of the font both
   // times; ended the row's way without a change of the font, it gives the font

@@ -122,9 +122,7 @@ class MainFormTest : public QObject {
  private slots:
   void init() { ShowForm(); }
   void cleanup() {
-    const QStringList problems = DialogDriver::Problems();
-    DialogDriver::Problems().clear();
-    QVERIFY2(problems.isEmpty(), qPrintable(problems.join("; ")));
+    QM_VERIFY_NO_PROBLEMS();
     form->Changed = false;  // close without asking
     form.reset();
   }
@@ -191,7 +189,8 @@ class MainFormTest : public QObject {
   // Escape, "Abbrechen" or OK on the same font: nothing changed, so no "*".
   void fontDialogLeftWithoutAnotherFontChangesNothing() {
     for (bool accept : {false, true}) {
-      auto ran = Expect<TFontDialog>([accept](TFontDialog* d) { accept ? d->accept() : d->reject(); });
+      auto ran =
+          Expect<TFontDialog>([accept](TFontDialog* d) { accept ? d->accept() : d->reject(); });
       form->FontBtn->click();
       QVERIFY(*ran);
       QVERIFY(!form->Changed);
@@ -647,7 +646,8 @@ class MainFormTest : public QObject {
     QGuiApplication::clipboard()->setText("WWWWWWWWWWWWWWWW");
     form->PasteAction->trigger();
     const QString message = form->statusBar()->currentMessage();
-    QVERIFY2(message.startsWith("1 Eintrag eingefügt. Das Bild ist zu groß: "), qPrintable(message));
+    QVERIFY2(message.startsWith("1 Eintrag eingefügt. Das Bild ist zu groß: "),
+             qPrintable(message));
     QTest::mouseMove(form->PaintBox1, QPoint(5, 5));
     QCOMPARE(form->statusBar()->currentMessage(), message);
 

@@ -79,9 +79,7 @@ class OutsideFilesTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
   }
   void cleanup() {
-    const QStringList problems = DialogDriver::Problems();
-    DialogDriver::Problems().clear();
-    QVERIFY2(problems.isEmpty(), qPrintable(problems.join("; ")));
+    QM_VERIFY_NO_PROBLEMS();
     form->Changed = false;
     form.reset();
   }

@@ -31,10 +31,7 @@ class ParamDialogTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void cleanup() {
-    QVERIFY2(Problems().isEmpty(), qPrintable(Problems().join("; ")));
-    Problems().clear();
-  }
+  void cleanup() { QM_VERIFY_NO_PROBLEMS(); }
   void addingAFunctionOpensItsDialog_data();
   void addingAFunctionOpensItsDialog();
   void sequenceButtonsEditTheirFields_data();
@@ -304,7 +301,6 @@ void ParamDialogTest::sumIsBuiltThroughItsDialogs() {
   QCOMPARE(Outline(document.RootLine), Outline(*EntryAt(*power->First, 1)));
 }
 
-
 // Limits, a root's index and a function's name reach the formula, and the
 // picture behind the dialogs, with each key typed, not only on closing.
 void ParamDialogTest::thePictureFollowsTheFieldsAsTyped() {
@@ -353,8 +349,9 @@ void ParamDialogTest::aRemovedLowerPartComesBackWithUndo() {
   QStringList seen;
   OpenEntry<TParamDialog>(document, [&](TParamDialog* dialog) {
     const auto state = [&] {
-      return *dialog->SecondRef == nullptr ? QString("none")
-                                           : ToQString(TextOf(EntryAt(**dialog->SecondRef, 0)->Text1));
+      return *dialog->SecondRef == nullptr
+                 ? QString("none")
+                 : ToQString(TextOf(EntryAt(**dialog->SecondRef, 0)->Text1));
     };
     dialog->BackBtn->setFocus();
     QTest::keyClick(dialog->BackBtn, Qt::Key_Escape);

@@ -55,9 +55,7 @@ class TProgramTest : public QObject {
   void EndProgram() {
     Main().Changed = false;
     program_.reset();
-    const QStringList problems = Problems();
-    Problems().clear();
-    QVERIFY2(problems.isEmpty(), qPrintable(problems.join("; ")));
+    QM_VERIFY_NO_PROBLEMS();
   }
 
  private:

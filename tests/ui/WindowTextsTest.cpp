@@ -348,11 +348,7 @@ class WindowTextsTest : public QObject {
  private slots:
   void initTestCase() { windows = std::make_unique<TWindows>(); }
   void cleanupTestCase() { windows.reset(); }
-  void cleanup() {
-    const QStringList problems = Problems();
-    Problems().clear();
-    QVERIFY2(problems.isEmpty(), qPrintable(problems.join("; ")));
-  }
+  void cleanup() { QM_VERIFY_NO_PROBLEMS(); }
 
   void everyWindowReadsAsDesigned_data() {
     QTest::addColumn<int>("index");
