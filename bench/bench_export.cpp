@@ -16,12 +16,13 @@ namespace {
 
 class TSamplePicture {
  public:
-  TSamplePicture() : root_(CreateLine(&cursor_)) {
+  explicit TSamplePicture(std::uint32_t background = kWhite) : root_(CreateLine(&cursor_)) {
     BuildSampleFormula(root_);
     TPaintInput input;
     input.Root = root_;
+    input.Background = background;
     Picture = PaintPicture(input);
-    Picture.Document = EncodeDocument(root_, TStoredFont(), kWhite, 20.0);
+    Picture.Document = EncodeDocument(root_, TStoredFont(), background, 20.0);
   }
   ~TSamplePicture() { freetheline(root_); }
   TSamplePicture(const TSamplePicture&) = delete;
@@ -90,12 +91,16 @@ void BM_PngCompressionQt(benchmark::State& state) {
 }
 BENCHMARK(BM_PngCompressionQt)->DenseRange(0, 100, 10)->Unit(benchmark::kMicrosecond);
 
-// Finding the palette of the start-up formula's picture.
-void BM_PaletteOfSample(benchmark::State& state) {
-  const TSamplePicture sample;
+// Finding the palette of the start-up formula's picture: black on white,
+// all greys, and on a light yellow background, which takes the search for
+// colours (the value is the background's: red in the lowest byte).
+void BM_PaletteOfSample(benchmark::State& state, std::uint32_t background) {
+  const TSamplePicture sample(background);
   for (auto _ : state) benchmark::DoNotOptimize(PaletteImage(sample.Picture.Bitmap).colorCount());
+  state.counters["colours"] = PaletteImage(sample.Picture.Bitmap).colorCount();
 }
-BENCHMARK(BM_PaletteOfSample)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_PaletteOfSample, BlackOnWhite, kWhite)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_PaletteOfSample, OnYellow, 0xC0FFFFu)->Unit(benchmark::kMicrosecond);
 
 // What the editor pays for keeping a recording of every paint: compare with
 // bench_render's BM_PaintSampleFormulaOnQImage.

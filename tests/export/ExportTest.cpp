@@ -10,9 +10,11 @@
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <tuple>
 
 #include "export/EmbeddedDocument.h"
@@ -427,7 +429,8 @@ TEST_F(ExportTest, PicturesThatCannotBeWrittenAreRefusedWithAMessage) {
 }
 
 // The palette holds every colour (alpha included) of pictures of any width,
-// whatever groups of pixels its scan takes together, up to 256 of them.
+// whatever groups of pixels its scan takes together, up to 256 of them, each
+// once; opaque greys take a path of their own, which any other pixel leaves.
 TEST(PaletteImageTest, IndicesGiveBackEveryPixel) {
   const auto image = [](int width, int height, QImage::Format format, auto&& colourAt) {
     QImage made(width, height, format);
@@ -443,6 +446,15 @@ TEST(PaletteImageTest, IndicesGiveBackEveryPixel) {
       return qRgb(shade % 256, shade / 256, 255);
     };
   };
+  const auto greys = [](int darkest, int lightest) {
+    return [=](int x, int y) {
+      const int grey = darkest + (x * 7 + y * 13) % (lightest - darkest + 1);
+      return qRgb(grey, grey, grey);
+    };
+  };
+  const auto withPixel = [](auto colourAt, int atX, int atY, QRgb colour) {
+    return [=](int x, int y) { return x == atX && y == atY ? colour : colourAt(x, y); };
+  };
   const struct {
     const char* what;
     QImage picture;
@@ -457,12 +469,34 @@ TEST(PaletteImageTest, IndicesGiveBackEveryPixel) {
        image(21, 9, QImage::Format_ARGB32,
              [](int x, int y) { return qRgba(9, 9, 9, (x * y) % 5 * 60); }),
        true},
+      {"the colours 0 and 1, which mark empty places in the colour search",
+       image(70, 3, QImage::Format_ARGB32,
+             [](int x, int y) {
+               return std::array<QRgb, 3>{0u, 1u, 0xFF000000u}[(x + y) % 3];
+             }),
+       true},
+      {"many colours, the last 64 pixels overlapping",
+       image(100, 4, QImage::Format_RGB32, shades(200)), true},
+      {"greys, black to white, 64 at a time with an overlapping rest",
+       image(150, 5, QImage::Format_RGB32, greys(0, 255)), true},
+      {"greys, 32 at a time", image(40, 5, QImage::Format_RGB32, greys(0, 255)), true},
+      {"greys not starting at black", image(150, 5, QImage::Format_RGB32, greys(40, 200)), true},
+      {"greys, with one colour in the last overlapping pixels",
+       image(150, 5, QImage::Format_RGB32, withPixel(greys(0, 254), 149, 4, qRgb(1, 2, 3))), true},
+      {"greys, with one colour 32 at a time",
+       image(40, 5, QImage::Format_RGB32, withPixel(greys(0, 254), 39, 4, qRgb(3, 3, 4))), true},
+      {"greys, one not opaque",
+       image(150, 5, QImage::Format_ARGB32, withPixel(greys(0, 254), 70, 2, qRgba(9, 9, 9, 254))),
+       true},
   };
   for (const auto& [what, picture, fits] : cases) {
     const QImage palette = PaletteImage(picture);
     ASSERT_EQ(!palette.isNull(), fits) << what;
     if (fits) {
       EXPECT_TRUE(palette.convertToFormat(picture.format()) == picture) << what;
+      const QList<QRgb> table = palette.colorTable();
+      EXPECT_EQ(table.size(), std::ssize(std::set<QRgb>(table.begin(), table.end())))
+          << what << ": each colour once";
     }
   }
 }

@@ -1,0 +1,161 @@
+#include "render/PaletteGreys.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "render/CpuTargets.h"
+
+// GCC 12's own AVX-512 intrinsics leave a vector undefined on purpose
+// (`_mm512_undefined_epi32`), which it then warns about where they inline.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+namespace {
+
+struct TGreyRange {
+  int Darkest = 0;
+  int Lightest = 0;
+};
+
+// The range from the lanes of the vectors of darkest and lightest bytes.
+template <std::size_t kLanes>
+TGreyRange RangeOf(const std::uint8_t (&darkest)[kLanes], const std::uint8_t (&lightest)[kLanes]) {
+  return {*std::min_element(darkest, darkest + kLanes),
+          *std::max_element(lightest, lightest + kLanes)};
+}
+
+#if defined(__x86_64__)
+// 32 pixels at a time: whether each is grey (its blue copied over red and
+// green, alpha set, gives it back), and its blue byte packed into place,
+// the darkest and lightest kept along the way.
+[[QM_TARGET_AVX2]] bool MapGreysAvx2(const QImage& source, QImage& indexed, TGreyRange& range) {
+  const int width = source.width();
+  const __m256i spread = _mm256_setr_epi8(0, 0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1, 0,
+                                          0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1);
+  const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  // Shuffles that move the blue bytes of eight pixels to dword 0, 1, 2 or 3
+  // of each half.
+  alignas(32) std::int8_t controls[4][32];
+  std::memset(controls, -1, sizeof controls);
+  for (int dword = 0; dword < 4; ++dword) {
+    for (int i = 0; i < 8; ++i)
+      controls[dword][i / 4 * 16 + dword * 4 + i % 4] = static_cast<std::int8_t>(i % 4 * 4);
+  }
+  __m256i blue[4];
+  for (int dword = 0; dword < 4; ++dword) {
+    blue[dword] = _mm256_load_si256(reinterpret_cast<const __m256i*>(controls[dword]));
+  }
+  const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  __m256i darkest = _mm256_set1_epi8(-1);
+  __m256i lightest = _mm256_setzero_si256();
+  for (int y = 0; y < source.height(); ++y) {
+    const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+    uchar* out = indexed.scanLine(y);
+    __m256i other = _mm256_setzero_si256();
+    for (int x = 0; x < width; x += 32) {
+      const int start = std::min(x, width - 32);
+      __m256i packed = _mm256_setzero_si256();
+      for (int i = 0; i < 4; ++i) {
+        const __m256i eight =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + start + 8 * i));
+        const __m256i grey = _mm256_or_si256(_mm256_shuffle_epi8(eight, spread), alpha);
+        other = _mm256_or_si256(other, _mm256_xor_si256(eight, grey));
+        packed = _mm256_or_si256(packed, _mm256_shuffle_epi8(eight, blue[i]));
+      }
+      packed = _mm256_permutevar8x32_epi32(packed, order);
+      darkest = _mm256_min_epu8(darkest, packed);
+      lightest = _mm256_max_epu8(lightest, packed);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + start), packed);
+    }
+    if (!_mm256_testz_si256(other, other)) return false;
+  }
+  alignas(32) std::uint8_t low[32], high[32];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(low), darkest);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(high), lightest);
+  range = RangeOf(low, high);
+  return true;
+}
+
+// As MapGreysAvx2, 64 pixels at a time.
+[[QM_TARGET_AVX512VBMI]] bool MapGreysAvx512(const QImage& source, QImage& indexed,
+                                             TGreyRange& range) {
+  const int width = source.width();
+  // Blue copied over red and green, alpha kept: each grey pixel's own value.
+  alignas(64) std::int8_t spreadBytes[64];
+  // The blue bytes of the 32 pixels of two vectors, in order.
+  alignas(64) std::int8_t blueBytes[64];
+  for (int i = 0; i < 64; ++i) {
+    spreadBytes[i] = static_cast<std::int8_t>(i % 4 == 3 ? i % 16 : i % 16 / 4 * 4);
+    blueBytes[i] = static_cast<std::int8_t>(i % 32 * 4);
+  }
+  const __m512i spread = _mm512_load_si512(spreadBytes);
+  const __m512i blues = _mm512_load_si512(blueBytes);
+  __m512i darkest = _mm512_set1_epi8(-1);
+  __m512i lightest = _mm512_setzero_si512();
+  __m512i alphas = _mm512_set1_epi8(-1);
+  for (int y = 0; y < source.height(); ++y) {
+    const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+    uchar* out = indexed.scanLine(y);
+    __m512i other = _mm512_setzero_si512();
+    for (int x = 0; x < width; x += 64) {
+      const int start = std::min(x, width - 64);
+      __m512i sixteen[4];
+      for (int i = 0; i < 4; ++i) {
+        sixteen[i] = _mm512_loadu_si512(in + start + 16 * i);
+        const __m512i grey = _mm512_shuffle_epi8(sixteen[i], spread);
+        other = _mm512_ternarylogic_epi32(other, sixteen[i], grey, 0xF6);  // other | (a ^ b)
+        alphas = _mm512_and_si512(alphas, sixteen[i]);
+      }
+      const __m512i low = _mm512_permutex2var_epi8(sixteen[0], blues, sixteen[1]);
+      const __m512i high = _mm512_permutex2var_epi8(sixteen[2], blues, sixteen[3]);
+      const __m512i packed = _mm512_inserti64x4(low, _mm512_castsi512_si256(high), 1);
+      darkest = _mm512_min_epu8(darkest, packed);
+      lightest = _mm512_max_epu8(lightest, packed);
+      _mm512_storeu_si512(out + start, packed);
+    }
+    if (_mm512_test_epi32_mask(other, other) != 0) return false;
+  }
+  if (_mm512_cmpneq_epi32_mask(_mm512_srli_epi32(alphas, 24), _mm512_set1_epi32(0xFF)) != 0) {
+    return false;
+  }
+  alignas(64) std::uint8_t low[64], high[64];
+  _mm512_store_si512(low, darkest);
+  _mm512_store_si512(high, lightest);
+  range = RangeOf(low, high);
+  return true;
+}
+#endif
+
+// The greys' palette, and the indices moved down to start at the darkest.
+QList<QRgb> GreyTable(QImage& indexed, TGreyRange range) {
+  if (range.Darkest > 0) {
+    const auto darkest = static_cast<uchar>(range.Darkest);
+    for (int y = 0; y < indexed.height(); ++y) {
+      uchar* row = indexed.scanLine(y);
+      for (int x = 0; x < indexed.width(); ++x) row[x] = static_cast<uchar>(row[x] - darkest);
+    }
+  }
+  QList<QRgb> table;
+  table.reserve(range.Lightest - range.Darkest + 1);
+  for (int grey = range.Darkest; grey <= range.Lightest; ++grey)
+    table.push_back(qRgb(grey, grey, grey));
+  return table;
+}
+
+}  // namespace
+
+bool IndexGreys(const QImage& source, QImage& indexed, QList<QRgb>& table) {
+#if defined(__x86_64__)
+  TGreyRange range;
+  bool greys = false;
+  if (CpuHasAvx512Vbmi() && source.width() >= 64) {
+    greys = MapGreysAvx512(source, indexed, range);
+  } else if (CpuHasAvx2() && source.width() >= 32) {
+    greys = MapGreysAvx2(source, indexed, range);
+  }
+  if (greys) table = GreyTable(indexed, range);
+  return greys;
+#else
+  return false;
+#endif
+}

@@ -1,0 +1,14 @@
+// Pictures in shades of grey, opaque, as the default black on white is,
+// need no search for their colours: a pixel's index is its grey level less
+// the darkest one's, and the palette the run of greys from the darkest to
+// the lightest, which is exact and, with antialiased black on white, every
+// grey there is anyway.
+#pragma once
+
+#include <QImage>
+#include <QList>
+
+// `source` (32-bit) indexed into `indexed` (8-bit, the same size) with the
+// greys' palette in `table`; false, with `indexed` undefined, when a pixel
+// is not an opaque grey or the processor has no vector unit for the work.
+bool IndexGreys(const QImage& source, QImage& indexed, QList<QRgb>& table);
