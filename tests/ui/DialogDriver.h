@@ -59,7 +59,9 @@ inline void CloseAllModals() {
 }
 
 // Runs `act` on the next modal dialog of type T to come up, other than the
-// one on top when the answer is armed.
+// one on top when the answer is armed, once it is the active window: keys
+// and mnemonics reach a dialog only then, which on a busy machine can be a
+// moment after it is shown.
 template <class T>
 void Answer(std::function<void(T*)> act, int timeoutMs = 10000) {
   const QPointer<QWidget> before = QApplication::activeModalWidget();
@@ -69,7 +71,8 @@ void Answer(std::function<void(T*)> act, int timeoutMs = 10000) {
   QObject::connect(timer, &QTimer::timeout, [=]() {
     QWidget* top = QApplication::activeModalWidget();
     T* dialog = qobject_cast<T*>(top);
-    if (dialog != nullptr && top != before.data() && dialog->isVisible()) {
+    if (dialog != nullptr && top != before.data() && dialog->isVisible() &&
+        dialog->isActiveWindow()) {
       timer->stop();
       timer->deleteLater();
       act(dialog);
