@@ -302,10 +302,9 @@ int RunRender(const TInvocation& call) {
   if (!ParseRender(call, pictures, error)) return Report("render", error);
   TGuiSession gui;
   int status = kExitOk;
-  std::vector<std::unique_ptr<TOpenDocument>> documents;
   TRenderBatch batch(pictures.size(), Report);
   for (std::size_t i = 0; i + 1 < call.Arguments.size(); i += 2) {
-    auto open = std::make_unique<TOpenDocument>();
+    auto open = std::make_shared<TOpenDocument>();
     if (!Open(call.Arguments[i], *open)) {
       status = kExitFailed;
       continue;
@@ -320,9 +319,9 @@ int RunRender(const TInvocation& call) {
       status = Report(call.Arguments[i + 1], kFormulaTooLargeForPicture);
       continue;
     }
-    documents.push_back(std::move(open));
-    batch.Add({&documents.back()->Document, &documents.back()->Cursor, call.Arguments[i + 1],
-               pictures[i / 2]});
+    TDocument* document = &open->Document;
+    TEntryCursor* cursor = &open->Cursor;
+    batch.Add({document, cursor, call.Arguments[i + 1], pictures[i / 2], std::move(open)});
   }
   if (!batch.Finish()) status = kExitFailed;
   return status;

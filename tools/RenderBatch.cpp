@@ -101,6 +101,9 @@ struct TRenderBatch::TWork {
         return;
       }
       RenderOne(Jobs[job], job, Results[job], Writes, canvas);
+      Jobs[job].Document = nullptr;
+      Jobs[job].Cursor = nullptr;
+      Jobs[job].Owner.reset();
     }
   }
 };

@@ -10,13 +10,16 @@
 #include "docfile/DocFile.h"
 #include "export/Export.h"
 
-// One picture to make: the document (opened, owned by the caller) and where
-// and how its picture goes.
+// One picture to make: the document and where and how its picture goes.
+// The document's owner, when given, is let go as soon as the picture is
+// made, on the thread that made it, so that freeing the documents is not
+// left to the end of the batch on one thread.
 struct TRenderJob {
   TDocument* Document = nullptr;
   TEntryCursor* Cursor = nullptr;
   std::string PicturePath;
   TExportOptions Options;
+  std::shared_ptr<void> Owner;
 };
 
 // The pictures of one render call. Each job is painted and encoded as soon
@@ -35,7 +38,8 @@ class TRenderBatch {
   TRenderBatch(const TRenderBatch&) = delete;
   TRenderBatch& operator=(const TRenderBatch&) = delete;
 
-  // The job's document must stay as it is until Finish.
+  // The job's document must stay as it is until Finish, or, when the job
+  // owns it, until the job lets it go.
   void Add(TRenderJob job);
   // Waits for every picture (the calling thread paints too), writes them
   // and reports; false when one was not made or not written.
