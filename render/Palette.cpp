@@ -11,8 +11,8 @@
 #include "render/CpuTargets.h"
 #include "render/PaletteGreys.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 namespace {
@@ -205,16 +205,17 @@ bool MapRowPlain(const QRgb* in, uchar* out, int width, QRgb background, uchar b
 }
 #endif
 
-TMapRow BestMapRow() {
+TMapRow MapRowFor(TVectorUnits units) {
 #if defined(__x86_64__)
-  if (CpuHasAvx512()) return MapRowAvx512;
-  if (CpuHasAvx2()) return MapRowAvx2;
+  if (units == TVectorUnits::Avx512) return MapRowAvx512;
+  if (units == TVectorUnits::Avx2) return MapRowAvx2;
 #endif
+  (void)units;
   return MapRowPlain;
 }
 
-bool MapPixels(const QImage& source, QImage& indexed, TColourIndex& index) {
-  static const TMapRow mapRow = BestMapRow();
+bool MapPixels(const QImage& source, QImage& indexed, TColourIndex& index, TVectorUnits units) {
+  const TMapRow mapRow = MapRowFor(units);
   const int width = source.width();
   const int height = source.height();
   const QRgb background = *reinterpret_cast<const QRgb*>(source.constScanLine(0));
@@ -236,25 +237,26 @@ bool MapPixels(const QImage& source, QImage& indexed, TColourIndex& index) {
   return true;
 }
 
-QList<QRgb> IndexedPixels(const QImage& source, QImage& indexed) {
+QList<QRgb> IndexedPixels(const QImage& source, QImage& indexed, TVectorUnits units) {
   QList<QRgb> greys;
-  if (IndexGreys(source, indexed, greys)) return greys;
+  if (IndexGreys(source, indexed, greys, units)) return greys;
   TColourIndex index;
-  if (!MapPixels(source, indexed, index)) return {};
+  if (!MapPixels(source, indexed, index, units)) return {};
   return index.Table();
 }
 
 }  // namespace
 
-QImage PaletteImage(const QImage& image) {
+QImage PaletteImage(const QImage& image, TVectorUnits units) {
   if (image.isNull()) return {};
+  units = VectorUnitsUpTo(units);
   // Palette entries are plain (not premultiplied) colours, as the 32-bit
   // writer stores them too.
   const QImage source =
       image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
   QImage indexed(source.size(), QImage::Format_Indexed8);
   if (indexed.isNull()) return {};
-  const QList<QRgb> table = IndexedPixels(source, indexed);
+  const QList<QRgb> table = IndexedPixels(source, indexed, units);
   if (table.isEmpty()) return {};
   indexed.setColorTable(table);
   indexed.setDotsPerMeterX(image.dotsPerMeterX());

@@ -6,9 +6,12 @@
 
 #include <QImage>
 
+#include "render/CpuTargets.h"
+
 inline constexpr int kMaxPaletteColours = 256;
 
 // The same pixels (alpha included) as an 8-bit palette image with the
 // image's resolution and texts; a null image when `image` has more than 256
-// colours.
-QImage PaletteImage(const QImage& image);
+// colours. The scan uses the vector units this processor has, at most
+// `units` (the tests try each).
+QImage PaletteImage(const QImage& image, TVectorUnits units = TVectorUnits::Avx512);

@@ -6,6 +6,10 @@
 
 #include "render/CpuTargets.h"
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 // GCC 12's own AVX-512 intrinsics leave a vector undefined on purpose
 // (`_mm512_undefined_epi32`), which it then warns about where they inline.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
@@ -77,8 +81,7 @@ TGreyRange RangeOf(const std::uint8_t (&darkest)[kLanes], const std::uint8_t (&l
 }
 
 // As MapGreysAvx2, 64 pixels at a time.
-[[QM_TARGET_AVX512VBMI]] bool MapGreysAvx512(const QImage& source, QImage& indexed,
-                                             TGreyRange& range) {
+[[QM_TARGET_AVX512]] bool MapGreysAvx512(const QImage& source, QImage& indexed, TGreyRange& range) {
   const int width = source.width();
   // Blue copied over red and green, alpha kept: each grey pixel's own value.
   alignas(64) std::int8_t spreadBytes[64];
@@ -144,18 +147,19 @@ QList<QRgb> GreyTable(QImage& indexed, TGreyRange range) {
 
 }  // namespace
 
-bool IndexGreys(const QImage& source, QImage& indexed, QList<QRgb>& table) {
+bool IndexGreys(const QImage& source, QImage& indexed, QList<QRgb>& table, TVectorUnits units) {
 #if defined(__x86_64__)
   TGreyRange range;
   bool greys = false;
-  if (CpuHasAvx512Vbmi() && source.width() >= 64) {
+  if (units == TVectorUnits::Avx512 && source.width() >= 64) {
     greys = MapGreysAvx512(source, indexed, range);
-  } else if (CpuHasAvx2() && source.width() >= 32) {
+  } else if (units != TVectorUnits::Plain && source.width() >= 32) {
     greys = MapGreysAvx2(source, indexed, range);
   }
   if (greys) table = GreyTable(indexed, range);
   return greys;
 #else
+  (void)source, (void)indexed, (void)table, (void)units;
   return false;
 #endif
 }

@@ -8,7 +8,10 @@
 #include <QImage>
 #include <QList>
 
+#include "render/CpuTargets.h"
+
 // `source` (32-bit) indexed into `indexed` (8-bit, the same size) with the
 // greys' palette in `table`; false, with `indexed` undefined, when a pixel
-// is not an opaque grey or the processor has no vector unit for the work.
-bool IndexGreys(const QImage& source, QImage& indexed, QList<QRgb>& table);
+// is not an opaque grey or `units` (which the processor must have) are
+// plain.
+bool IndexGreys(const QImage& source, QImage& indexed, QList<QRgb>& table, TVectorUnits units);

@@ -489,14 +489,19 @@ TEST(PaletteImageTest, IndicesGiveBackEveryPixel) {
        image(150, 5, QImage::Format_ARGB32, withPixel(greys(0, 254), 70, 2, qRgba(9, 9, 9, 254))),
        true},
   };
-  for (const auto& [what, picture, fits] : cases) {
-    const QImage palette = PaletteImage(picture);
-    ASSERT_EQ(!palette.isNull(), fits) << what;
-    if (fits) {
-      EXPECT_TRUE(palette.convertToFormat(picture.format()) == picture) << what;
-      const QList<QRgb> table = palette.colorTable();
-      EXPECT_EQ(table.size(), std::ssize(std::set<QRgb>(table.begin(), table.end())))
-          << what << ": each colour once";
+  // Each scan this processor can run: the others are only reached elsewhere.
+  for (const TVectorUnits units : {TVectorUnits::Plain, TVectorUnits::Avx2, TVectorUnits::Avx512}) {
+    if (VectorUnitsUpTo(units) != units) continue;
+    for (const auto& [what, picture, fits] : cases) {
+      const std::string label = what + std::string(" with units ") + std::to_string(int(units));
+      const QImage palette = PaletteImage(picture, units);
+      ASSERT_EQ(!palette.isNull(), fits) << label;
+      if (fits) {
+        EXPECT_TRUE(palette.convertToFormat(picture.format()) == picture) << label;
+        const QList<QRgb> table = palette.colorTable();
+        EXPECT_EQ(table.size(), std::ssize(std::set<QRgb>(table.begin(), table.end())))
+            << label << ": each colour once";
+      }
     }
   }
 }
