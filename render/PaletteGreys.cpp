@@ -29,14 +29,13 @@ TGreyRange RangeOf(const std::uint8_t (&darkest)[kLanes], const std::uint8_t (&l
 }
 
 #if defined(__x86_64__)
-// 32 pixels at a time: whether each is grey (its blue copied over red and
-// green, alpha set, gives it back), and its blue byte packed into place,
-// the darkest and lightest kept along the way.
+// 32 pixels at a time: whether each is grey (each colour byte is the one
+// below it: the pixel and the pixel moved down a byte agree in blue and
+// green) and opaque, and its blue byte packed into place, the darkest and
+// lightest kept along the way.
 [[QM_TARGET_AVX2]] bool MapGreysAvx2(const QImage& source, QImage& indexed, TGreyRange& range) {
   const int width = source.width();
-  const __m256i spread = _mm256_setr_epi8(0, 0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1, 0,
-                                          0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1);
-  const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m256i blueAndGreen = _mm256_set1_epi32(0xFFFF);
   // Shuffles that move the blue bytes of eight pixels to dword 0, 1, 2 or 3
   // of each half.
   alignas(32) std::int8_t controls[4][32];
@@ -52,6 +51,7 @@ TGreyRange RangeOf(const std::uint8_t (&darkest)[kLanes], const std::uint8_t (&l
   const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
   __m256i darkest = _mm256_set1_epi8(-1);
   __m256i lightest = _mm256_setzero_si256();
+  __m256i alphas = _mm256_set1_epi8(-1);
   for (int y = 0; y < source.height(); ++y) {
     const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
     uchar* out = indexed.scanLine(y);
@@ -62,8 +62,8 @@ TGreyRange RangeOf(const std::uint8_t (&darkest)[kLanes], const std::uint8_t (&l
       for (int i = 0; i < 4; ++i) {
         const __m256i eight =
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + start + 8 * i));
-        const __m256i grey = _mm256_or_si256(_mm256_shuffle_epi8(eight, spread), alpha);
-        other = _mm256_or_si256(other, _mm256_xor_si256(eight, grey));
+        other = _mm256_or_si256(other, _mm256_xor_si256(eight, _mm256_srli_epi32(eight, 8)));
+        alphas = _mm256_and_si256(alphas, eight);
         packed = _mm256_or_si256(packed, _mm256_shuffle_epi8(eight, blue[i]));
       }
       packed = _mm256_permutevar8x32_epi32(packed, order);
@@ -71,8 +71,10 @@ TGreyRange RangeOf(const std::uint8_t (&darkest)[kLanes], const std::uint8_t (&l
       lightest = _mm256_max_epu8(lightest, packed);
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + start), packed);
     }
-    if (!_mm256_testz_si256(other, other)) return false;
+    if (!_mm256_testz_si256(other, blueAndGreen)) return false;
   }
+  const __m256i opaque = _mm256_cmpeq_epi32(_mm256_srli_epi32(alphas, 24), _mm256_set1_epi32(0xFF));
+  if (_mm256_movemask_epi8(opaque) != -1) return false;
   alignas(32) std::uint8_t low[32], high[32];
   _mm256_store_si256(reinterpret_cast<__m256i*>(low), darkest);
   _mm256_store_si256(reinterpret_cast<__m256i*>(high), lightest);
