@@ -108,8 +108,14 @@ TEST_F(ExportTest, PngDecodesToExactlyThePicturesPixels) {
   QPainter painter(&transparent);
   ReplayRecording(painter, picture_.Recording, {3, true});
   painter.end();
+  // Black on grey: greys from black up to the background only; on yellow:
+  // the search for colours.
+  const TPicture onGrey = ShowcasePicture(tree_, 0x808080);
+  const TPicture onYellow = ShowcasePicture(tree_, 0xC0FFFF);
   const std::tuple<const TPicture*, TExportOptions, QImage, char> cases[] = {
       {&picture_, {}, picture_.Bitmap, 3},
+      {&onGrey, {}, onGrey.Bitmap, 3},
+      {&onYellow, {}, onYellow.Bitmap, 3},
       {&picture_,
        {TPictureFormat::Png, 3, true},
        transparent.convertToFormat(QImage::Format_ARGB32),
@@ -122,6 +128,7 @@ TEST_F(ExportTest, PngDecodesToExactlyThePicturesPixels) {
     EXPECT_TRUE(Decoded(png).convertToFormat(expected.format()) == expected) << expected.width();
   }
   EXPECT_TRUE(PaletteImage(gradient.Bitmap).isNull());
+  EXPECT_EQ(PaletteImage(onGrey.Bitmap).colorCount(), 0x81) << "black to the background's grey";
 }
 
 TEST_F(ExportTest, ScaledRasterIsLargerAtAHigherResolution) {
