@@ -31,7 +31,8 @@ class TColourIndex {
   }
 
   // The colour's index, a new one if it has none; -1 once the palette is full.
-  // A colour found in its own slot, the common case, takes no loop.
+  // A colour found in its own slot or the next, nearly always, takes no
+  // loop and no turn that the processor could guess wrong.
   int IndexOf(QRgb colour) {
     const std::uint32_t slot = SlotOf(colour);
     const std::uint32_t next = slot + 1;
