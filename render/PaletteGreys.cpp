@@ -12,7 +12,9 @@
 
 // GCC 12's own AVX-512 intrinsics leave a vector undefined on purpose
 // (`_mm512_undefined_epi32`), which it then warns about where they inline.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 namespace {
 
