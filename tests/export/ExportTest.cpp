@@ -13,7 +13,9 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <random>
 #include <set>
 #include <tuple>
 
@@ -508,6 +510,46 @@ TEST(PaletteImageTest, IndicesGiveBackEveryPixel) {
         const QList<QRgb> table = palette.colorTable();
         EXPECT_EQ(table.size(), std::ssize(std::set<QRgb>(table.begin(), table.end())))
             << label << ": each colour once";
+      }
+    }
+  }
+}
+
+// Random pictures at the widths where the scans' blocks of 8, 32 and 64
+// pixels begin, end and overlap, each kind with every scan this processor
+// can run: the pixels come back exactly.
+TEST(PaletteImageTest, RandomPicturesAtEveryBlockBoundary) {
+  std::mt19937 random(7);
+  const auto pick = [&](int below) { return static_cast<int>(random() % unsigned(below)); };
+  const struct {
+    const char* kind;
+    std::function<QRgb(int x)> colourAt;  // by the pixel's place in the picture
+  } kinds[] = {
+      {"background with grey ink",
+       [&](int) { return pick(4) == 0 ? qRgb(0, 0, 0) + pick(256) * 0x010101u : 0xFFFFFFFFu; }},
+      {"greys and one colour somewhere",
+       [&](int x) { return x == 5 ? qRgb(9, 9, 10) : 0xFF000000u + pick(200) * 0x010101u; }},
+      {"a few colours",
+       [&](int) {
+         return std::array<QRgb, 3>{0xFFFFFFC0u, 0xFF102030u, 0xFF808000u}[pick(3)];
+       }},
+      {"greys, some see-through", [&](int) { return qRgba(7, 7, 7, pick(3) * 127); }},
+  };
+  for (const int width : {1, 8, 31, 32, 33, 63, 64, 65, 100, 127, 128, 129, 797}) {
+    for (const auto& [kind, colourAt] : kinds) {
+      QImage picture(width, 3, QImage::Format_ARGB32);
+      int place = 0;
+      for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < width; ++x) picture.setPixel(x, y, colourAt(place++));
+      }
+      for (const TVectorUnits units :
+           {TVectorUnits::Plain, TVectorUnits::Avx2, TVectorUnits::Avx512}) {
+        if (VectorUnitsUpTo(units) != units) continue;
+        const std::string label = std::string(kind) + ", " + std::to_string(width) +
+                                  " wide, units " + std::to_string(int(units));
+        const QImage palette = PaletteImage(picture, units);
+        ASSERT_FALSE(palette.isNull()) << label;
+        EXPECT_TRUE(palette.convertToFormat(QImage::Format_ARGB32) == picture) << label;
       }
     }
   }
