@@ -31,25 +31,15 @@ TGreyRange RangeOf(const std::uint8_t (&darkest)[kLanes], const std::uint8_t (&l
 }
 
 #if defined(__x86_64__)
-// 32 pixels at a time: whether each is grey (each colour byte is the one
-// below it: the pixel and the pixel moved down a byte agree in blue and
-// green) and opaque, and its blue byte packed into place, the darkest and
-// lightest kept along the way.
+// 32 pixels at a time, taken apart into their blue, green, red and alpha
+// bytes: whether each is grey (blue, green and red agree) and opaque, and
+// the blue bytes in order are the indices, the darkest and lightest kept
+// along the way.
 [[QM_TARGET_AVX2]] bool MapGreysAvx2(const QImage& source, QImage& indexed, TGreyRange& range) {
   const int width = source.width();
-  const __m256i blueAndGreen = _mm256_set1_epi32(0xFFFF);
-  // Shuffles that move the blue bytes of eight pixels to dword 0, 1, 2 or 3
-  // of each half.
-  alignas(32) std::int8_t controls[4][32];
-  std::memset(controls, -1, sizeof controls);
-  for (int dword = 0; dword < 4; ++dword) {
-    for (int i = 0; i < 8; ++i)
-      controls[dword][i / 4 * 16 + dword * 4 + i % 4] = static_cast<std::int8_t>(i % 4 * 4);
-  }
-  __m256i blue[4];
-  for (int dword = 0; dword < 4; ++dword) {
-    blue[dword] = _mm256_load_si256(reinterpret_cast<const __m256i*>(controls[dword]));
-  }
+  // Each half's four pixels as their blue, green, red and alpha bytes.
+  const __m256i byChannel = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15,
+                                             0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
   const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
   __m256i darkest = _mm256_set1_epi8(-1);
   __m256i lightest = _mm256_setzero_si256();
@@ -60,23 +50,29 @@ TGreyRange RangeOf(const std::uint8_t (&darkest)[kLanes], const std::uint8_t (&l
     __m256i other = _mm256_setzero_si256();
     for (int x = 0; x < width; x += 32) {
       const int start = std::min(x, width - 32);
-      __m256i packed = _mm256_setzero_si256();
+      __m256i eight[4];
       for (int i = 0; i < 4; ++i) {
-        const __m256i eight =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + start + 8 * i));
-        other = _mm256_or_si256(other, _mm256_xor_si256(eight, _mm256_srli_epi32(eight, 8)));
-        alphas = _mm256_and_si256(alphas, eight);
-        packed = _mm256_or_si256(packed, _mm256_shuffle_epi8(eight, blue[i]));
+        eight[i] = _mm256_shuffle_epi8(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + start + 8 * i)), byChannel);
       }
-      packed = _mm256_permutevar8x32_epi32(packed, order);
+      const __m256i blueGreen01 = _mm256_unpacklo_epi32(eight[0], eight[1]);
+      const __m256i redAlpha01 = _mm256_unpackhi_epi32(eight[0], eight[1]);
+      const __m256i blueGreen23 = _mm256_unpacklo_epi32(eight[2], eight[3]);
+      const __m256i redAlpha23 = _mm256_unpackhi_epi32(eight[2], eight[3]);
+      const __m256i blue = _mm256_unpacklo_epi64(blueGreen01, blueGreen23);
+      const __m256i green = _mm256_unpackhi_epi64(blueGreen01, blueGreen23);
+      const __m256i red = _mm256_unpacklo_epi64(redAlpha01, redAlpha23);
+      alphas = _mm256_and_si256(alphas, _mm256_unpackhi_epi64(redAlpha01, redAlpha23));
+      other = _mm256_or_si256(
+          other, _mm256_or_si256(_mm256_xor_si256(blue, green), _mm256_xor_si256(green, red)));
+      const __m256i packed = _mm256_permutevar8x32_epi32(blue, order);
       darkest = _mm256_min_epu8(darkest, packed);
       lightest = _mm256_max_epu8(lightest, packed);
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + start), packed);
     }
-    if (!_mm256_testz_si256(other, blueAndGreen)) return false;
+    if (!_mm256_testz_si256(other, other)) return false;
   }
-  const __m256i opaque = _mm256_cmpeq_epi32(_mm256_srli_epi32(alphas, 24), _mm256_set1_epi32(0xFF));
-  if (_mm256_movemask_epi8(opaque) != -1) return false;
+  if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(alphas, _mm256_set1_epi8(-1))) != -1) return false;
   alignas(32) std::uint8_t low[32], high[32];
   _mm256_store_si256(reinterpret_cast<__m256i*>(low), darkest);
   _mm256_store_si256(reinterpret_cast<__m256i*>(high), lightest);
