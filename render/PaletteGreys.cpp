@@ -18,22 +18,25 @@
 
 namespace {
 
+// A grey's darkness is how far it is below white: 255 less its level. The
+// scans store each pixel's darkness, so that white, the usual background,
+// is 0, as the filter byte at the start of each row is; the least and most
+// darkness are kept.
 struct TGreyRange {
-  int Darkest = 0;
-  int Lightest = 0;
+  int Least = 0;
+  int Most = 0;
 };
 
-// The range from the lanes of the vectors of darkest and lightest bytes.
+// The range from the lanes of the vectors of least and most darkness.
 template <std::size_t kLanes>
-TGreyRange RangeOf(const std::uint8_t (&darkest)[kLanes], const std::uint8_t (&lightest)[kLanes]) {
-  return {*std::min_element(darkest, darkest + kLanes),
-          *std::max_element(lightest, lightest + kLanes)};
+TGreyRange RangeOf(const std::uint8_t (&least)[kLanes], const std::uint8_t (&most)[kLanes]) {
+  return {*std::min_element(least, least + kLanes), *std::max_element(most, most + kLanes)};
 }
 
 #if defined(__x86_64__)
 // 32 pixels at a time, taken apart into their blue, green, red and alpha
 // bytes: whether each is grey (blue, green and red agree) and opaque, and
-// the blue bytes in order are the indices, the darkest and lightest kept
+// the blue bytes in order give the indices, the least and most darkness kept
 // along the way.
 [[QM_TARGET_AVX2]] bool MapGreysAvx2(const QImage& source, QImage& indexed, TGreyRange& range) {
   const int width = source.width();
@@ -41,9 +44,10 @@ TGreyRange RangeOf(const std::uint8_t (&darkest)[kLanes], const std::uint8_t (&l
   const __m256i byChannel = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15,
                                              0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
   const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-  __m256i darkest = _mm256_set1_epi8(-1);
-  __m256i lightest = _mm256_setzero_si256();
-  __m256i alphas = _mm256_set1_epi8(-1);
+  const __m256i ones = _mm256_set1_epi8(-1);
+  __m256i least = ones;
+  __m256i most = _mm256_setzero_si256();
+  __m256i alphas = ones;
   for (int y = 0; y < source.height(); ++y) {
     const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
     uchar* out = indexed.scanLine(y);
@@ -65,17 +69,17 @@ TGreyRange RangeOf(const std::uint8_t (&darkest)[kLanes], const std::uint8_t (&l
       alphas = _mm256_and_si256(alphas, _mm256_unpackhi_epi64(redAlpha01, redAlpha23));
       other = _mm256_or_si256(
           other, _mm256_or_si256(_mm256_xor_si256(blue, green), _mm256_xor_si256(green, red)));
-      const __m256i packed = _mm256_permutevar8x32_epi32(blue, order);
-      darkest = _mm256_min_epu8(darkest, packed);
-      lightest = _mm256_max_epu8(lightest, packed);
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + start), packed);
+      const __m256i darkness = _mm256_xor_si256(_mm256_permutevar8x32_epi32(blue, order), ones);
+      least = _mm256_min_epu8(least, darkness);
+      most = _mm256_max_epu8(most, darkness);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + start), darkness);
     }
     if (!_mm256_testz_si256(other, other)) return false;
   }
-  if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(alphas, _mm256_set1_epi8(-1))) != -1) return false;
+  if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(alphas, ones)) != -1) return false;
   alignas(32) std::uint8_t low[32], high[32];
-  _mm256_store_si256(reinterpret_cast<__m256i*>(low), darkest);
-  _mm256_store_si256(reinterpret_cast<__m256i*>(high), lightest);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(low), least);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(high), most);
   range = RangeOf(low, high);
   return true;
 }
@@ -93,8 +97,8 @@ TGreyRange RangeOf(const std::uint8_t (&darkest)[kLanes], const std::uint8_t (&l
   }
   const __m512i spread = _mm512_load_si512(spreadBytes);
   const __m512i blues = _mm512_load_si512(blueBytes);
-  __m512i darkest = _mm512_set1_epi8(-1);
-  __m512i lightest = _mm512_setzero_si512();
+  __m512i least = _mm512_set1_epi8(-1);
+  __m512i most = _mm512_setzero_si512();
   __m512i alphas = _mm512_set1_epi8(-1);
   for (int y = 0; y < source.height(); ++y) {
     const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
@@ -111,10 +115,11 @@ TGreyRange RangeOf(const std::uint8_t (&darkest)[kLanes], const std::uint8_t (&l
       }
       const __m512i low = _mm512_permutex2var_epi8(sixteen[0], blues, sixteen[1]);
       const __m512i high = _mm512_permutex2var_epi8(sixteen[2], blues, sixteen[3]);
-      const __m512i packed = _mm512_inserti64x4(low, _mm512_castsi512_si256(high), 1);
-      darkest = _mm512_min_epu8(darkest, packed);
-      lightest = _mm512_max_epu8(lightest, packed);
-      _mm512_storeu_si512(out + start, packed);
+      const __m512i darkness = _mm512_xor_si512(
+          _mm512_inserti64x4(low, _mm512_castsi512_si256(high), 1), _mm512_set1_epi8(-1));
+      least = _mm512_min_epu8(least, darkness);
+      most = _mm512_max_epu8(most, darkness);
+      _mm512_storeu_si512(out + start, darkness);
     }
     if (_mm512_test_epi32_mask(other, other) != 0) return false;
   }
@@ -122,26 +127,29 @@ TGreyRange RangeOf(const std::uint8_t (&darkest)[kLanes], const std::uint8_t (&l
     return false;
   }
   alignas(64) std::uint8_t low[64], high[64];
-  _mm512_store_si512(low, darkest);
-  _mm512_store_si512(high, lightest);
+  _mm512_store_si512(low, least);
+  _mm512_store_si512(high, most);
   range = RangeOf(low, high);
   return true;
 }
 #endif
 
-// The greys' palette, and the indices moved down to start at the darkest.
+// The greys' palette from the lightest to the darkest, and the indices
+// moved down to start at the lightest (no move for a white background).
 QList<QRgb> GreyTable(QImage& indexed, TGreyRange range) {
-  if (range.Darkest > 0) {
-    const auto darkest = static_cast<uchar>(range.Darkest);
+  if (range.Least > 0) {
+    const auto least = static_cast<uchar>(range.Least);
     for (int y = 0; y < indexed.height(); ++y) {
       uchar* row = indexed.scanLine(y);
-      for (int x = 0; x < indexed.width(); ++x) row[x] = static_cast<uchar>(row[x] - darkest);
+      for (int x = 0; x < indexed.width(); ++x) row[x] = static_cast<uchar>(row[x] - least);
     }
   }
   QList<QRgb> table;
-  table.reserve(range.Lightest - range.Darkest + 1);
-  for (int grey = range.Darkest; grey <= range.Lightest; ++grey)
+  table.reserve(range.Most - range.Least + 1);
+  for (int darkness = range.Least; darkness <= range.Most; ++darkness) {
+    const int grey = 255 - darkness;
     table.push_back(qRgb(grey, grey, grey));
+  }
   return table;
 }
 

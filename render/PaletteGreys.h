@@ -1,8 +1,8 @@
 // Pictures in shades of grey, opaque, as the default black on white is,
-// need no search for their colours: a pixel's index is its grey level less
-// the darkest one's, and the palette the run of greys from the darkest to
-// the lightest, which is exact and, with antialiased black on white, every
-// grey there is anyway.
+// need no search for their colours: a pixel's index is how much darker it
+// is than the lightest grey, and the palette the run of greys from the
+// lightest to the darkest, which is exact and, with antialiased black on
+// white, every grey there is anyway.
 #pragma once
 
 #include <QImage>
