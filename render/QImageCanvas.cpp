@@ -35,7 +35,7 @@ QString ToQString(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-using TFontKey = std::tuple<std::string, std::uint8_t, std::uint8_t, std::int32_t>;
+TFontKey KeyOf(const TFontDesc& font) { return {font.Name, font.Style, font.Pitch, font.Height}; }
 
 // What fonts measure, shared by every canvas of the process: a batch paints
 // its pictures with the same few fonts on several threads, and every
@@ -169,14 +169,14 @@ int TQImageCanvas::PixelSizeFor(const TFontDesc& font) {
   if (font.Height == 0) return DefaultPixelSize();
   if (font.Height < 0)
     return static_cast<int>(std::min<std::int64_t>(-std::int64_t{font.Height}, kMaxPixelSize));
-  return TSharedMeasures::Instance().PixelSize({font.Name, font.Style, font.Pitch, font.Height},
+  return TSharedMeasures::Instance().PixelSize(KeyOf(font),
                                                [&] { return SearchCellHeight(font, font.Height); });
 }
 
 void TQImageCanvas::Realise() {
   auto found = fonts_.find(TFontKeyView{font_.Name, font_.Style, font_.Pitch, font_.Height});
   if (found == fonts_.end()) {
-    const TFontKey key{font_.Name, font_.Style, font_.Pitch, font_.Height};
+    const TFontKey key = KeyOf(font_);
     if (fonts_.size() >= kMaxCachedFonts) {
       fonts_.clear();
       realised_ = nullptr;  // a new font may come to lie where the old one did
@@ -207,9 +207,9 @@ void TQImageCanvas::SetFontHeight(std::int32_t height) {
 
 TSize TQImageCanvas::TextExtent(std::u16string_view text) {
   const int advance = Cached(realised_->Advances, std::u16string(text), [&] {
-    return TSharedMeasures::Instance().Advance(
-        {font_.Name, font_.Style, font_.Pitch, font_.Height}, text,
-        [&] { return QFontMetrics(realised_->Font).horizontalAdvance(ToQString(text)); });
+    return TSharedMeasures::Instance().Advance(KeyOf(font_), text, [&] {
+      return QFontMetrics(realised_->Font).horizontalAdvance(ToQString(text));
+    });
   });
   return {advance, realised_->Height};
 }

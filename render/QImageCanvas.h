@@ -24,6 +24,9 @@ class QPainter;
 // a pen `penWidth` wide.
 QRect AxisLineRect(QPoint from, QPoint to, int penWidth);
 
+// A font as the canvases' caches know it: name, style, pitch and height.
+using TFontKey = std::tuple<std::string, std::uint8_t, std::uint8_t, std::int32_t>;
+
 class TQImageCanvas : public TCanvas {
  public:
   // Fonts larger than this are drawn at this pixel size: beyond it the font
@@ -80,7 +83,6 @@ class TQImageCanvas : public TCanvas {
     std::unordered_map<std::u16string, int> Advances;
     std::unordered_map<std::u16string, QStaticText> Shaped;
   };
-  using TFontKey = std::tuple<std::string, std::uint8_t, std::uint8_t, std::int32_t>;
   // Finding a font already realised allocates nothing: setting the formula
   // font back at the end of a decoration must not fail where nothing failed
   // before it.
