@@ -453,6 +453,12 @@ std::u16string_view WordsOfSign(char16_t c, TSignPlace place) {
   return {};
 }
 
+bool IsGreekLetter(char16_t c) {
+  return (c >= 0x0391 && c <= 0x03C9 && c != 0x03A2) ||
+         std::any_of(std::begin(kGreekVariants), std::end(kGreekVariants),
+                     [c](const TSignWords& variant) { return variant.Sign == c; });
+}
+
 std::u16string_view WordsOfFunctionName(std::u16string_view name) {
   const auto found = std::find_if(std::begin(kFunctions), std::end(kFunctions),
                                   [name](const TFunctionWords& f) { return f.Name == name; });

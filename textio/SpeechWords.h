@@ -13,6 +13,9 @@ enum class TSignPlace { Term, Bound };
 // The words for one character that is not a letter of a word or a digit;
 // empty when it has none (it is then said as itself).
 std::u16string_view WordsOfSign(char16_t c, TSignPlace place);
+// A letter of the Greek alphabet (Α to ω, the accented ones between them
+// included) or one of the variant forms named like their letter (ϑ, ϕ, ϖ ...).
+bool IsGreekLetter(char16_t c);
 // "Sinus" for "sin", "natürlicher Logarithmus" for "ln"; empty for a word
 // that is no known function name.
 std::u16string_view WordsOfFunctionName(std::u16string_view name);

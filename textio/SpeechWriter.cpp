@@ -39,11 +39,6 @@ bool IsWordLetter(char16_t c) {
          (c >= 0x1E00 && c <= 0x1EFF);
 }
 
-bool IsGreekLetter(char16_t c) {
-  return (c >= 0x391 && c <= 0x3C9 && c != 0x3A2) || c == 0x3D0 || c == 0x3D1 || c == 0x3D5 ||
-         c == 0x3D6 || c == 0x3F0 || c == 0x3F1 || c == 0x3F5;
-}
-
 // A lone surrogate says nothing either; a pair does.
 bool SaysNothing(std::u16string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {

@@ -102,6 +102,8 @@ const TSpeechCase kCases[] = {
        AddStacked(line, fkBruch, u"\U0001D465", u"2");
        AppendTermEntry(line, u"\U0001D400+\U0001D7CF");
      }},
+    {"a variant or an accented Greek letter is a single letter too", nullptr, "theta durch ά",
+     nullptr, [](TFormulaLine* line) { AddStacked(line, fkBruch, u"\u03D1", u"\u03AC"); }},
     {"a term alone; blanks and control characters say nothing", nullptr, "x minus 1", "leer",
      [](TFormulaLine* line) {
        AppendTermEntry(line, u" \u00A0\u0007 ");
