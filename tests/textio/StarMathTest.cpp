@@ -2,7 +2,6 @@
 // we write for it, and what is refused with which message.
 #include <gtest/gtest.h>
 
-
 #include "model/Utf.h"
 #include "tests/textio/TreeText.h"
 
