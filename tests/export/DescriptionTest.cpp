@@ -111,31 +111,23 @@ QString PdfString(const QString& token) {
   return text.replace(QRegularExpression(R"(\\(.))"), "\\1");
 }
 
-QString Entry(const QByteArray& object, const char* pattern) {
-  return QRegularExpression(pattern).match(QString::fromLatin1(object)).captured(1);
-}
-
-int Reference(const QByteArray& object, const char* key) {
-  return Entry(object, (QByteArray(key) + R"(\s+(\d+) 0 R)").constData()).toInt();
-}
-
 // The structure a reader of tagged PDF follows from the catalog to the
 // formula's text alternative and its marked content, and the text layer's
 // spans inside it, each a content item of its own.
 void ExpectTagged(const QByteArray& pdf, const QString& alt, bool drawsTerms, const char* row) {
   EXPECT_TRUE(XrefPointsAtObjects(pdf)) << row;
   const QByteArray catalog =
-      PdfObjectAt(pdf, Reference(pdf.mid(pdf.lastIndexOf("trailer")), "/Root"));
+      PdfObjectAt(pdf, PdfReference(pdf.mid(pdf.lastIndexOf("trailer")), "/Root"));
   EXPECT_TRUE(catalog.contains("/Lang (de-DE)")) << row << catalog.constData();
   EXPECT_TRUE(catalog.contains("/MarkInfo <</Marked true>>")) << row;
-  const QByteArray root = PdfObjectAt(pdf, Reference(catalog, "/StructTreeRoot"));
+  const QByteArray root = PdfObjectAt(pdf, PdfReference(catalog, "/StructTreeRoot"));
   ASSERT_TRUE(root.contains("/Type /StructTreeRoot")) << row;
-  const QByteArray document = PdfObjectAt(pdf, Reference(root, "/K"));
+  const QByteArray document = PdfObjectAt(pdf, PdfReference(root, "/K"));
   EXPECT_TRUE(document.contains("/S /Document")) << row;
-  const QByteArray formula = PdfObjectAt(pdf, Entry(document, R"(/K \[(\d+) 0 R\])").toInt());
+  const QByteArray formula = PdfObjectAt(pdf, PdfEntry(document, R"(/K \[(\d+) 0 R\])").toInt());
   EXPECT_TRUE(formula.contains("/S /Formula\n")) << row;
-  EXPECT_EQ(PdfString(Entry(formula, R"(/Alt (<[0-9A-F]*>|\(.*\))\n)")), alt) << row;
-  EXPECT_TRUE(PdfObjectAt(pdf, Reference(formula, "/Pg")).contains("/StructParents 0")) << row;
+  EXPECT_EQ(PdfString(PdfEntry(formula, R"(/Alt (<[0-9A-F]*>|\(.*\))\n)")), alt) << row;
+  EXPECT_TRUE(PdfObjectAt(pdf, PdfReference(formula, "/Pg")).contains("/StructParents 0")) << row;
   // Each content item numbered in content order, none inside another.
   const TTaggedItems items = ReadTaggedItems(pdf);
   EXPECT_EQ(items.Kids, items.Content) << row;

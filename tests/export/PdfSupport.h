@@ -8,9 +8,17 @@
 #include <QString>
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+// A stream's data, inflated where the writer compressed it.
+inline QByteArray InflatedStream(const QByteArray& raw) {
+  if (!raw.startsWith('\x78')) return raw;  // not deflated
+  // qUncompress wants a size hint first; it grows its buffer as needed.
+  return qUncompress(QByteArray("\0\0\0\0", 4) + raw);
+}
 
 // The streams of a PDF, inflated where the writer compressed them.
 inline std::vector<QByteArray> PdfStreams(const QByteArray& pdf) {
@@ -21,13 +29,7 @@ inline std::vector<QByteArray> PdfStreams(const QByteArray& pdf) {
     const qsizetype begin = match.next().capturedEnd();
     const qsizetype end = pdf.indexOf("endstream", begin);
     if (end < 0) break;
-    const QByteArray raw = pdf.mid(begin, end - begin);
-    if (!raw.startsWith('\x78')) {  // not deflated
-      streams.push_back(raw);
-      continue;
-    }
-    // qUncompress wants a size hint first; it grows its buffer as needed.
-    streams.push_back(qUncompress(QByteArray("\0\0\0\0", 4) + raw));
+    streams.push_back(InflatedStream(pdf.mid(begin, end - begin)));
   }
   return streams;
 }
@@ -72,19 +74,31 @@ inline std::vector<TMarkedText> MarkedTexts(const QByteArray& pdf, int& unmarked
   return texts;
 }
 
-// Every object the table lists stands at its offset, and the table where
-// startxref says.
-inline bool XrefPointsAtObjects(const QByteArray& pdf) {
+// The cross-reference table startxref points at: where its entries begin
+// (20 bytes each) and how many there are.
+struct TXrefTable {
+  qsizetype Entries = 0;
+  int Size = 0;
+};
+
+inline std::optional<TXrefTable> XrefTableOf(const QByteArray& pdf) {
   static const QRegularExpression tail(R"(startxref\s+(\d+)\s+%%EOF\s*$)");
   const auto end = tail.match(QString::fromLatin1(pdf.right(40)));
-  if (!end.hasMatch()) return false;
+  if (!end.hasMatch()) return std::nullopt;
   const qsizetype table = end.captured(1).toLongLong();
   static const QRegularExpression head(R"(^xref\n0 (\d+)\n)");
   const auto size = head.match(QString::fromLatin1(pdf.mid(table, 20)));
-  if (!size.hasMatch()) return false;
-  const qsizetype entries = table + size.capturedLength();
-  for (int number = 1; number < size.captured(1).toInt(); ++number) {
-    const QByteArray entry = pdf.mid(entries + number * 20, 20);
+  if (!size.hasMatch()) return std::nullopt;
+  return TXrefTable{table + size.capturedLength(), size.captured(1).toInt()};
+}
+
+// Every object the table lists stands at its offset, and the table where
+// startxref says.
+inline bool XrefPointsAtObjects(const QByteArray& pdf) {
+  const std::optional<TXrefTable> table = XrefTableOf(pdf);
+  if (!table) return false;
+  for (int number = 1; number < table->Size; ++number) {
+    const QByteArray entry = pdf.mid(table->Entries + number * 20, 20);
     if (entry.size() != 20) return false;
     if (entry[17] == 'n' &&
         !pdf.mid(entry.left(10).toLongLong()).startsWith(QByteArray::number(number) + " 0 obj")) {
@@ -135,18 +149,25 @@ inline std::map<QString, QString> GlyphMap(const QByteArray& pdf) {
 // "endobj", or to "stream" for a stream. Empty when the table has no such
 // object.
 inline QByteArray PdfObjectAt(const QByteArray& pdf, int number) {
-  static const QRegularExpression tail(R"(startxref\s+(\d+)\s+%%EOF\s*$)");
-  const auto end = tail.match(QString::fromLatin1(pdf.right(40)));
-  if (!end.hasMatch()) return {};
-  const qsizetype table = end.captured(1).toLongLong();
-  const qsizetype entries = pdf.indexOf('\n', pdf.indexOf('\n', table) + 1) + 1;
-  const QByteArray entry = pdf.mid(entries + number * 20, 20);
+  const std::optional<TXrefTable> table = XrefTableOf(pdf);
+  if (!table || number >= table->Size) return {};
+  const QByteArray entry = pdf.mid(table->Entries + number * 20, 20);
   if (entry.size() != 20 || entry[17] != 'n') return {};
   const qsizetype begin = entry.left(10).toLongLong();
   qsizetype stop = pdf.indexOf("endobj", begin);
   const qsizetype stream = pdf.indexOf("stream", begin);
   if (stream >= 0 && stream < stop) stop = stream;
   return stop < 0 ? QByteArray() : pdf.mid(begin, stop - begin);
+}
+
+// The first group of `pattern` in an object's text; empty where it is not.
+inline QString PdfEntry(const QByteArray& object, const QString& pattern) {
+  return QRegularExpression(pattern).match(QString::fromLatin1(object)).captured(1);
+}
+
+// The number of the object that entry `key` refers to; 0 where there is none.
+inline int PdfReference(const QByteArray& object, const QString& key) {
+  return PdfEntry(object, key + R"(\s+(\d+) 0 R)").toInt();
 }
 
 // A page's content stream, inflated where the writer compressed it.
@@ -156,8 +177,7 @@ inline QByteArray PdfContentOf(const QByteArray& pdf, const QByteArray& page) {
   const QByteArray head = PdfObjectAt(pdf, number);
   const qsizetype begin = pdf.indexOf(head) + head.size();
   if (head.isEmpty() || pdf.mid(begin, 7) != "stream\n") return {};
-  const QByteArray raw = pdf.mid(begin + 7, pdf.indexOf("endstream", begin) - begin - 7);
-  return raw.startsWith('\x78') ? qUncompress(QByteArray("\0\0\0\0", 4) + raw) : raw;
+  return InflatedStream(pdf.mid(begin + 7, pdf.indexOf("endstream", begin) - begin - 7));
 }
 
 // The formula's content items three ways, each as "Tag MCID text": as the
@@ -170,16 +190,12 @@ struct TTaggedItems {
 };
 
 inline TTaggedItems ReadTaggedItems(const QByteArray& pdf) {
-  const auto entry = [](const QByteArray& object, const QString& pattern) {
-    return QRegularExpression(pattern).match(QString::fromLatin1(object)).captured(1);
-  };
-  const auto reference = [&](const QByteArray& object, const QString& key) {
-    return entry(object, key + R"(\s+(\d+) 0 R)").toInt();
-  };
   const QByteArray root = PdfObjectAt(
-      pdf, reference(PdfObjectAt(pdf, reference(pdf.mid(pdf.lastIndexOf("trailer")), "/Root")),
-                     "/StructTreeRoot"));
-  const int formula = entry(PdfObjectAt(pdf, reference(root, "/K")), R"(/K \[(\d+) 0 R\])").toInt();
+      pdf,
+      PdfReference(PdfObjectAt(pdf, PdfReference(pdf.mid(pdf.lastIndexOf("trailer")), "/Root")),
+                   "/StructTreeRoot"));
+  const int formula =
+      PdfEntry(PdfObjectAt(pdf, PdfReference(root, "/K")), R"(/K \[(\d+) 0 R\])").toInt();
   const QByteArray formulaObject = PdfObjectAt(pdf, formula);
   const auto item = [&](const QString& tag, const QString& id, const QString& text) {
     return (tag + " " + id + (text.isEmpty() ? "" : " " + text)).toStdString();
@@ -187,19 +203,20 @@ inline TTaggedItems ReadTaggedItems(const QByteArray& pdf) {
   const auto element = [&](int number, int id) {
     if (number == formula) return item("Formula", QString::number(id), "");
     const QByteArray object = PdfObjectAt(pdf, number);
-    return (reference(object, "/P") == formula ? "" : "!") +
-           item(entry(object, R"(/S /(\w+))"), entry(object, R"(/K (\d+))"),
-                FromUtf16Hex(entry(object, R"(/ActualText <FEFF([0-9A-F]*)>)")));
+    return (PdfReference(object, "/P") == formula ? "" : "!") +
+           item(PdfEntry(object, R"(/S /(\w+))"), PdfEntry(object, R"(/K (\d+))"),
+                FromUtf16Hex(PdfEntry(object, R"(/ActualText <FEFF([0-9A-F]*)>)")));
   };
   TTaggedItems items;
   static const QRegularExpression kid(R"((\d+) 0 R|(\d+))");
-  for (auto match = kid.globalMatch(entry(formulaObject, R"(/K \[([^\]]*)\])")); match.hasNext();) {
+  for (auto match = kid.globalMatch(PdfEntry(formulaObject, R"(/K \[([^\]]*)\])"));
+       match.hasNext();) {
     const auto found = match.next();
     items.Kids.push_back(found.captured(1).isEmpty() ? element(formula, found.captured(2).toInt())
                                                      : element(found.captured(1).toInt(), -1));
   }
   const QString parents =
-      entry(PdfObjectAt(pdf, reference(root, "/ParentTree")), R"(/Nums \[0 \[([^\]]*)\]\])");
+      PdfEntry(PdfObjectAt(pdf, PdfReference(root, "/ParentTree")), R"(/Nums \[0 \[([^\]]*)\]\])");
   static const QRegularExpression ref(R"((\d+) 0 R)");
   for (auto match = ref.globalMatch(parents); match.hasNext();) {
     items.Parents.push_back(element(match.next().captured(1).toInt(), int(items.Parents.size())));
@@ -215,7 +232,8 @@ inline TTaggedItems ReadTaggedItems(const QByteArray& pdf) {
     bool Cut = false;
   };
   std::vector<TOpen> open;
-  const QByteArray content = PdfContentOf(pdf, PdfObjectAt(pdf, reference(formulaObject, "/Pg")));
+  const QByteArray content =
+      PdfContentOf(pdf, PdfObjectAt(pdf, PdfReference(formulaObject, "/Pg")));
   for (auto match = token.globalMatch(QString::fromLatin1(content)); match.hasNext();) {
     const auto found = match.next();
     const QString name = found.captured(3);
@@ -223,11 +241,11 @@ inline TTaggedItems ReadTaggedItems(const QByteArray& pdf) {
     if (name.isEmpty()) {
       const bool nested = std::any_of(open.begin(), open.end(),
                                       [](const TOpen& outer) { return !outer.Item.empty(); });
-      const QString id = entry(properties, R"(/MCID (\d+))");
+      const QString id = PdfEntry(properties, R"(/MCID (\d+))");
       open.push_back({id.isEmpty() ? std::string()
                                    : (nested ? "!" : "") +
                                          item(found.captured(1), id,
-                                              FromUtf16Hex(entry(
+                                              FromUtf16Hex(PdfEntry(
                                                   properties, "/ActualText <FEFF([0-9A-F]*)>")))});
     } else if (name == "EMC" && !open.empty()) {
       const TOpen& closed = open.back();
