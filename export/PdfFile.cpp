@@ -305,13 +305,13 @@ bool ReadPdfOperations(const QByteArray& content, std::vector<TPdfOperation>& op
   return pending.Operands.empty();
 }
 
-QByteArray PdfHexTextString(std::u16string_view text) {
-  QByteArray hex = "<FEFF";
-  for (const char16_t unit : text) {
-    hex += QByteArray::number(unit, 16).rightJustified(4, '0').toUpper();
-  }
-  return hex + ">";
+QByteArray PdfUtf16Hex(std::u16string_view units) {
+  QByteArray hex;
+  for (const char16_t unit : units) hex += QByteArray::number(unit, 16).rightJustified(4, '0');
+  return hex.toUpper();
 }
+
+QByteArray PdfHexTextString(std::u16string_view text) { return "<FEFF" + PdfUtf16Hex(text) + ">"; }
 
 QByteArray PdfTextString(std::u16string_view text) {
   const bool ascii =

@@ -77,3 +77,6 @@ bool ReadPdfOperations(const QByteArray& content, std::vector<TPdfOperation>& op
 QByteArray PdfTextString(std::u16string_view text);
 // Always the hex form, "<FEFF…>".
 QByteArray PdfHexTextString(std::u16string_view text);
+// UTF-16 units as four upper-case hex digits each, as hex strings and glyph
+// maps write them.
+QByteArray PdfUtf16Hex(std::u16string_view units);

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "export/PdfFile.h"
+
 namespace {
 
 constexpr int kEntriesPerSection = 100;  // the most a section may hold
@@ -18,12 +20,6 @@ std::optional<std::u16string> Units(const QString& hex) {
     if (!ok) return std::nullopt;
   }
   return text;
-}
-
-QByteArray Hex(const std::u16string& units) {
-  QByteArray hex;
-  for (const char16_t unit : units) hex += QByteArray::number(unit, 16).rightJustified(4, '0');
-  return hex.toUpper();
 }
 
 // "<code> <text>" entries.
@@ -91,8 +87,8 @@ QByteArray PdfGlyphMapText(const TPdfGlyphMap& map) {
     const std::size_t count = std::min<std::size_t>(left, kEntriesPerSection);
     out += QByteArray::number(count) + " beginbfchar\n";
     for (std::size_t i = 0; i < count; ++i, ++entry) {
-      out += "<" + Hex(std::u16string(1, static_cast<char16_t>(entry->first))) + "> <" +
-             Hex(entry->second) + ">\n";
+      const char16_t code = entry->first;
+      out += "<" + PdfUtf16Hex({&code, 1}) + "> <" + PdfUtf16Hex(entry->second) + ">\n";
     }
     out += "endbfchar\n";
     left -= count;
