@@ -10,6 +10,7 @@
 #include <QPdfWriter>
 #include <QRegularExpression>
 #include <QSvgGenerator>
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <span>
@@ -233,15 +234,24 @@ std::pair<qsizetype, qsizetype> GeneratorElement(const QByteArray& svg, qsizetyp
 
 // XML 1.0 cannot hold control characters other than tab and line breaks,
 // and the generator writes a term's as they are. In UTF-8 their bytes
-// stand only for themselves.
-QByteArray WithoutControlCharacters(QByteArray svg) {
-  for (qsizetype at = 0; at < svg.size(); ++at) {
-    const auto c = static_cast<unsigned char>(svg[at]);
-    if (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') continue;
-    svg.replace(at, 1, "\xEF\xBF\xBD");  // U+FFFD
-    at += 2;
+// stand only for themselves. Copied once, not replaced in place, which
+// would move the rest of the file for each of them.
+QByteArray WithoutControlCharacters(const QByteArray& svg) {
+  const auto control = [](char byte) {
+    const auto c = static_cast<unsigned char>(byte);
+    return c < 0x20 && c != '\t' && c != '\n' && c != '\r';
+  };
+  if (std::none_of(svg.begin(), svg.end(), control)) return svg;
+  QByteArray out;
+  out.reserve(svg.size());
+  for (const char byte : svg) {
+    if (control(byte)) {
+      out += "\xEF\xBF\xBD";  // U+FFFD
+    } else {
+      out += byte;
+    }
   }
-  return svg;
+  return out;
 }
 
 QByteArray XmlBytes(std::u16string_view text) {
