@@ -42,14 +42,6 @@ QStringList RowSaid(QTreeWidget* list, int row) {
   return said;
 }
 
-QList<int> SelectedRows(const QTreeWidget* list) {
-  QList<int> rows;
-  for (int row = 0; row < list->topLevelItemCount(); ++row) {
-    if (list->topLevelItem(row)->isSelected()) rows << row;
-  }
-  return rows;
-}
-
 // Controls a screen reader meets without a name: all a user can focus or
 // press, and fields that pass their focus to a neighbour. Parts of a control
 // (a list's viewport) pass it to the control, a button box to its buttons.

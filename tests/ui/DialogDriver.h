@@ -236,6 +236,15 @@ inline QStringList TermTexts(const TFormulaLine* line) {
   return texts;
 }
 
+// The rows of an entry list that are selected, top down.
+inline QList<int> SelectedRows(const QTreeWidget* list) {
+  QList<int> rows;
+  for (int row = 0; row < list->topLevelItemCount(); ++row) {
+    if (list->topLevelItem(row)->isSelected()) rows << row;
+  }
+  return rows;
+}
+
 // Opens the editor of entry 0 of the root line the way the entry list editor
 // does, and works in it.
 template <class TDialog>

@@ -19,14 +19,6 @@ QStringList Column(const QTreeWidget* list, int column) {
   return cells;
 }
 
-QList<int> SelectedRows(const QTreeWidget* list) {
-  QList<int> rows;
-  for (int row = 0; row < list->topLevelItemCount(); ++row) {
-    if (list->topLevelItem(row)->isSelected()) rows << row;
-  }
-  return rows;
-}
-
 void Select(QTreeWidget* list, const QList<int>& rows) {
   list->clearSelection();
   for (int row : rows) list->topLevelItem(row)->setSelected(true);
