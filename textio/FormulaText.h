@@ -57,9 +57,10 @@ std::u16string StarMathFromFormula(const TFormulaLine* line);
 // construct named, with its start and end where nesting needs them, the
 // operators as the picture draws them ("mal", "minus", "ist gleich").
 // For screen readers and for the text alternative of exported pictures.
+// Never empty: a formula without entries is "leere Formel".
 std::u16string SpeechFromFormula(const TFormulaLine* line);
 // One entry alone, in the same words: the entry list's rows and the
-// picture's parts.
+// picture's parts. Empty only for an entry that is neither term nor function.
 std::u16string SpeechFromEntry(const TFormulaEntry& entry);
 
 // On success `out` is a new sequence bound to `cursor`. On failure `out` is

@@ -87,10 +87,7 @@ void NameCells(QTreeWidgetItem& row, const TFormulaEntry& entry) {
   }
 }
 
-QString Spoken(const TFormulaEntry& entry) {
-  const QString words = ToQString(SpeechFromEntry(entry));
-  return words.isEmpty() ? QString("leer") : words;
-}
+QString Spoken(const TFormulaEntry& entry) { return ToQString(SpeechFromEntry(entry)); }
 
 }  // namespace
 

@@ -744,8 +744,7 @@ void TMainForm::DrawPicture() {
 
 // Setting a new name tells assistive technology that it changed.
 void TMainForm::DescribePicture() {
-  const std::u16string speech = SpeechFromFormula(RootLine);
-  const QString name = "Formel: " + (speech.empty() ? QString("leer") : ToQString(speech));
+  const QString name = "Formel: " + ToQString(SpeechFromFormula(RootLine));
   if (PaintBox1->accessibleName() != name) PaintBox1->setAccessibleName(name);
 }
 

@@ -227,9 +227,8 @@ int TPictureParts::PartAt(std::int32_t x, std::int32_t y) { return PartOf(placed
 // ---- words and steps ---------------------------------------------------------
 
 QString TPictureParts::Speech(const TNode& node) const {
-  const std::u16string speech =
-      node.Kind == TKind::Entry ? SpeechFromEntry(*node.Entry) : SpeechFromFormula(node.Line);
-  return speech.empty() ? QString("leer") : ToQString(speech);
+  return ToQString(node.Kind == TKind::Entry ? SpeechFromEntry(*node.Entry)
+                                             : SpeechFromFormula(node.Line));
 }
 
 QString TPictureParts::Name(int part) {
