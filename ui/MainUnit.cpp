@@ -151,12 +151,16 @@ int TPaintBox::CurrentPart() const {
 }
 
 void TPaintBox::ChoosePart(int part) {
-  if (parts_ == nullptr || !parts_->Exists(part)) return;
+  if (MoveHighlight(part)) TellFocusedPart();
+}
+
+bool TPaintBox::MoveHighlight(int part) {
+  if (parts_ == nullptr || !parts_->Exists(part)) return false;
   current_ = parts_->Hit(part);
   update();
   const TBox box = parts_->Box(part);
   emit PartChosen(current_, QRect(box.Left, box.Top, box.Width, box.Height));
-  TellFocusedPart();
+  return true;
 }
 
 void TPaintBox::OpenCurrentPart() {
@@ -207,12 +211,14 @@ void TPaintBox::KeyPress(QKeyEvent* event) {
 }
 
 // Assistive technology hears of the box's own focus after this handler;
-// the highlighted part is told after that, from the event loop.
+// the highlighted part is told after that, from the event loop. A click
+// chooses the part under the mouse itself, right after: showing the old
+// part first would scroll the picture away from where it was clicked.
 void TPaintBox::focusInEvent(QFocusEvent* event) {
   QWidget::focusInEvent(event);
   update();
   if (parts_ == nullptr) return;
-  Guarded([this] { ChoosePart(CurrentPart()); });
+  if (event->reason() != Qt::MouseFocusReason) Guarded([this] { MoveHighlight(CurrentPart()); });
   QMetaObject::invokeMethod(
       this, [this] { Guarded([this] { TellFocusedPart(); }); }, Qt::QueuedConnection);
 }

@@ -91,6 +91,8 @@ class TPaintBox : public QWidget {
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
+  // ChoosePart without telling assistive technology; false for no part.
+  bool MoveHighlight(int part);
   void TellFocusedPart();
   void DrawFocus(QPainter& painter);
   void KeyPress(QKeyEvent* event);

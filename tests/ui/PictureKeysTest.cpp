@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QColorDialog>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
 #include <functional>
@@ -214,6 +215,31 @@ class PictureKeysTest : public TProgramTest {
     QCOMPARE(*seen, shown);
     // The picture was painted again; the highlight is where it was.
     QCOMPARE(HighlightedName(main), highlighted);
+  }
+
+  // A click from another control chooses the part under the mouse, and the
+  // picture stays scrolled as it was, though the highlight was out of view.
+  void clickChoosesWhereThePictureIs() {
+    TMainForm& main = Main();
+    TFontDesc font = main.FontDialog1->Font();
+    font.Height = -300;
+    main.FontDialog1->SetFont(font);
+    main.PaintBox1Paint();
+    SettledPicture(main);
+    main.PaintBox1->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(main.PaintBox1, Qt::Key_Down);
+    main.RandEd->setFocus();
+    QScrollBar* bar = main.ScrollBox1->horizontalScrollBar();
+    bar->setValue(bar->maximum());
+    QVERIFY(bar->value() > 0);
+    QVERIFY(Picture(main)->child(0)->state().offscreen);
+    const int scrolled = bar->value();
+    const QRect root = Picture(main)->child(2)->rect();
+    QTest::mouseClick(main.PaintBox1, Qt::LeftButton, {},
+                      main.PaintBox1->mapFromGlobal(root.center()));
+    QVERIFY(main.PaintBox1->hasFocus());
+    QCOMPARE(main.statusBar()->currentMessage(), QString("Wurzel"));
+    QCOMPARE(bar->value(), scrolled);
   }
 
   // The picture is a graphic named by the spoken formula; its children are
