@@ -59,6 +59,9 @@ std::u16string StarMathFromFormula(const TFormulaLine* line);
 // For screen readers and for the text alternative of exported pictures.
 // Never empty: a formula without entries is "leere Formel".
 std::u16string SpeechFromFormula(const TFormulaLine* line);
+// A part of a function (a numerator, a root's content) in the same words;
+// an empty one is "leer", as it is inside the whole formula's words.
+std::u16string SpeechFromPart(const TFormulaLine* line);
 // One entry alone, in the same words: the entry list's rows and the
 // picture's parts. Empty only for an entry that is neither term nor function.
 std::u16string SpeechFromEntry(const TFormulaEntry& entry);

@@ -426,15 +426,23 @@ class TSpeechWriter {
   std::deque<std::u16string> owned_;  // words made up here, e.g. "fünfte Wurzel aus"
 };
 
+// What `task` says, or `whenEmpty` when that is nothing.
+std::u16string SpeakOr(const TTask& task, std::u16string_view whenEmpty) {
+  std::u16string speech = TSpeechWriter().Speak(task);
+  return speech.empty() ? std::u16string(whenEmpty) : speech;
+}
+
 }  // namespace
 
 std::u16string SpeechFromFormula(const TFormulaLine* line) {
-  std::u16string speech = TSpeechWriter().Speak({TSay::Line, {}, line});
-  return speech.empty() ? u"leere Formel" : speech;
+  return SpeakOr({TSay::Line, {}, line}, u"leere Formel");
+}
+
+std::u16string SpeechFromPart(const TFormulaLine* line) {
+  return SpeakOr({TSay::Line, {}, line}, u"leer");
 }
 
 std::u16string SpeechFromEntry(const TFormulaEntry& entry) {
   if (entry.IsFunction > 1) return {};
-  std::u16string speech = TSpeechWriter().Speak({TSay::Entry, {}, nullptr, &entry});
-  return speech.empty() ? u"leer" : speech;
+  return SpeakOr({TSay::Entry, {}, nullptr, &entry}, u"leer");
 }

@@ -227,8 +227,15 @@ int TPictureParts::PartAt(std::int32_t x, std::int32_t y) { return PartOf(placed
 // ---- words and steps ---------------------------------------------------------
 
 QString TPictureParts::Speech(const TNode& node) const {
-  return ToQString(node.Kind == TKind::Entry ? SpeechFromEntry(*node.Entry)
-                                             : SpeechFromFormula(node.Line));
+  switch (node.Kind) {
+    case TKind::Entry:
+      return ToQString(SpeechFromEntry(*node.Entry));
+    case TKind::Sequence:
+      return ToQString(SpeechFromPart(node.Line));
+    case TKind::Whole:
+      break;
+  }
+  return ToQString(SpeechFromFormula(node.Line));
 }
 
 QString TPictureParts::Name(int part) {
